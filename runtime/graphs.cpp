@@ -1,0 +1,300 @@
+// Graphs and strip charts on QCustomPlot. Plots (curves and rectangles) are
+// addressed by handles; cursors are separate vertical markers that plot
+// deletion leaves alone. Every change asks for a queued replot, so many calls
+// between two screen refreshes cost one paint.
+#include <QHash>
+#include <QPointer>
+
+#include <qcustomplot.h>
+
+#include <array>
+#include <map>
+
+#include "runtime/inspect.h"
+#include "runtime/registry.h"
+
+namespace {
+
+struct Cursor {
+    QPointer<QCPItemStraightLine> line;
+    double x = 0.0;
+    double y = 0.0;
+};
+
+struct Curve {
+    QPointer<QCPGraph> graph;
+    std::vector<double> x, y; // as plotted, before the graph sorts them
+    int color = 0;
+};
+
+struct GraphState {
+    std::map<int, Curve> curves;
+    std::map<int, QPointer<QCPItemRect>> rectangles;
+    std::map<int, rt::RectanglePlot> rectangleShapes;
+    std::array<Cursor, 3> cursors;
+    QHash<int, int> traceColors; // strip chart: trace number -> 0xRRGGBB
+    int nextHandle = 1;
+};
+
+QHash<const QWidget *, GraphState> &states() {
+    static QHash<const QWidget *, GraphState> all;
+    return all;
+}
+
+QColor colorOf(int rgb) { return QColor((rgb >> 16) & 0xFF, (rgb >> 8) & 0xFF, rgb & 0xFF); }
+
+QCustomPlot *plotOf(int panel, int control) {
+    return qobject_cast<QCustomPlot *>(rt::Registry::instance().control(panel, control));
+}
+
+void requestReplot(QCustomPlot *plot) { plot->replot(QCustomPlot::rpQueuedReplot); }
+
+bool toDoubles(const void *data, int type, int n, QVector<double> &out) {
+    out.resize(n);
+    for (int i = 0; i < n; ++i) {
+        switch (type) {
+        case VAL_UNSIGNED_SHORT_INTEGER:
+            out[i] = static_cast<const unsigned short *>(data)[i];
+            break;
+        case VAL_UNSIGNED_INTEGER:
+            out[i] = static_cast<const unsigned int *>(data)[i];
+            break;
+        case VAL_DOUBLE:
+            out[i] = static_cast<const double *>(data)[i];
+            break;
+        default:
+            return false;
+        }
+    }
+    return true;
+}
+
+} // namespace
+
+namespace rt {
+
+void setupGraph(QWidget *widget) {
+    auto *plot = static_cast<QCustomPlot *>(widget);
+    states().insert(widget, GraphState{});
+    auto range = [&](const char *lo, const char *hi, QCPAxis *axis) {
+        const QVariant min = widget->property(lo), max = widget->property(hi);
+        if (min.isValid() && max.isValid())
+            axis->setRange(min.toDouble(), max.toDouble());
+    };
+    range("xMin", "xMax", plot->xAxis);
+    range("yMin", "yMax", plot->yAxis);
+    plot->xAxis->setLabel(widget->property("xLabel").toString());
+    plot->yAxis->setLabel(widget->property("yLabel").toString());
+    plot->setNotAntialiasedElements(QCP::aeAll); // the video curve redraws every pass
+}
+
+void forgetGraph(QWidget *widget) { states().remove(widget); }
+
+} // namespace rt
+
+int PlotXY(int panel, int control, const void *xArray, const void *yArray, int numPoints,
+           int xDataType, int yDataType, int, int, int, int, int color) {
+    QCustomPlot *plot = plotOf(panel, control);
+    if (!plot || numPoints < 0)
+        return -1;
+    QVector<double> x, y;
+    if (!toDoubles(xArray, xDataType, numPoints, x) || !toDoubles(yArray, yDataType, numPoints, y))
+        return -2;
+    // Every plot style of the program is drawn as one thin line.
+    QCPGraph *graph = plot->addGraph();
+    graph->setPen(QPen(colorOf(color), 1));
+    graph->setData(x, y);
+    GraphState &state = states()[plot];
+    const int handle = state.nextHandle++;
+    state.curves[handle] = Curve{graph, std::vector<double>(x.begin(), x.end()),
+                                 std::vector<double>(y.begin(), y.end()), color};
+    requestReplot(plot);
+    return handle;
+}
+
+int PlotRectangle(int panel, int control, double x1, double y1, double x2, double y2, int color,
+                  int fillColor) {
+    QCustomPlot *plot = plotOf(panel, control);
+    if (!plot)
+        return -1;
+    auto *rect = new QCPItemRect(plot);
+    rect->topLeft->setCoords(std::min(x1, x2), std::max(y1, y2));
+    rect->bottomRight->setCoords(std::max(x1, x2), std::min(y1, y2));
+    rect->setPen(QPen(colorOf(color)));
+    rect->setBrush(QBrush(colorOf(fillColor)));
+    GraphState &state = states()[plot];
+    const int handle = state.nextHandle++;
+    state.rectangles[handle] = rect;
+    state.rectangleShapes[handle] = rt::RectanglePlot{std::min(x1, x2), std::min(y1, y2),
+                                                      std::max(x1, x2), std::max(y1, y2), color,
+                                                      fillColor};
+    requestReplot(plot);
+    return handle;
+}
+
+int DeleteGraphPlot(int panel, int control, int plotHandle, int) {
+    QCustomPlot *plot = plotOf(panel, control);
+    if (!plot)
+        return -1;
+    GraphState &state = states()[plot];
+    auto dropCurve = [&](QCPGraph *g) {
+        if (g)
+            plot->removeGraph(g);
+    };
+    auto dropRect = [&](QCPItemRect *r) {
+        if (r)
+            plot->removeItem(r);
+    };
+    if (plotHandle == VAL_ALL_PLOTS) {
+        for (auto &[h, c] : state.curves)
+            dropCurve(c.graph);
+        for (auto &[h, r] : state.rectangles)
+            dropRect(r);
+        state.curves.clear();
+        state.rectangles.clear();
+        state.rectangleShapes.clear();
+    } else if (auto c = state.curves.find(plotHandle); c != state.curves.end()) {
+        dropCurve(c->second.graph);
+        state.curves.erase(c);
+    } else if (auto r = state.rectangles.find(plotHandle); r != state.rectangles.end()) {
+        dropRect(r->second);
+        state.rectangles.erase(r);
+        state.rectangleShapes.erase(plotHandle);
+    } else {
+        return -2;
+    }
+    requestReplot(plot);
+    return 0;
+}
+
+int SetGraphCursor(int panel, int control, int cursor, double x, double y) {
+    QCustomPlot *plot = plotOf(panel, control);
+    if (!plot || cursor < 1 || cursor > 3)
+        return -1;
+    Cursor &c = states()[plot].cursors[cursor - 1];
+    if (!c.line) {
+        c.line = new QCPItemStraightLine(plot);
+        const QString color =
+            plot->property(QByteArray("cursor") + QByteArray::number(cursor) + "Color")
+                .toString();
+        c.line->setPen(QPen(QColor(color.isEmpty() ? QStringLiteral("#000000") : color), 2));
+        c.line->setLayer(QStringLiteral("overlay")); // above every rectangle
+    }
+    c.x = x;
+    c.y = y;
+    c.line->point1->setCoords(x, 0.0);
+    c.line->point2->setCoords(x, 1.0);
+    requestReplot(plot);
+    return 0;
+}
+
+int GetGraphCursor(int panel, int control, int cursor, double *x, double *y) {
+    QCustomPlot *plot = plotOf(panel, control);
+    if (!plot || cursor < 1 || cursor > 3)
+        return -1;
+    const Cursor &c = states()[plot].cursors[cursor - 1];
+    *x = c.x;
+    *y = c.y;
+    return 0;
+}
+
+int SetAxisScalingMode(int panel, int control, int axis, int mode, double min, double max) {
+    QCustomPlot *plot = plotOf(panel, control);
+    if (!plot || (axis != VAL_XAXIS && axis != VAL_LEFT_YAXIS))
+        return -1;
+    QCPAxis *a = axis == VAL_XAXIS ? plot->xAxis : plot->yAxis;
+    if (mode == VAL_MANUAL)
+        a->setRange(min, max);
+    else
+        a->rescale();
+    requestReplot(plot);
+    return 0;
+}
+
+int PlotStripChart(int panel, int control, const void *array, int numPoints, int startIndex,
+                   int skipCount, int dataType) {
+    QCustomPlot *plot = plotOf(panel, control);
+    if (!plot || numPoints < 0 || startIndex < 0 || skipCount < 0)
+        return -1;
+    QVector<double> values;
+    if (!toDoubles(array, dataType, startIndex + numPoints, values))
+        return -2;
+    const int traces = std::max(1, plot->property("attr1170").toInt());
+    const int step = traces * (skipCount + 1);
+    const int points = numPoints / step;
+    GraphState &state = states()[plot];
+    while (plot->graphCount() < traces)
+        plot->addGraph();
+    while (plot->graphCount() > traces)
+        plot->removeGraph(plot->graphCount() - 1);
+    for (int t = 0; t < traces; ++t) {
+        QVector<double> keys(points), ys(points);
+        for (int k = 0; k < points; ++k) {
+            keys[k] = k;
+            ys[k] = values[startIndex + k * step + t];
+        }
+        QCPGraph *graph = plot->graph(t);
+        graph->setPen(QPen(colorOf(state.traceColors.value(t + 1, 0)), 1));
+        graph->setData(keys, ys, true);
+    }
+    requestReplot(plot);
+    return 0;
+}
+
+int SetTraceAttribute(int panel, int control, int trace, int attribute, int value) {
+    QCustomPlot *plot = plotOf(panel, control);
+    if (!plot || trace < 1 || attribute != ATTR_TRACE_COLOR)
+        return -1;
+    states()[plot].traceColors[trace] = value;
+    return 0;
+}
+
+namespace rt {
+
+std::vector<RectanglePlot> graphRectangles(int panel, int control) {
+    std::vector<RectanglePlot> out;
+    if (QCustomPlot *plot = plotOf(panel, control))
+        for (const auto &[handle, shape] : states()[plot].rectangleShapes)
+            out.push_back(shape);
+    return out;
+}
+
+std::vector<CurvePlot> graphCurves(int panel, int control) {
+    std::vector<CurvePlot> out;
+    if (QCustomPlot *plot = plotOf(panel, control))
+        for (const auto &[handle, curve] : states()[plot].curves)
+            out.push_back(CurvePlot{curve.x, curve.y, curve.color});
+    return out;
+}
+
+std::vector<std::vector<double>> stripChartTraces(int panel, int control) {
+    std::vector<std::vector<double>> out;
+    QCustomPlot *plot = plotOf(panel, control);
+    if (!plot)
+        return out;
+    for (int t = 0; t < plot->graphCount(); ++t) {
+        std::vector<double> values;
+        for (auto it = plot->graph(t)->data()->constBegin();
+             it != plot->graph(t)->data()->constEnd(); ++it)
+            values.push_back(it->value);
+        out.push_back(std::move(values));
+    }
+    return out;
+}
+
+int stripChartTraceColor(int panel, int control, int trace) {
+    QCustomPlot *plot = plotOf(panel, control);
+    return plot ? states()[plot].traceColors.value(trace, -1) : -1;
+}
+
+bool graphAxisRange(int panel, int control, int axis, double *min, double *max) {
+    QCustomPlot *plot = plotOf(panel, control);
+    if (!plot)
+        return false;
+    const QCPRange range = axis == VAL_XAXIS ? plot->xAxis->range() : plot->yAxis->range();
+    *min = range.lower;
+    *max = range.upper;
+    return true;
+}
+
+} // namespace rt

@@ -1,0 +1,33 @@
+// Qt-side access to the widgets behind panel and control handles, and to what
+// a graph shows, for tests and tools that drive or inspect the panels as a
+// user would.
+#pragma once
+
+#include <vector>
+
+class QWidget;
+
+namespace rt {
+
+QWidget *panelWidget(int panel);
+QWidget *controlWidget(int panel, int control);
+
+struct RectanglePlot {
+    double x1, y1, x2, y2; // x1 <= x2, y1 <= y2
+    int frameColor, fillColor;
+};
+struct CurvePlot {
+    std::vector<double> x, y; // in the order they were plotted
+    int color;
+};
+
+// The plots of a graph, oldest first; cursors are not plots.
+std::vector<RectanglePlot> graphRectangles(int panel, int control);
+std::vector<CurvePlot> graphCurves(int panel, int control);
+// A strip chart's traces as last plotted, one vector of points per trace.
+std::vector<std::vector<double>> stripChartTraces(int panel, int control);
+int stripChartTraceColor(int panel, int control, int trace);
+// The current x or y axis range of a graph.
+bool graphAxisRange(int panel, int control, int axis, double *min, double *max);
+
+} // namespace rt

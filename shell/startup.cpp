@@ -1,0 +1,111 @@
+// Start-up: panels, program-wide defaults, info texts, the first connect, the
+// event loop, shut-down.
+#include "shell/startup.h"
+
+#include "link/connection.h"
+#include "params/panel_binding.h"
+#include "runtime/runtime.h"
+#include "shell/controls.h"
+#include "shell/globals.h"
+#include "shell/status_line.h"
+
+namespace {
+
+constexpr int BANNER_BLUE = 0x0080FF;
+constexpr int WHITE = 0xFFFFFF;
+constexpr int GREEN = 0x00FF00;
+
+} // namespace
+
+int WinMain(void *hInstance, void *, char *, int) {
+    if (InitCVIRTE(hInstance, nullptr, nullptr) == 0)
+        return -1;
+    RegisterProgramCallbacks();
+    panelHandle = LoadPanel(0, PANEL_FILE, PANEL);
+    if (panelHandle < 0)
+        return -1;
+    // The parent handle 1 is the main panel, the first panel loaded.
+    panelPopUp = LoadPanel(1, PANEL_FILE, CCDPANEL);
+    if (panelPopUp < 0) {
+        DiscardPanel(panelHandle);
+        return -1;
+    }
+    GetProjectDir(proj_dir);
+    InitVars();
+    InitRS232(com);
+    DisplayPanel(panelHandle);
+    RunUserInterface();
+    CloseCom(com);
+    DiscardPanel(panelPopUp);
+    DiscardPanel(panelHandle);
+    return 0;
+}
+
+void InitVars(void) {
+    power = 500;
+    rs232Mode = 0;
+    vThd = 512;
+    bVal = 64;
+    polarity = 1;
+    eMode = 1;
+    eBeg = 1;
+    eEnd = 1024;
+    pixB = 1;
+    pixE = 1024;
+    tVal = 512;
+    tTol = 100;
+    iGain = 1;
+    ePoti = 1;
+    ccdMode = 0;
+    pStart = 1;
+    anaMode = 0;
+    para15 = 1000;
+    com = 1;
+    sync = 0x55;
+    order = 1;
+    target = RAM;
+    rx_flag = 0;
+    stop_flag = 1;
+    ccdmaxpixel = 1024;
+
+    SetStatus("InitVars");
+    SetCtrlVal(panelPopUp, BIN_Sw_EnableTol, 1);
+
+    ShowInfoText("PC-SOFTWARE: V-EXA Series", 15, 8, 11);
+    ShowInfoText("Halvorn GmbH", 15, 21, 11);
+    ShowInfoText("Tel. +49 (0)7031 86 95 40", 15, 36, 11);
+    ShowInfoText("V-EXA-TB-Scope", 175, 30, 18);
+    ShowInfoText("V1.41", 320, 36, 11);
+
+    GetPanelValues();
+
+    DeleteGraphPlot(panelHandle, GRAPH_Raw, VAL_ALL_PLOTS, VAL_DELAYED_DRAW);
+    SetGraphCursor(panelHandle, GRAPH_Raw, 1, tVal, 1.0);
+    SetGraphCursor(panelHandle, GRAPH_Raw, 2, eBeg, 1.0);
+    SetGraphCursor(panelHandle, GRAPH_Raw, 3, eEnd, 1.0);
+    // The band may start left of 0: the difference is signed and not clamped.
+    PlotRectangle(panelHandle, GRAPH_Raw, static_cast<int>(tVal) - static_cast<int>(tTol), 0.0,
+                  static_cast<int>(tVal) + static_cast<int>(tTol), 0.25, GREEN, GREEN);
+
+    for (int i = 0; i < 256; ++i) {
+        xArray[i] = static_cast<unsigned short>(4 * i);
+        thdArray[i] = vThd;
+    }
+}
+
+void ShowInfoText(const char *text, int left, int top, int size) {
+    const int id = NewCtrl(panelHandle, CTRL_TEXT_MSG, "", top, left);
+    SetCtrlAttribute(panelHandle, id, ATTR_TEXT_FONT, VAL_APP_META_FONT);
+    SetCtrlAttribute(panelHandle, id, ATTR_TEXT_BGCOLOR, BANNER_BLUE);
+    SetCtrlAttribute(panelHandle, id, ATTR_TEXT_COLOR, WHITE);
+    SetCtrlAttribute(panelHandle, id, ATTR_TEXT_POINT_SIZE, size);
+    SetCtrlVal(panelHandle, id, text);
+}
+
+int CC_PANEL(int, int event, void *, int, int) {
+    if (event == EVENT_CLOSE) {
+        CloseCom(com);
+        QuitUserInterface(0);
+    }
+    return 0;
+}
