@@ -84,6 +84,11 @@ int InitCVIRTE(void *hInstance, char *argv[], void *) {
     return 1;
 }
 
+void CloseCVIRTE(void) {
+    g_mainLoop = nullptr;
+    g_app.reset();
+}
+
 int RunUserInterface(void) {
     if (g_quitRequested) {
         g_quitRequested = false;

@@ -45,7 +45,9 @@ class ControlEventFilter : public QObject {
     bool typedChange = false; // a typed change waits for its commit
 
   protected:
-    bool eventFilter(QObject *, QEvent *event) override {
+    bool eventFilter(QObject *watched, QEvent *event) override {
+        if (auto *w = qobject_cast<QWidget *>(watched); w && !w->isEnabled())
+            return false; // a dimmed control takes no user action
         switch (event->type()) {
         case QEvent::MouseButtonPress:
         case QEvent::MouseButtonDblClick:

@@ -15,6 +15,7 @@
 
 #include "runtime/inspect.h"
 #include "runtime/registry.h"
+#include "runtime/test_hooks.h"
 
 namespace rt {
 
@@ -146,6 +147,8 @@ bool attachCallbacks(rt::Panel &panel) {
 void RegisterCallbacks(const CallbackEntry *table, int count) {
     rt::Registry::instance().registerCallbacks(table, count);
 }
+
+void ClearRegisteredCallbacks() { rt::Registry::instance().clearCallbacks(); }
 
 int LoadPanel(int parentPanel, const char *fileName, int resourceId) {
     const QString path = panelFilePath(fileName);

@@ -33,6 +33,7 @@ class Registry {
     void remove(int handle);
 
     void registerCallbacks(const CallbackEntry *table, int count);
+    void clearCallbacks() { callbacks_.clear(); }
     const CallbackEntry *findCallback(const QString &name) const;
 
   private:

@@ -58,6 +58,9 @@ constexpr int VAL_DELAYED_DRAW = 0;
 // argument list (options such as --com N=DEVICE are taken here). When argv is
 // null, hInstance is taken as the argument list. 0 = failure.
 int InitCVIRTE(void *hInstance, char *argv[], void *reserved);
+// Ends the run-time; call it before the program returns from main, since the
+// application must not outlive main.
+void CloseCVIRTE(void);
 // Loads form `resourceId` of the panel file `fileName` (looked up in the
 // program's directory when it has no directory part). parentPanel 0 makes a
 // top-level panel, otherwise a child of that panel. Negative on failure.

@@ -130,8 +130,10 @@ class ComPort : public QObject {
                 done += static_cast<int>(n);
                 continue;
             }
-            if (n == 0 || (errno != EAGAIN && errno != EINTR)) {
-                vanish(); // hang-up: the device is gone
+            // With VMIN = VTIME = 0 an empty queue reads as 0; a hang-up
+            // reads as EIO.
+            if (n < 0 && errno != EAGAIN && errno != EINTR) {
+                vanish();
                 break;
             }
             if (!waitFor(POLLIN, deadline))

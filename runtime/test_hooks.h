@@ -17,3 +17,6 @@ struct FileSelectRequest {
 // 0: cancelled) and fills `chosenPath`. An empty hook restores the real dialog.
 using FileSelectHook = std::function<int(const FileSelectRequest &, std::string &chosenPath)>;
 void SetFileSelectHook(FileSelectHook hook);
+
+// Forgets every callback name registered so far.
+void ClearRegisteredCallbacks();

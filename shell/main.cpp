@@ -2,6 +2,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "runtime/runtime.h"
 #include "shell/startup.h"
 
 namespace {
@@ -32,5 +33,7 @@ int main(int argc, char *argv[]) {
     }
     // Here the instance handle is the program's argument list: the run-time
     // takes its start-up options from it.
-    return WinMain(argv, nullptr, nullptr, 1);
+    const int result = WinMain(argv, nullptr, nullptr, 1);
+    CloseCVIRTE();
+    return result;
 }

@@ -10,5 +10,7 @@ int main(int argc, char **argv) {
     testing::InitGoogleTest(&argc, argv);
     if (InitCVIRTE(nullptr, argv, nullptr) == 0)
         return 2;
-    return RUN_ALL_TESTS();
+    const int result = RUN_ALL_TESTS();
+    CloseCVIRTE();
+    return result;
 }

@@ -1,0 +1,202 @@
+// The panel file against the control inventory the program relies on.
+#include <gtest/gtest.h>
+
+#include <QComboBox>
+#include <QLabel>
+#include <QSet>
+#include <QWidget>
+
+#include <string>
+
+#include "../runtime/recorder.h"
+#include "runtime/inspect.h"
+#include "runtime/runtime.h"
+#include "shell/controls.h"
+
+namespace {
+
+struct Entry {
+    int panel; // PANEL or CCDPANEL
+    int id;
+    const char *name;
+    const char *kind;
+    const char *callback; // "" when none
+};
+
+const Entry inventory[] = {
+    {PANEL, DropDCom, "DropDCom", "QComboBox", "CC_DropDCom"},
+    {PANEL, RING_RS232Mode, "RING_RS232Mode", "QComboBox", ""},
+    {PANEL, RBTFile, "RBTFile", "QRadioButton", "CC_RBTFile"},
+    {PANEL, RBTEeprom, "RBTEeprom", "QRadioButton", "CC_RBTEeprom"},
+    {PANEL, RBTRam, "RBTRam", "QRadioButton", "CC_RBTRam"},
+    {PANEL, BIN_Polarity, "BIN_Polarity", "QCheckBox", ""},
+    {PANEL, RING_EdgeMode, "RING_EdgeMode", "QComboBox", ""},
+    {PANEL, NUM_Mvalue, "NUM_Mvalue", "QSpinBox", ""},
+    {PANEL, NUM_TeachValue, "NUM_TeachValue", "QSpinBox", ""},
+    {PANEL, NUM_AnaMin, "NUM_AnaMin", "QSpinBox", ""},
+    {PANEL, NUM_AnaMax, "NUM_AnaMax", "QSpinBox", ""},
+    {PANEL, NUM_Tolerance, "NUM_Tolerance", "QSpinBox", ""},
+    {PANEL, NUM_Ledge, "NUM_Ledge", "QSpinBox", ""},
+    {PANEL, NUM_Redge, "NUM_Redge", "QSpinBox", ""},
+    {PANEL, NEDITVideoThreshold, "NEDITVideoThreshold", "QSpinBox", "CC_NEDITVideoThreshold"},
+    {PANEL, NEDITEdgeRight, "NEDITEdgeRight", "QSpinBox", "CC_NEDITEdgeRight"},
+    {PANEL, NEDITEdgeLeft, "NEDITEdgeLeft", "QSpinBox", "CC_NEDITEdgeLeft"},
+    {PANEL, TEXT_Status, "TEXT_Status", "QLabel", ""},
+    {PANEL, GRAPH_Data, "GRAPH_Data", "QCustomPlot", ""},
+    {PANEL, GRAPH_Raw, "GRAPH_Raw", "QCustomPlot", ""},
+    {PANEL, NEDITPower, "NEDITPower", "QSpinBox", ""},
+    {PANEL, STRIP_Trend, "STRIP_Trend", "QCustomPlot", ""},
+    {PANEL, CTRL_Busy1, "BTNRun", "QPushButton", "CC_BTNRun"},
+    {PANEL, CTRL_Busy2, "BTNData", "QPushButton", "CC_BTNData"},
+    {PANEL, CTRL_Busy3, "BTNGet", "QPushButton", "CC_BTNGet"},
+    {PANEL, 41, "BTNStop", "QPushButton", "CC_BTNStop"},
+    {PANEL, 42, "BTNSend", "QPushButton", "CC_BTNSend"},
+    {PANEL, 43, "ButtonTeach", "QPushButton", "CC_ButtonTeach"},
+    {PANEL, 44, "ButtonReset", "QPushButton", "CC_ButtonReset"},
+    {PANEL, 45, "BTN_CCDSettings", "QPushButton", "CC_BTN_CCDSettings"},
+    {CCDPANEL, TEXTBOX_CCDInfo, "TEXTBOX_CCDInfo", "QPlainTextEdit", ""},
+    {CCDPANEL, NSLIDE_PixelStart, "NSLIDE_PixelStart", "QSlider", "CC_NSLIDE_PixelStart"},
+    {CCDPANEL, NUM_PixelEnd, "NUM_PixelEnd", "QSpinBox", ""},
+    {CCDPANEL, NEDITBVal, "NEDITBVal", "QSpinBox", ""},
+    {CCDPANEL, BIN_Sw_EnableTol, "BIN_Sw_EnableTol", "QCheckBox", "CC_BIN_Sw_EnableTol"},
+    {CCDPANEL, BIN_Switch_VGain, "BIN_Switch_VGain", "QCheckBox", "CC_BIN_Switch_VGain"},
+    {CCDPANEL, RING_AnaMode, "RING_AnaMode", "QComboBox", ""},
+    {CCDPANEL, RING_CCDMode, "RING_CCDMode", "QComboBox", "CC_RING_CCDMode"},
+    {CCDPANEL, NEDITTolerance, "NEDITTolerance", "QSpinBox", "CC_NEDITTolerance"},
+    {CCDPANEL, NEDITTeach, "NEDITTeach", "QSpinBox", "CC_NEDITTeach"},
+};
+
+class PanelContract : public testing::Test {
+  protected:
+    static void SetUpTestSuite() {
+        registerRecorders();
+        handles_[PANEL] = LoadPanel(0, VEXA_PANEL_FILE_PATH, PANEL);
+        handles_[CCDPANEL] = LoadPanel(handles_[PANEL], VEXA_PANEL_FILE_PATH, CCDPANEL);
+    }
+    static void TearDownTestSuite() {
+        DiscardPanel(handles_[CCDPANEL]);
+        DiscardPanel(handles_[PANEL]);
+    }
+    static int handle(int resource) { return handles_[resource]; }
+    static inline int handles_[3] = {};
+};
+
+TEST_F(PanelContract, BothPanelsLoad) {
+    EXPECT_GT(handle(PANEL), 0);
+    EXPECT_GT(handle(CCDPANEL), 0);
+    EXPECT_EQ(rt::panelWidget(handle(PANEL))->property("callback").toString(), "CC_PANEL");
+}
+
+TEST_F(PanelContract, EveryInventoryControlHasItsNameKindAndCallback) {
+    for (const Entry &e : inventory) {
+        SCOPED_TRACE(e.name);
+        QWidget *w = rt::controlWidget(handle(e.panel), e.id);
+        ASSERT_NE(w, nullptr);
+        EXPECT_EQ(w->objectName().toStdString(), e.name);
+        EXPECT_STREQ(w->metaObject()->className(), e.kind);
+        EXPECT_EQ(w->property("callback").toString().toStdString(), e.callback);
+    }
+}
+
+TEST_F(PanelContract, BusyControlsAreTheRunDataAndGetButtons) {
+    EXPECT_EQ(rt::controlWidget(handle(PANEL), CTRL_Busy1)->property("busyName").toString(),
+              "CTRL_Busy1");
+    EXPECT_EQ(rt::controlWidget(handle(PANEL), CTRL_Busy2)->property("busyName").toString(),
+              "CTRL_Busy2");
+    EXPECT_EQ(rt::controlWidget(handle(PANEL), CTRL_Busy3)->property("busyName").toString(),
+              "CTRL_Busy3");
+}
+
+TEST_F(PanelContract, SelectorsHoldACaptionedEntryForEveryValueInUse) {
+    const struct {
+        int panel, id, lastValue;
+    } selectors[] = {{PANEL, RING_RS232Mode, 1},
+                     {PANEL, RING_EdgeMode, 4},
+                     {CCDPANEL, RING_AnaMode, 4},
+                     {CCDPANEL, RING_CCDMode, 2}};
+    for (const auto &s : selectors) {
+        const int panel = handle(s.panel);
+        int original = 0;
+        GetCtrlVal(panel, s.id, &original);
+        for (int v = 0; v <= s.lastValue; ++v) {
+            ASSERT_EQ(SetCtrlVal(panel, s.id, v), 0) << s.id << " value " << v;
+            int back = -1;
+            GetCtrlVal(panel, s.id, &back);
+            EXPECT_EQ(back, v);
+            EXPECT_FALSE(qobject_cast<QComboBox *>(rt::controlWidget(panel, s.id))
+                             ->currentText()
+                             .isEmpty());
+        }
+        SetCtrlVal(panel, s.id, original);
+    }
+    for (int port = 1; port <= 8; ++port) {
+        ASSERT_EQ(SetCtrlVal(handle(PANEL), DropDCom, port), 0);
+        int back = 0;
+        GetCtrlVal(handle(PANEL), DropDCom, &back);
+        EXPECT_EQ(back, port);
+    }
+    SetCtrlVal(handle(PANEL), DropDCom, 1);
+}
+
+TEST_F(PanelContract, SwitchesAndParameterNumericsCarryUnsigned16BitValues) {
+    const int binary[][2] = {{PANEL, BIN_Polarity},
+                             {CCDPANEL, BIN_Sw_EnableTol},
+                             {CCDPANEL, BIN_Switch_VGain}};
+    for (const auto &b : binary)
+        for (int v : {0, 1}) {
+            SetCtrlVal(handle(b[0]), b[1], v);
+            unsigned short back = 9;
+            GetCtrlVal(handle(b[0]), b[1], &back);
+            EXPECT_EQ(back, v);
+        }
+    SetCtrlVal(handle(PANEL), NEDITPower, 65535);
+    unsigned short power = 0;
+    GetCtrlVal(handle(PANEL), NEDITPower, &power);
+    EXPECT_EQ(power, 65535);
+    SetCtrlVal(handle(PANEL), NEDITPower, 500);
+}
+
+TEST_F(PanelContract, InitialValuesAreTheProgramDefaults) {
+    const struct {
+        int panel, id, value;
+    } defaults[] = {{PANEL, NEDITPower, 500},      {PANEL, RING_RS232Mode, 0},
+                    {PANEL, NEDITVideoThreshold, 512}, {PANEL, BIN_Polarity, 1},
+                    {PANEL, RING_EdgeMode, 1},     {PANEL, NEDITEdgeLeft, 1},
+                    {PANEL, NEDITEdgeRight, 1024}, {CCDPANEL, NEDITTeach, 512},
+                    {CCDPANEL, NEDITTolerance, 100}, {CCDPANEL, NEDITBVal, 64},
+                    {CCDPANEL, BIN_Switch_VGain, 1}, {CCDPANEL, BIN_Sw_EnableTol, 1},
+                    {CCDPANEL, NSLIDE_PixelStart, 1}, {CCDPANEL, RING_CCDMode, 0},
+                    {CCDPANEL, RING_AnaMode, 0},   {PANEL, RBTRam, 1},
+                    {PANEL, RBTEeprom, 0},         {PANEL, RBTFile, 0}};
+    for (const auto &d : defaults) {
+        int v = -1;
+        GetCtrlVal(handle(d.panel), d.id, &v);
+        EXPECT_EQ(v, d.value) << "control " << d.id;
+    }
+}
+
+TEST_F(PanelContract, EveryControlHasAUniqueAccessibleName) {
+    QSet<QString> names;
+    for (int resource : {PANEL, CCDPANEL})
+        for (QWidget *w : rt::panelWidget(handle(resource))->findChildren<QWidget *>()) {
+            if (!w->property("controlId").isValid() ||
+                w->window() != rt::panelWidget(handle(resource)))
+                continue; // the child panel's controls are counted with it
+            SCOPED_TRACE(w->objectName().toStdString());
+            EXPECT_FALSE(w->accessibleName().isEmpty());
+            EXPECT_FALSE(names.contains(w->accessibleName()));
+            names.insert(w->accessibleName());
+        }
+    EXPECT_GE(names.size(), 40);
+}
+
+TEST_F(PanelContract, VideoGraphAndTrendShareOneAreaWithOneShown) {
+    int dataVisible = 0, trendVisible = 0;
+    GetCtrlAttribute(handle(PANEL), GRAPH_Data, ATTR_VISIBLE, &dataVisible);
+    GetCtrlAttribute(handle(PANEL), STRIP_Trend, ATTR_VISIBLE, &trendVisible);
+    EXPECT_EQ(dataVisible + trendVisible, 1);
+    EXPECT_EQ(rt::controlWidget(handle(PANEL), GRAPH_Data)->parentWidget(),
+              rt::controlWidget(handle(PANEL), STRIP_Trend)->parentWidget());
+}
+
+} // namespace

@@ -1,0 +1,226 @@
+// The serial line over a pseudo-terminal: queue length, receive callback,
+// flushes, time-outs, closing, and a device that vanishes.
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <stdlib.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <ctime>
+#include <string>
+#include <vector>
+
+#include "runtime/runtime.h"
+
+namespace {
+
+constexpr int kPort = 7;
+
+class Pty {
+  public:
+    Pty() {
+        master_ = posix_openpt(O_RDWR | O_NOCTTY);
+        grantpt(master_);
+        unlockpt(master_);
+        slave_ = ptsname(master_);
+    }
+    ~Pty() { hangUp(); }
+    void send(const std::vector<unsigned char> &bytes) const {
+        ASSERT_EQ(::write(master_, bytes.data(), bytes.size()),
+                  static_cast<ssize_t>(bytes.size()));
+    }
+    void send(int count, unsigned char value = 0x11) const {
+        send(std::vector<unsigned char>(count, value));
+    }
+    std::vector<unsigned char> receive(size_t max) const {
+        std::vector<unsigned char> buf(max);
+        const ssize_t n = ::read(master_, buf.data(), max);
+        buf.resize(n > 0 ? n : 0);
+        return buf;
+    }
+    void hangUp() {
+        if (master_ >= 0)
+            ::close(master_);
+        master_ = -1;
+    }
+    const std::string &slave() const { return slave_; }
+
+  private:
+    int master_ = -1;
+    std::string slave_;
+};
+
+
+int callbackCount = 0;
+int lastEventWord = 0;
+int queueSeenInCallback = 0;
+
+void countingCallback(int port, int eventWord, void *) {
+    ++callbackCount;
+    lastEventWord = eventWord;
+    queueSeenInCallback = GetInQLen(port);
+    FlushInQ(port);
+}
+
+void processFor(double seconds) {
+    const double end = Timer() + seconds;
+    while (Timer() < end)
+        ProcessSystemEvents();
+}
+
+// Waits (without event processing) until the OS has moved the bytes over.
+void settleLine() { usleep(20000); }
+
+class RuntimeSerial : public testing::Test {
+  protected:
+    void SetUp() override {
+        SetComDevice(kPort, pty_.slave().c_str());
+        ASSERT_EQ(OpenComConfig(kPort, "", 19200, 0, 8, 1, 4096, 4096), 0);
+        SetComTime(kPort, 0.3);
+        callbackCount = 0;
+        lastEventWord = 0;
+    }
+    void TearDown() override { CloseCom(kPort); }
+    Pty pty_;
+};
+
+TEST_F(RuntimeSerial, InputQueueGrowsWithoutEventProcessing) {
+    pty_.send(10);
+    settleLine();
+    EXPECT_EQ(GetInQLen(kPort), 10);
+    pty_.send(30);
+    settleLine();
+    EXPECT_EQ(GetInQLen(kPort), 40);
+    EXPECT_EQ(callbackCount, 0);
+}
+
+TEST_F(RuntimeSerial, ReceiveCallbackRunsOnlyAtNotifyCountAndFromEventProcessing) {
+    InstallComCallback(kPort, 0x8006, 36, 0x55, countingCallback, nullptr);
+    pty_.send(35);
+    processFor(0.05);
+    EXPECT_EQ(callbackCount, 0);
+    pty_.send(1);
+    settleLine();
+    EXPECT_EQ(callbackCount, 0); // nothing runs until events are processed
+    processFor(0.05);
+    EXPECT_EQ(callbackCount, 1);
+    EXPECT_EQ(lastEventWord & LWRS_RECEIVE_COUNT, LWRS_RECEIVE_COUNT);
+    EXPECT_EQ(queueSeenInCallback, 36);
+}
+
+TEST_F(RuntimeSerial, ReceiveCallbackIsSilentWhileSwitchedOff) {
+    InstallComCallback(kPort, 0x8006, 36, 0x55, countingCallback, nullptr);
+    InstallComCallback(kPort, 0, 36, 0x55, nullptr, nullptr);
+    pty_.send(72);
+    processFor(0.05);
+    EXPECT_EQ(callbackCount, 0);
+    EXPECT_EQ(GetInQLen(kPort), 72);
+}
+
+TEST_F(RuntimeSerial, ReadingNeverRunsTheReceiveCallback) {
+    InstallComCallback(kPort, 0x8006, 36, 0x55, countingCallback, nullptr);
+    pty_.send(36);
+    settleLine();
+    char buf[64];
+    EXPECT_EQ(ComRd(kPort, buf, 36), 36);
+    EXPECT_EQ(callbackCount, 0);
+    processFor(0.03);
+    EXPECT_EQ(callbackCount, 0); // the bytes were taken by the read
+}
+
+TEST_F(RuntimeSerial, FlushInQDiscardsQueuedBytes) {
+    pty_.send(50);
+    settleLine();
+    processFor(0.01); // part of it now sits in Qt's buffer
+    pty_.send(20);
+    settleLine();
+    FlushInQ(kPort);
+    EXPECT_EQ(GetInQLen(kPort), 0);
+    EXPECT_EQ(FlushOutQ(kPort), 0);
+}
+
+TEST_F(RuntimeSerial, ComRdReturnsWhatCameWithinTheTimeOut) {
+    pty_.send(10);
+    settleLine();
+    char buf[64];
+    const double start = Timer();
+    EXPECT_EQ(ComRd(kPort, buf, 36), 10);
+    const double waited = Timer() - start;
+    EXPECT_GE(waited, 0.28);
+    EXPECT_LT(waited, 1.0);
+}
+
+TEST_F(RuntimeSerial, BytesPassUnchangedBothWays) {
+    std::vector<unsigned char> all(256);
+    for (int i = 0; i < 256; ++i)
+        all[i] = static_cast<unsigned char>(i);
+    pty_.send(all);
+    settleLine();
+    char buf[256];
+    ASSERT_EQ(ComRd(kPort, buf, 256), 256);
+    for (int i = 0; i < 256; ++i)
+        ASSERT_EQ(static_cast<unsigned char>(buf[i]), i);
+    EXPECT_EQ(ComWrt(kPort, buf, 256), 256);
+    settleLine();
+    std::vector<unsigned char> got;
+    while (got.size() < 256) {
+        auto part = pty_.receive(256 - got.size());
+        ASSERT_FALSE(part.empty());
+        got.insert(got.end(), part.begin(), part.end());
+    }
+    EXPECT_EQ(got, all);
+}
+
+TEST_F(RuntimeSerial, DoubleCloseIsHarmlessAndClosedPortFailsOperations) {
+    EXPECT_EQ(CloseCom(kPort), 0);
+    EXPECT_EQ(CloseCom(kPort), 0);
+    char buf[4] = {};
+    EXPECT_LT(ComWrt(kPort, buf, 4), 0);
+    EXPECT_LT(ComRd(kPort, buf, 4), 0);
+    EXPECT_LT(GetInQLen(kPort), 0);
+    EXPECT_LT(FlushInQ(kPort), 0);
+    EXPECT_LT(InstallComCallback(kPort, 0x8006, 36, 0x55, countingCallback, nullptr), 0);
+}
+
+TEST_F(RuntimeSerial, VanishedDeviceClosesThePortInsteadOfSpinning) {
+    InstallComCallback(kPort, 0x8006, 36, 0x55, countingCallback, nullptr);
+    pty_.hangUp();
+    const std::clock_t cpuBefore = std::clock();
+    processFor(0.3);
+    const double cpu = double(std::clock() - cpuBefore) / CLOCKS_PER_SEC;
+    EXPECT_LT(GetInQLen(kPort), 0); // closed by the run-time
+    char buf[36] = {};
+    EXPECT_LT(ComWrt(kPort, buf, 36), 0);
+    EXPECT_EQ(callbackCount, 0);
+    EXPECT_LT(cpu, 0.25) << "event processing spun on the vanished device";
+}
+
+TEST(RuntimeSerialOpen, OpenFailuresMapToTheirCodes) {
+    SetComDevice(9, "/dev/nonexistent-vexa-port");
+    EXPECT_EQ(OpenComConfig(9, "", 19200, 0, 8, 1, 4096, 4096), -6);
+    EXPECT_EQ(OpenComConfig(0, "", 19200, 0, 8, 1, 4096, 4096), -2);
+    EXPECT_EQ(OpenComConfig(-4, "", 19200, 0, 8, 1, 4096, 4096), -2);
+}
+
+TEST(RuntimeSerialOpen, PortInUseCannotBeOpenedTwice) {
+    Pty pty;
+    SetComDevice(11, pty.slave().c_str());
+    SetComDevice(12, pty.slave().c_str());
+    ASSERT_EQ(OpenComConfig(11, "", 19200, 0, 8, 1, 4096, 4096), 0);
+    EXPECT_EQ(OpenComConfig(12, "", 19200, 0, 8, 1, 4096, 4096), -7);
+    CloseCom(11);
+}
+
+TEST(RuntimeSerialOpen, ReopeningAfterCloseWorks) {
+    Pty pty;
+    SetComDevice(13, pty.slave().c_str());
+    ASSERT_EQ(OpenComConfig(13, "", 19200, 0, 8, 1, 4096, 4096), 0);
+    CloseCom(13);
+    ASSERT_EQ(OpenComConfig(13, "", 19200, 0, 8, 1, 4096, 4096), 0);
+    const char hello[] = "hi";
+    EXPECT_EQ(ComWrt(13, hello, 2), 2);
+    CloseCom(13);
+}
+
+} // namespace
