@@ -2,6 +2,12 @@
 // module is noted with each group.
 #pragma once
 
+// The C library declares a function sync() in <unistd.h>. The telegram's sync
+// word keeps its name in the program's code through this alias; <unistd.h>
+// is included first so that its declaration is never renamed.
+#include <unistd.h>
+#define sync vexa_sync_word
+
 // ---- constants ---------------------------------------------------------------
 constexpr int PNUM = 16;                  // words in the parameter block
 constexpr int TELEGRAM_LEN = PNUM * 2 + 4; // 36 bytes per request and reply
