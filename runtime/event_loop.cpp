@@ -4,6 +4,7 @@
 #include <QEventLoop>
 #include <QPointer>
 #include <QTimer>
+#include <QWidget>
 
 #include <cstdio>
 #include <cstring>
@@ -21,6 +22,7 @@ std::vector<std::string> g_argStorage;
 std::unique_ptr<QApplication> g_app;
 QPointer<QEventLoop> g_mainLoop;
 bool g_quitRequested = false;
+QString g_screenshotPath; // --screenshot FILE: save the shown panel, then end
 int g_quitCode = 0;
 
 QElapsedTimer &monotonicClock() {
@@ -60,6 +62,10 @@ int InitCVIRTE(void *hInstance, char *argv[], void *) {
             }
             continue;
         }
+        if (i > 0 && arg == "--screenshot" && argv[i + 1]) {
+            g_screenshotPath = QString::fromLocal8Bit(argv[++i]);
+            continue;
+        }
         if (i > 0 && arg.rfind("--com=", 0) == 0) {
             if (!takeComOption(arg.substr(6))) {
                 std::fprintf(stderr, "invalid option '%s' (expected --com N=DEVICE)\n",
@@ -96,6 +102,19 @@ int RunUserInterface(void) {
     }
     QEventLoop loop;
     g_mainLoop = &loop;
+    if (!g_screenshotPath.isEmpty())
+        QTimer::singleShot(2000, &loop, [] {
+            QWidget *window = QApplication::activeWindow();
+            const auto windows = QApplication::topLevelWidgets();
+            for (QWidget *w : windows)
+                if (!window && w->isVisible() && !(w->windowFlags() & Qt::Tool))
+                    window = w;
+            const bool saved = window && window->grab().save(g_screenshotPath, "PNG");
+            std::fprintf(saved ? stdout : stderr, "%s %s\n", saved ? "screenshot:" : "no screenshot:",
+                         qPrintable(g_screenshotPath));
+            std::fflush(stdout);
+            QuitUserInterface(0);
+        });
     const int code = loop.exec();
     g_mainLoop = nullptr;
     g_quitRequested = false;
