@@ -91,7 +91,9 @@ int main(int, char **argv) {
     std::sort(latencyMs.begin(), latencyMs.end());
     if (latencyMs.empty())
         return 1;
-    const auto at = [&](double q) { return latencyMs[static_cast<size_t>(q * (latencyMs.size() - 1))]; };
+    const auto at = [&](double q) {
+        return latencyMs[static_cast<size_t>(q * (latencyMs.size() - 1))];
+    };
     std::printf("byte arrival to wait loop: median %.3f ms, p99 %.3f ms, max %.3f ms "
                 "(%zu of %d seen; goal p99 <= 1 ms)\n",
                 at(0.5), at(0.99), latencyMs.back(), latencyMs.size(), samples);

@@ -17,7 +17,9 @@
 
 namespace {
 
-QWidget *find(int panel, int control) { return rt::Registry::instance().control(panel, control); }
+QWidget *find(int panel, int control) {
+    return rt::Registry::instance().control(panel, control);
+}
 
 // A selector's value is its entry's index, or the entry's number from the
 // `itemValues` property ("1,2,3") when the panel file gives one.
@@ -58,7 +60,9 @@ void fitIfRunTimeText(QWidget *w) {
         w->adjustSize();
 }
 
-QColor colorOf(int rgb) { return QColor((rgb >> 16) & 0xFF, (rgb >> 8) & 0xFF, rgb & 0xFF); }
+QColor colorOf(int rgb) {
+    return QColor((rgb >> 16) & 0xFF, (rgb >> 8) & 0xFF, rgb & 0xFF);
+}
 
 } // namespace
 
@@ -192,8 +196,7 @@ int SetCtrlAttribute(int panel, int control, int attribute, const char *value) {
     // The run-time's application font is whatever the desktop uses.
     QFont font = w->font();
     const QString name = QString::fromLatin1(value);
-    font.setFamily(name == QLatin1String(VAL_APP_META_FONT) ? QApplication::font().family()
-                                                             : name);
+    font.setFamily(name == QLatin1String(VAL_APP_META_FONT) ? QApplication::font().family() : name);
     w->setFont(font);
     fitIfRunTimeText(w);
     return 0;

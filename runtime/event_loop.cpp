@@ -110,8 +110,8 @@ int RunUserInterface(void) {
                 if (!window && w->isVisible() && !(w->windowFlags() & Qt::Tool))
                     window = w;
             const bool saved = window && window->grab().save(g_screenshotPath, "PNG");
-            std::fprintf(saved ? stdout : stderr, "%s %s\n", saved ? "screenshot:" : "no screenshot:",
-                         qPrintable(g_screenshotPath));
+            std::fprintf(saved ? stdout : stderr, "%s %s\n",
+                         saved ? "screenshot:" : "no screenshot:", qPrintable(g_screenshotPath));
             std::fflush(stdout);
             QuitUserInterface(0);
         });
@@ -153,4 +153,6 @@ int GetProjectDir(char directory[]) {
     return dir.size() < 260 ? 0 : -1;
 }
 
-double Timer(void) { return static_cast<double>(monotonicClock().nsecsElapsed()) / 1e9; }
+double Timer(void) {
+    return static_cast<double>(monotonicClock().nsecsElapsed()) / 1e9;
+}

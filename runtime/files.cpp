@@ -25,8 +25,7 @@ FileSelectHook &fileSelectHook() {
 int Fmt(char *target, const char *format, const int *values) {
     int width = 0, count = 0;
     char tail = 0;
-    if (std::sscanf(format, "%%%dc<%%%di%c", &width, &count, &tail) != 2 || width < 1 ||
-        count < 0)
+    if (std::sscanf(format, "%%%dc<%%%di%c", &width, &count, &tail) != 2 || width < 1 || count < 0)
         return -1;
     const int n = count < width ? count : width;
     for (int i = 0; i < n; ++i)
@@ -36,7 +35,9 @@ int Fmt(char *target, const char *format, const int *values) {
     return n;
 }
 
-void SetFileSelectHook(FileSelectHook hook) { fileSelectHook() = std::move(hook); }
+void SetFileSelectHook(FileSelectHook hook) {
+    fileSelectHook() = std::move(hook);
+}
 
 int FileSelectPopup(const char *defaultDirectory, const char *defaultFileName,
                     const char *fileTypeList, const char *title, int buttonLabel, int,
@@ -44,23 +45,22 @@ int FileSelectPopup(const char *defaultDirectory, const char *defaultFileName,
     std::string chosen;
     int result = 0;
     if (fileSelectHook()) {
-        FileSelectRequest request{defaultDirectory, defaultFileName, fileTypeList,
-                                  title,            buttonLabel,     restrictExtension != 0};
+        FileSelectRequest request{defaultDirectory, defaultFileName,       fileTypeList, title,
+                                  buttonLabel,      restrictExtension != 0};
         result = fileSelectHook()(request, chosen);
     } else {
         const QString start = QDir(QString::fromLocal8Bit(defaultDirectory))
                                   .filePath(QString::fromLocal8Bit(defaultFileName));
         const QString filter = QString::fromLatin1(fileTypeList);
         const QString caption = QString::fromLatin1(title);
-        QString path = buttonLabel == VAL_LOAD_BUTTON
-                           ? QFileDialog::getOpenFileName(QApplication::activeWindow(), caption,
-                                                          start, filter)
-                           : QFileDialog::getSaveFileName(QApplication::activeWindow(), caption,
-                                                          start, filter);
+        QString path =
+            buttonLabel == VAL_LOAD_BUTTON
+                ? QFileDialog::getOpenFileName(QApplication::activeWindow(), caption, start, filter)
+                : QFileDialog::getSaveFileName(QApplication::activeWindow(), caption, start,
+                                               filter);
         if (!path.isEmpty()) {
-            const QString suffix = filter.startsWith(QLatin1String("*."))
-                                       ? filter.mid(1)
-                                       : QString();
+            const QString suffix =
+                filter.startsWith(QLatin1String("*.")) ? filter.mid(1) : QString();
             if (restrictExtension && !suffix.isEmpty() &&
                 !path.endsWith(suffix, Qt::CaseInsensitive))
                 path += suffix;

@@ -41,13 +41,17 @@ QHash<const QWidget *, GraphState> &states() {
     return all;
 }
 
-QColor colorOf(int rgb) { return QColor((rgb >> 16) & 0xFF, (rgb >> 8) & 0xFF, rgb & 0xFF); }
+QColor colorOf(int rgb) {
+    return QColor((rgb >> 16) & 0xFF, (rgb >> 8) & 0xFF, rgb & 0xFF);
+}
 
 QCustomPlot *plotOf(int panel, int control) {
     return qobject_cast<QCustomPlot *>(rt::Registry::instance().control(panel, control));
 }
 
-void requestReplot(QCustomPlot *plot) { plot->replot(QCustomPlot::rpQueuedReplot); }
+void requestReplot(QCustomPlot *plot) {
+    plot->replot(QCustomPlot::rpQueuedReplot);
+}
 
 bool toDoubles(const void *data, int type, int n, QVector<double> &out) {
     out.resize(n);
@@ -88,7 +92,9 @@ void setupGraph(QWidget *widget) {
     plot->setNotAntialiasedElements(QCP::aeAll); // the video curve redraws every pass
 }
 
-void forgetGraph(QWidget *widget) { states().remove(widget); }
+void forgetGraph(QWidget *widget) {
+    states().remove(widget);
+}
 
 } // namespace rt
 
@@ -125,9 +131,8 @@ int PlotRectangle(int panel, int control, double x1, double y1, double x2, doubl
     GraphState &state = states()[plot];
     const int handle = state.nextHandle++;
     state.rectangles[handle] = rect;
-    state.rectangleShapes[handle] = rt::RectanglePlot{std::min(x1, x2), std::min(y1, y2),
-                                                      std::max(x1, x2), std::max(y1, y2), color,
-                                                      fillColor};
+    state.rectangleShapes[handle] = rt::RectanglePlot{
+        std::min(x1, x2), std::min(y1, y2), std::max(x1, x2), std::max(y1, y2), color, fillColor};
     requestReplot(plot);
     return handle;
 }
@@ -175,8 +180,7 @@ int SetGraphCursor(int panel, int control, int cursor, double x, double y) {
     if (!c.line) {
         c.line = new QCPItemStraightLine(plot);
         const QString color =
-            plot->property(QByteArray("cursor") + QByteArray::number(cursor) + "Color")
-                .toString();
+            plot->property(QByteArray("cursor") + QByteArray::number(cursor) + "Color").toString();
         c.line->setPen(QPen(QColor(color.isEmpty() ? QStringLiteral("#000000") : color), 2));
         c.line->setLayer(QStringLiteral("overlay")); // above every rectangle
     }

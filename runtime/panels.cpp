@@ -45,7 +45,9 @@ QWidget *Registry::control(int panel, int control) {
     return p->controls.value(control).data();
 }
 
-void Registry::remove(int handle) { panels_.erase(handle); }
+void Registry::remove(int handle) {
+    panels_.erase(handle);
+}
 
 void Registry::registerCallbacks(const CallbackEntry *table, int count) {
     for (int i = 0; i < count; ++i)
@@ -72,8 +74,7 @@ namespace {
 
 class PanelLoader : public QUiLoader {
   public:
-    QWidget *createWidget(const QString &className, QWidget *parent,
-                          const QString &name) override {
+    QWidget *createWidget(const QString &className, QWidget *parent, const QString &name) override {
         if (className == QLatin1String("QCustomPlot")) {
             auto *plot = new QCustomPlot(parent);
             plot->setObjectName(name);
@@ -148,7 +149,9 @@ void RegisterCallbacks(const CallbackEntry *table, int count) {
     rt::Registry::instance().registerCallbacks(table, count);
 }
 
-void ClearRegisteredCallbacks() { rt::Registry::instance().clearCallbacks(); }
+void ClearRegisteredCallbacks() {
+    rt::Registry::instance().clearCallbacks();
+}
 
 int LoadPanel(int parentPanel, const char *fileName, int resourceId) {
     const QString path = panelFilePath(fileName);

@@ -43,7 +43,9 @@ class Registry {
 };
 
 // Text from the program is Windows-1252/Latin-1 (the micro sign is 0xB5).
-inline QString fromProgramText(const char *text) { return QString::fromLatin1(text); }
+inline QString fromProgramText(const char *text) {
+    return QString::fromLatin1(text);
+}
 
 // Wires a loaded control to its callback: user actions become queued calls
 // that run only from event processing.

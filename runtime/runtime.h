@@ -91,8 +91,8 @@ int ReplaceTextBoxLine(int panel, int control, int line, const char *text);
 int PlotXY(int panel, int control, const void *xArray, const void *yArray, int numPoints,
            int xDataType, int yDataType, int plotStyle, int pointStyle, int lineStyle,
            int pointFrequency, int color);
-int PlotRectangle(int panel, int control, double x1, double y1, double x2, double y2,
-                  int color, int fillColor);
+int PlotRectangle(int panel, int control, double x1, double y1, double x2, double y2, int color,
+                  int fillColor);
 int DeleteGraphPlot(int panel, int control, int plotHandle, int refresh);
 int SetGraphCursor(int panel, int control, int cursor, double x, double y);
 int GetGraphCursor(int panel, int control, int cursor, double *x, double *y);
@@ -138,5 +138,5 @@ constexpr int VAL_TRUNCATE = 0;
 int ArrayToFile(const char *fileName, const void *array, int dataType, int numElements,
                 int numGroups, int groupOrder, int layout, int separator, int fieldWidth,
                 int fileType, int fileAction);
-int FileToArray(const char *fileName, void *array, int dataType, int numElements,
-                int numGroups, int groupOrder, int layout, int fileType);
+int FileToArray(const char *fileName, void *array, int dataType, int numElements, int numGroups,
+                int groupOrder, int layout, int fileType);

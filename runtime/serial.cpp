@@ -60,12 +60,12 @@ class ComPort : public QObject {
                 return -1;
             }
         }
-        const bool configured = port_.setBaudRate(static_cast<qint32>(baud)) &&
-                                port_.setDataBits(static_cast<QSerialPort::DataBits>(dataBits)) &&
-                                port_.setParity(toParity(parity)) &&
-                                port_.setStopBits(stopBits == 2 ? QSerialPort::TwoStop
-                                                                : QSerialPort::OneStop) &&
-                                port_.setFlowControl(QSerialPort::NoFlowControl);
+        const bool configured =
+            port_.setBaudRate(static_cast<qint32>(baud)) &&
+            port_.setDataBits(static_cast<QSerialPort::DataBits>(dataBits)) &&
+            port_.setParity(toParity(parity)) &&
+            port_.setStopBits(stopBits == 2 ? QSerialPort::TwoStop : QSerialPort::OneStop) &&
+            port_.setFlowControl(QSerialPort::NoFlowControl);
         if (!configured) {
             close();
             return -13;

@@ -41,5 +41,6 @@ const CallbackEntry callbackTable[] = {
 } // namespace
 
 void RegisterProgramCallbacks(void) {
-    RegisterCallbacks(callbackTable, static_cast<int>(sizeof callbackTable / sizeof *callbackTable));
+    RegisterCallbacks(callbackTable,
+                      static_cast<int>(sizeof callbackTable / sizeof *callbackTable));
 }

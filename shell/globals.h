@@ -9,7 +9,7 @@
 #define sync vexa_sync_word
 
 // ---- constants ---------------------------------------------------------------
-constexpr int PNUM = 16;                  // words in the parameter block
+constexpr int PNUM = 16;                   // words in the parameter block
 constexpr int TELEGRAM_LEN = PNUM * 2 + 4; // 36 bytes per request and reply
 constexpr int RAM = 1;
 constexpr int EEPROM = 2;

@@ -8,15 +8,16 @@
 namespace {
 
 void printUsage(const char *program) {
-    std::printf("Usage: %s [--com N=DEVICE]...\n"
-                "Configures and monitors a V-EXA-TB CCD line sensor over RS-232.\n\n"
-                "  --com N=DEVICE  use DEVICE for COM port number N (repeatable);\n"
-                "                  unmapped numbers use /dev/ttyS{N-1}\n"
-                "  --screenshot FILE  save the main window as PNG two seconds after start, then end\n"
-                "  --help          show this help and exit\n"
-                "  --version       show the version and exit\n\n"
-                "The panel file %s must lie beside the program.\n",
-                program, PANEL_FILE);
+    std::printf(
+        "Usage: %s [--com N=DEVICE]...\n"
+        "Configures and monitors a V-EXA-TB CCD line sensor over RS-232.\n\n"
+        "  --com N=DEVICE  use DEVICE for COM port number N (repeatable);\n"
+        "                  unmapped numbers use /dev/ttyS{N-1}\n"
+        "  --screenshot FILE  save the main window as PNG two seconds after start, then end\n"
+        "  --help          show this help and exit\n"
+        "  --version       show the version and exit\n\n"
+        "The panel file %s must lie beside the program.\n",
+        program, PANEL_FILE);
 }
 
 } // namespace

@@ -11,6 +11,10 @@ void SetStatus(const char *text) {
     ShowStatus();
 }
 
-void ShowStatus(void) { SetCtrlVal(panelHandle, TEXT_Status, szStatus); }
+void ShowStatus(void) {
+    SetCtrlVal(panelHandle, TEXT_Status, szStatus);
+}
 
-void ShowNote(const char *text) { SetCtrlVal(panelHandle, TEXT_Status, text); }
+void ShowNote(const char *text) {
+    SetCtrlVal(panelHandle, TEXT_Status, text);
+}

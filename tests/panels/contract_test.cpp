@@ -123,9 +123,8 @@ TEST_F(PanelContract, SelectorsHoldACaptionedEntryForEveryValueInUse) {
             int back = -1;
             GetCtrlVal(panel, s.id, &back);
             EXPECT_EQ(back, v);
-            EXPECT_FALSE(qobject_cast<QComboBox *>(rt::controlWidget(panel, s.id))
-                             ->currentText()
-                             .isEmpty());
+            EXPECT_FALSE(
+                qobject_cast<QComboBox *>(rt::controlWidget(panel, s.id))->currentText().isEmpty());
         }
         SetCtrlVal(panel, s.id, original);
     }
@@ -139,9 +138,8 @@ TEST_F(PanelContract, SelectorsHoldACaptionedEntryForEveryValueInUse) {
 }
 
 TEST_F(PanelContract, SwitchesAndParameterNumericsCarryUnsigned16BitValues) {
-    const int binary[][2] = {{PANEL, BIN_Polarity},
-                             {CCDPANEL, BIN_Sw_EnableTol},
-                             {CCDPANEL, BIN_Switch_VGain}};
+    const int binary[][2] = {
+        {PANEL, BIN_Polarity}, {CCDPANEL, BIN_Sw_EnableTol}, {CCDPANEL, BIN_Switch_VGain}};
     for (const auto &b : binary)
         for (int v : {0, 1}) {
             SetCtrlVal(handle(b[0]), b[1], v);
@@ -159,15 +157,24 @@ TEST_F(PanelContract, SwitchesAndParameterNumericsCarryUnsigned16BitValues) {
 TEST_F(PanelContract, InitialValuesAreTheProgramDefaults) {
     const struct {
         int panel, id, value;
-    } defaults[] = {{PANEL, NEDITPower, 500},      {PANEL, RING_RS232Mode, 0},
-                    {PANEL, NEDITVideoThreshold, 512}, {PANEL, BIN_Polarity, 1},
-                    {PANEL, RING_EdgeMode, 1},     {PANEL, NEDITEdgeLeft, 1},
-                    {PANEL, NEDITEdgeRight, 1024}, {CCDPANEL, NEDITTeach, 512},
-                    {CCDPANEL, NEDITTolerance, 100}, {CCDPANEL, NEDITBVal, 64},
-                    {CCDPANEL, BIN_Switch_VGain, 1}, {CCDPANEL, BIN_Sw_EnableTol, 1},
-                    {CCDPANEL, NSLIDE_PixelStart, 1}, {CCDPANEL, RING_CCDMode, 0},
-                    {CCDPANEL, RING_AnaMode, 0},   {PANEL, RBTRam, 1},
-                    {PANEL, RBTEeprom, 0},         {PANEL, RBTFile, 0}};
+    } defaults[] = {{PANEL, NEDITPower, 500},
+                    {PANEL, RING_RS232Mode, 0},
+                    {PANEL, NEDITVideoThreshold, 512},
+                    {PANEL, BIN_Polarity, 1},
+                    {PANEL, RING_EdgeMode, 1},
+                    {PANEL, NEDITEdgeLeft, 1},
+                    {PANEL, NEDITEdgeRight, 1024},
+                    {CCDPANEL, NEDITTeach, 512},
+                    {CCDPANEL, NEDITTolerance, 100},
+                    {CCDPANEL, NEDITBVal, 64},
+                    {CCDPANEL, BIN_Switch_VGain, 1},
+                    {CCDPANEL, BIN_Sw_EnableTol, 1},
+                    {CCDPANEL, NSLIDE_PixelStart, 1},
+                    {CCDPANEL, RING_CCDMode, 0},
+                    {CCDPANEL, RING_AnaMode, 0},
+                    {PANEL, RBTRam, 1},
+                    {PANEL, RBTEeprom, 0},
+                    {PANEL, RBTFile, 0}};
     for (const auto &d : defaults) {
         int v = -1;
         GetCtrlVal(handle(d.panel), d.id, &v);

@@ -33,8 +33,8 @@ TEST_F(RuntimeGraphs, DeletingAllPlotsKeepsTheCursors) {
     SetGraphCursor(main_, GRAPH_Raw, 2, 100.0, 0.75);
     PlotRectangle(main_, GRAPH_Raw, 10, 0.25, 20, 1.0, 0xFF0000, 0xFF0000);
     const unsigned short x[3] = {1, 2, 3}, y[3] = {4, 5, 6};
-    PlotXY(main_, GRAPH_Raw, x, y, 3, VAL_UNSIGNED_SHORT_INTEGER, VAL_UNSIGNED_SHORT_INTEGER, 5,
-           10, 0, 1, 0x008000);
+    PlotXY(main_, GRAPH_Raw, x, y, 3, VAL_UNSIGNED_SHORT_INTEGER, VAL_UNSIGNED_SHORT_INTEGER, 5, 10,
+           0, 1, 0x008000);
     EXPECT_EQ(rt::graphRectangles(main_, GRAPH_Raw).size(), 1u);
     EXPECT_EQ(rt::graphCurves(main_, GRAPH_Raw).size(), 1u);
     EXPECT_EQ(DeleteGraphPlot(main_, GRAPH_Raw, VAL_ALL_PLOTS, VAL_DELAYED_DRAW), 0);
@@ -167,11 +167,12 @@ TEST_F(RuntimeFiles, ShortMalformedOrMissingFileLeavesTheArrayAlone) {
     const std::string shortFile = path("short.dat"), bad = path("bad.dat");
     std::ofstream(shortFile) << "1\n2\n";
     std::ofstream(bad) << "1\nzwei\n3\n";
-    EXPECT_LT(FileToArray(shortFile.c_str(), values, VAL_UNSIGNED_INTEGER, 3, 1, 0, 0, VAL_ASCII), 0);
-    EXPECT_LT(FileToArray(bad.c_str(), values, VAL_UNSIGNED_INTEGER, 3, 1, 0, 0, VAL_ASCII), 0);
-    EXPECT_LT(FileToArray(path("none.dat").c_str(), values, VAL_UNSIGNED_INTEGER, 3, 1, 0, 0,
-                          VAL_ASCII),
+    EXPECT_LT(FileToArray(shortFile.c_str(), values, VAL_UNSIGNED_INTEGER, 3, 1, 0, 0, VAL_ASCII),
               0);
+    EXPECT_LT(FileToArray(bad.c_str(), values, VAL_UNSIGNED_INTEGER, 3, 1, 0, 0, VAL_ASCII), 0);
+    EXPECT_LT(
+        FileToArray(path("none.dat").c_str(), values, VAL_UNSIGNED_INTEGER, 3, 1, 0, 0, VAL_ASCII),
+        0);
     EXPECT_EQ(values[0], 9u);
     EXPECT_EQ(values[2], 9u);
 }
@@ -194,15 +195,16 @@ TEST_F(RuntimeFiles, FileDialogIsAnsweredThroughTheHook) {
         return 2;
     });
     char pathName[260] = {};
-    EXPECT_EQ(FileSelectPopup("/dir", "VEXApara.dat", "*.dat", "Title", VAL_LOAD_BUTTON, 0, 1, 1,
-                              1, pathName),
+    EXPECT_EQ(FileSelectPopup("/dir", "VEXApara.dat", "*.dat", "Title", VAL_LOAD_BUTTON, 0, 1, 1, 1,
+                              pathName),
               2);
     EXPECT_STREQ(pathName, "/tmp/answer.dat");
     EXPECT_EQ(seen.title, "Title");
     EXPECT_EQ(seen.buttonLabel, VAL_LOAD_BUTTON);
     SetFileSelectHook([](const FileSelectRequest &, std::string &) { return 0; });
     pathName[0] = 'k';
-    EXPECT_EQ(FileSelectPopup("/dir", "VEXApara.dat", "*.dat", "Title", 0, 0, 1, 1, 1, pathName), 0);
+    EXPECT_EQ(FileSelectPopup("/dir", "VEXApara.dat", "*.dat", "Title", 0, 0, 1, 1, 1, pathName),
+              0);
     EXPECT_EQ(pathName[0], 'k');
     SetFileSelectHook(nullptr);
 }

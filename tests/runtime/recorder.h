@@ -29,13 +29,27 @@ inline int recordPanel(int panel, int event, void *, int, int) {
 }
 
 inline void registerRecorders() {
-    static const char *names[] = {
-        "CC_DropDCom",       "CC_RBTFile",          "CC_RBTEeprom",       "CC_RBTRam",
-        "CC_NEDITVideoThreshold", "CC_NEDITEdgeRight", "CC_NEDITEdgeLeft", "CC_BTNRun",
-        "CC_BTNStop",        "CC_BTNData",          "CC_BTNSend",         "CC_BTNGet",
-        "CC_ButtonTeach",    "CC_ButtonReset",      "CC_BTN_CCDSettings", "CC_RING_CCDMode",
-        "CC_NSLIDE_PixelStart", "CC_BIN_Sw_EnableTol", "CC_NEDITTolerance", "CC_NEDITTeach",
-        "CC_BIN_Switch_VGain"};
+    static const char *names[] = {"CC_DropDCom",
+                                  "CC_RBTFile",
+                                  "CC_RBTEeprom",
+                                  "CC_RBTRam",
+                                  "CC_NEDITVideoThreshold",
+                                  "CC_NEDITEdgeRight",
+                                  "CC_NEDITEdgeLeft",
+                                  "CC_BTNRun",
+                                  "CC_BTNStop",
+                                  "CC_BTNData",
+                                  "CC_BTNSend",
+                                  "CC_BTNGet",
+                                  "CC_ButtonTeach",
+                                  "CC_ButtonReset",
+                                  "CC_BTN_CCDSettings",
+                                  "CC_RING_CCDMode",
+                                  "CC_NSLIDE_PixelStart",
+                                  "CC_BIN_Sw_EnableTol",
+                                  "CC_NEDITTolerance",
+                                  "CC_NEDITTeach",
+                                  "CC_BIN_Switch_VGain"};
     std::vector<CallbackEntry> table;
     for (const char *name : names)
         table.push_back({name, recordControl, nullptr});

@@ -27,8 +27,7 @@ class Pty {
     }
     ~Pty() { hangUp(); }
     void send(const std::vector<unsigned char> &bytes) const {
-        ASSERT_EQ(::write(master_, bytes.data(), bytes.size()),
-                  static_cast<ssize_t>(bytes.size()));
+        ASSERT_EQ(::write(master_, bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
     }
     void send(int count, unsigned char value = 0x11) const {
         send(std::vector<unsigned char>(count, value));
@@ -51,7 +50,6 @@ class Pty {
     std::string slave_;
 };
 
-
 int callbackCount = 0;
 int lastEventWord = 0;
 int queueSeenInCallback = 0;
@@ -70,7 +68,9 @@ void processFor(double seconds) {
 }
 
 // Waits (without event processing) until the OS has moved the bytes over.
-void settleLine() { usleep(20000); }
+void settleLine() {
+    usleep(20000);
+}
 
 class RuntimeSerial : public testing::Test {
   protected:

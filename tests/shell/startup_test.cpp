@@ -41,8 +41,8 @@ ProgramRun runProgramFrom(const QString &dir, const QStringList &args = {}) {
 
 TEST(ProgramExit, WithoutThePanelFileTheProgramEndsWithMinusOne) {
     QTemporaryDir dir;
-    const ProgramRun run = runProgramFrom(dir.path(), {QStringLiteral("--com"),
-                                                QStringLiteral("1=/nonexistent")});
+    const ProgramRun run =
+        runProgramFrom(dir.path(), {QStringLiteral("--com"), QStringLiteral("1=/nonexistent")});
     EXPECT_EQ(run.exitCode, 255);
 }
 
@@ -50,8 +50,8 @@ TEST(ProgramExit, APanelFileWithoutPanelTwoEndsWithMinusOne) {
     QTemporaryDir dir;
     ASSERT_TRUE(QFile::copy(QStringLiteral(VEXA_VARIANTS_DIR "/only_main/VexaTBScope14.uir"),
                             dir.filePath(QStringLiteral("VexaTBScope14.uir"))));
-    const ProgramRun run = runProgramFrom(dir.path(), {QStringLiteral("--com"),
-                                                QStringLiteral("1=/nonexistent")});
+    const ProgramRun run =
+        runProgramFrom(dir.path(), {QStringLiteral("--com"), QStringLiteral("1=/nonexistent")});
     EXPECT_EQ(run.exitCode, 255);
 }
 
@@ -67,7 +67,8 @@ TEST(ProgramExit, HelpAndVersionAnswerAndEnd) {
 
 TEST(ProgramExit, MalformedComOptionEndsWithMinusOne) {
     QTemporaryDir dir;
-    const ProgramRun run = runProgramFrom(dir.path(), {QStringLiteral("--com"), QStringLiteral("x")});
+    const ProgramRun run =
+        runProgramFrom(dir.path(), {QStringLiteral("--com"), QStringLiteral("x")});
     EXPECT_EQ(run.exitCode, 255);
 }
 
