@@ -1,0 +1,20 @@
+// Parameter files: the sixteen words of the parameter block as text, one
+// unsigned decimal per line in a field four characters wide.
+#pragma once
+
+constexpr const char *PARA_FILE_NAME = "VEXApara.dat"; // default name in both dialogs
+constexpr const char *PARA_FILE_TYPES = "*.dat";
+// Both dialogs: any directory, only ".dat" files, cancel allowed, making a
+// directory allowed.
+constexpr int PARA_FILE_RESTRICT_DIR = 0;
+constexpr int PARA_FILE_RESTRICT_EXT = 1;
+constexpr int PARA_FILE_ALLOW_CANCEL = 1;
+constexpr int PARA_FILE_ALLOW_MAKE_DIR = 1;
+
+// Takes the panel values and writes them, with the current para15, to
+// file_name. A file that cannot be written is reported in the status line.
+void SendParaToFile(void);
+// Runs the load dialog and reads the chosen file into pp and the parameter
+// variables. A file that cannot be read leaves both unchanged and puts its
+// result into szStatus.
+void ReadParaFromFile(void);

@@ -1,0 +1,70 @@
+// The Send and Get buttons.
+#include "params/transfer_buttons.h"
+
+#include "link/exchange_guard.h"
+#include "link/telegram.h"
+#include "link/transactions.h"
+#include "params/panel_binding.h"
+#include "params/parameter_file.h"
+#include "runtime/runtime.h"
+#include "shell/globals.h"
+#include "shell/status_line.h"
+
+namespace {
+
+// Save dialog, then the file; a cancelled dialog writes nothing.
+void SendToFile(void) {
+    if (FileSelectPopup(proj_dir, PARA_FILE_NAME, PARA_FILE_TYPES, "V-EXA-TB-Series Parameter File",
+                        VAL_OK_BUTTON, PARA_FILE_RESTRICT_DIR, PARA_FILE_RESTRICT_EXT,
+                        PARA_FILE_ALLOW_CANCEL, PARA_FILE_ALLOW_MAKE_DIR, file_name) > 0)
+        SendParaToFile();
+}
+
+// Write telegram with the panel values as they stand: no range check, no
+// flush, no wait for an answer (the receive callback takes any).
+void SendToSensor(void) {
+    sync = 0x55;
+    order = target == EEPROM ? ORDER_WRITE_EEPROM : ORDER_WRITE_RAM;
+    GetPanelValues();
+    CopyVarsToPP();
+    FillTxBuf(static_cast<unsigned short>(order), pp);
+    nBytesW = ComWrt(com, szWriteBuf, TELEGRAM_LEN);
+    if (nBytesW == TELEGRAM_LEN)
+        ShowNote("Line Ok!");
+}
+
+} // namespace
+
+int CC_BTNSend(int /*panel*/, int /*control*/, int event, void * /*callbackData*/,
+               int /*eventData1*/, int /*eventData2*/) {
+    if (event != EVENT_LEFT_CLICK)
+        return 0;
+    ShowNote("Transmit...");
+    if (target == DATFILE)
+        SendToFile();
+    else
+        SendToSensor();
+    return 0;
+}
+
+int CC_BTNGet(int /*panel*/, int /*control*/, int event, void * /*callbackData*/,
+              int /*eventData1*/, int /*eventData2*/) {
+    if (event != EVENT_COMMIT)
+        return 0;
+    if (target == DATFILE) {
+        // The file is read here; PushGET only checks and shows it.
+        ReadParaFromFile();
+        PushGET(target);
+        return 0;
+    }
+    if (RefuseIfBusy())
+        return 0;
+    if (target == RAM)
+        order = ORDER_READ_RAM;
+    if (target == EEPROM)
+        order = ORDER_READ_EEPROM;
+    BeginExchange();
+    PushGET(target);
+    EndExchange();
+    return 0;
+}
