@@ -1,0 +1,97 @@
+// vexa-sim: the simulated V-EXA-TB sensor on a pseudo-terminal.
+#include "sim/eeprom_file.h"
+#include "sim/options.h"
+#include "sim/pty_server.h"
+
+#include <cerrno>
+#include <csignal>
+#include <cstdio>
+#include <cstring>
+#include <exception>
+#include <sys/stat.h>
+#include <unistd.h>
+
+int main(int argc, char **argv) {
+    sim::Options options;
+    const std::string error =
+        sim::parseOptions(std::vector<std::string>(argv + 1, argv + argc), options);
+    if (!error.empty()) {
+        std::fprintf(stderr, "vexa-sim: %s\n(vexa-sim --help lists the options)\n", error.c_str());
+        return 2;
+    }
+    if (options.help) {
+        std::fputs(sim::usageText().c_str(), stdout);
+        return 0;
+    }
+
+    sim::SensorConfig config = options.sensor;
+    if (!options.eeprom.empty()) {
+        std::string problem;
+        if (sim::loadEeprom(options.eeprom, config.eeprom, problem) == sim::EepromLoad::Malformed) {
+            config.eeprom = sim::defaultParameters();
+            std::fprintf(stderr, "vexa-sim: EEPROM file %s is unusable (%s); using the defaults\n",
+                         options.eeprom.c_str(), problem.c_str());
+        }
+    }
+    sim::Sensor sensor(config);
+    if (!options.eeprom.empty()) {
+        sensor.onEepromWritten([path = options.eeprom](const sim::Words &words) {
+            std::string problem;
+            if (!sim::saveEeprom(path, words, problem))
+                std::fprintf(stderr, "vexa-sim: EEPROM not saved: %s\n", problem.c_str());
+        });
+    }
+
+    // Signals are taken synchronously by the main thread; the serving thread never sees them.
+    sigset_t signals;
+    sigemptyset(&signals);
+    sigaddset(&signals, SIGINT);
+    sigaddset(&signals, SIGTERM);
+    sigaddset(&signals, SIGHUP);
+    pthread_sigmask(SIG_BLOCK, &signals, nullptr);
+    std::signal(SIGPIPE, SIG_IGN);
+
+    sim::ServerOptions serverOptions;
+    serverOptions.baud = options.baud;
+    serverOptions.once = options.once;
+    if (options.verbose)
+        serverOptions.log = [](const std::string &line) {
+            std::fprintf(stderr, "vexa-sim: %s\n", line.c_str());
+        };
+
+    try {
+        sim::PtyServer server(std::move(sensor), serverOptions);
+
+        if (!options.link.empty()) {
+            struct stat st {};
+            if (::lstat(options.link.c_str(), &st) == 0 && S_ISLNK(st.st_mode))
+                ::unlink(options.link.c_str());
+            if (::symlink(server.slavePath().c_str(), options.link.c_str()) != 0) {
+                std::fprintf(stderr, "vexa-sim: cannot link %s: %s\n", options.link.c_str(),
+                             std::strerror(errno));
+                return 1;
+            }
+        }
+
+        std::printf("%s\n", server.slavePath().c_str());
+        std::fflush(stdout);
+
+        const timespec pass{0, 50'000'000};
+        while (!server.finished()) {
+            const int sig = sigtimedwait(&signals, nullptr, &pass);
+            if (sig > 0)
+                break;
+        }
+        server.stop();
+        if (!options.link.empty())
+            ::unlink(options.link.c_str());
+        if (options.verbose && server.finished())
+            std::fprintf(stderr, "vexa-sim: line closed\n");
+    } catch (const std::exception &e) {
+        std::fprintf(stderr, "vexa-sim: %s\n", e.what());
+        if (!options.link.empty())
+            ::unlink(options.link.c_str());
+        return 1;
+    }
+    return 0;
+}

@@ -1,0 +1,26 @@
+// Command line of vexa-sim.
+#pragma once
+
+#include "sim/sensor.h"
+
+#include <string>
+#include <vector>
+
+namespace sim {
+
+struct Options {
+    std::string link;   // symlink to the slave, if not empty
+    std::string eeprom; // EEPROM file, if not empty
+    bool once = false;
+    bool verbose = false;
+    bool help = false;
+    unsigned baud = 19200;
+    SensorConfig sensor;
+};
+
+// Parses the arguments (without the program name). Returns an error text, empty when all is well.
+std::string parseOptions(const std::vector<std::string> &args, Options &out);
+
+std::string usageText();
+
+} // namespace sim

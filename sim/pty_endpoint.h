@@ -1,0 +1,132 @@
+// The sensor's end of the serial line: a pseudo-terminal served by a background thread.
+#pragma once
+
+#include "sim/framer.h"
+
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+#include <deque>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace sim {
+
+// Owns one file descriptor.
+class Fd {
+  public:
+    Fd() = default;
+    explicit Fd(int fd) : fd_(fd) {}
+    Fd(const Fd &) = delete;
+    Fd &operator=(const Fd &) = delete;
+    Fd(Fd &&other) noexcept : fd_(other.release()) {}
+    Fd &operator=(Fd &&other) noexcept;
+    ~Fd() { reset(); }
+
+    int get() const { return fd_; }
+    explicit operator bool() const { return fd_ >= 0; }
+    int release();
+    void reset(int fd = -1);
+
+  private:
+    int fd_ = -1;
+};
+
+// Bytes per second of a line at `baud` with 8N1 framing (10 bits a byte); 0 = no pacing.
+constexpr unsigned bytesPerSecondOf(unsigned baud) {
+    return baud / 10;
+}
+
+// A pseudo-terminal whose slave side stands in for the sensor's serial port, and the thread
+// that serves its master side.
+//
+// The slave is put into raw mode once, so every byte passes unchanged both ways. Nobody keeps
+// the slave open on this side: until the program opens it the master reports a hang-up, which
+// only means "not yet connected" (the thread retries every 10 ms); once a peer has been seen,
+// a hang-up means the program closed the port again.
+//
+// Outgoing bytes are paced like a serial line: each byte leaves 1/rate s after the one before,
+// timed against the monotonic clock from the start of each reply, so the rate does not drift.
+//
+// Derived classes supply the hooks, call start() at the end of their constructor and stop()
+// at the start of their destructor. The hooks run on the serving thread with mutex_ held.
+class PtyEndpoint {
+  public:
+    PtyEndpoint(const PtyEndpoint &) = delete;
+    PtyEndpoint &operator=(const PtyEndpoint &) = delete;
+    virtual ~PtyEndpoint();
+
+    const std::string &slavePath() const { return slavePath_; }
+
+    // Ends the serving thread (idempotent); the master stays open until destruction.
+    void stop();
+    // The serving thread has ended by itself: hang-up done, or the peer closed the line
+    // (with stopWhenPeerCloses).
+    bool finished() const { return finished_.load(); }
+    // A program has had the slave open at some time.
+    bool peerSeen() const { return peerSeen_.load(); }
+
+  protected:
+    explicit PtyEndpoint(unsigned bytesPerSecond);
+
+    void start();
+
+    // Hook: bytes read from the master.
+    virtual void received(const std::uint8_t *data, std::size_t n, Clock::time_point now) = 0;
+    // Hook: called on every pass of the serving loop.
+    virtual void tick(Clock::time_point) {}
+    // Hook: the next time tick() must run at the latest.
+    virtual std::optional<Clock::time_point> nextTick() const { return std::nullopt; }
+
+    // With mutex_ held: queue bytes to go out no earlier than `earliest` and after everything
+    // queued before; with hangUpAfter the master is closed once they are out.
+    void transmit(std::vector<std::uint8_t> bytes, Clock::time_point earliest,
+                  bool hangUpAfter = false);
+    // Without mutex_ held: end the serving thread and close the master; whatever is still
+    // queued is lost.
+    void closeLine();
+    // With mutex_ held: new line rate for replies queued from now on.
+    void setBytesPerSecond(unsigned bytesPerSecond) { rate_ = bytesPerSecond; }
+    unsigned bytesPerSecond() const { return rate_; }
+
+    // Wake the serving thread (after queueing from another thread).
+    void wake();
+
+    void setStopWhenPeerCloses(bool on) { stopWhenPeerCloses_ = on; }
+
+    mutable std::mutex mutex_;
+
+  private:
+    struct Chunk {
+        std::vector<std::uint8_t> bytes;
+        Clock::time_point start; // the first byte is on the line from here
+        unsigned rate = 0;
+        std::size_t sent = 0;
+        bool hangUpAfter = false;
+    };
+
+    void run();
+    // With mutex_ held: write what is due; returns when the next byte is due.
+    std::optional<Clock::time_point> sendDue(Clock::time_point now, bool &wantWrite,
+                                             bool &closeNow);
+    void readMaster(bool &hup);
+    void lingerUntilDrained();
+
+    Fd master_;
+    Fd wakeRead_;
+    Fd wakeWrite_;
+    std::string slavePath_;
+    unsigned rate_;
+    std::deque<Chunk> queue_;
+    Clock::time_point lineFreeAt_{};
+    bool stopWhenPeerCloses_ = false;
+    std::atomic<bool> stopRequested_{false};
+    std::atomic<bool> finished_{false};
+    std::atomic<bool> peerSeen_{false};
+    std::thread thread_;
+};
+
+} // namespace sim

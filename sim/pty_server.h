@@ -1,0 +1,52 @@
+// Serves a simulated sensor on a pseudo-terminal.
+#pragma once
+
+#include "sim/pty_endpoint.h"
+#include "sim/sensor.h"
+
+#include <functional>
+#include <string>
+
+namespace sim {
+
+struct ServerOptions {
+    unsigned baud = 19200; // line speed to emulate; 0 answers at once
+    bool once = false;     // end when the program closes the port again
+    // Called on the serving thread for every request and reply (for --verbose).
+    std::function<void(const std::string &)> log;
+};
+
+// Opens a pseudo-terminal and answers the requests that arrive on it with a Sensor, in a
+// background thread, until stopped, until the sensor hangs up, or (once) until the program
+// closes the port after it had opened it.
+//
+// Requests are timed as on a line of the given speed: a request counts as received 36 bytes'
+// time after its first byte, and replies go out at the line's byte rate.
+class PtyServer : public PtyEndpoint {
+  public:
+    explicit PtyServer(Sensor sensor, ServerOptions options = {});
+    ~PtyServer() override;
+
+    // Runs f on the sensor while the serving thread keeps its hands off it.
+    template <typename F> auto withSensor(F &&f) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return f(sensor_);
+    }
+
+  protected:
+    void received(const std::uint8_t *data, std::size_t n, Clock::time_point now) override;
+    void tick(Clock::time_point now) override;
+    std::optional<Clock::time_point> nextTick() const override;
+
+  private:
+    void serveComplete(Clock::time_point now);
+
+    Sensor sensor_;
+    ServerOptions options_;
+    RequestFramer framer_;
+};
+
+// Stale limit of a partial request: 200 ms, or two requests' time on a slow line.
+std::chrono::milliseconds staleLimitFor(unsigned bytesPerSecond);
+
+} // namespace sim
