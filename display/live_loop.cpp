@@ -1,0 +1,101 @@
+// The live loop runs inside the Run button's callback. Every pass it draws
+// the frame the receive callback has decoded, sends the next order-8 request
+// as soon as the reply is in, and gives up when a reply is more than TIMEOUT
+// late. ProcessSystemEvents keeps the panel alive and runs the receive
+// callback and the Stop button.
+#include "display/live_loop.h"
+
+#include "display/loop_support.h"
+#include "display/raw_values.h"
+#include "display/trend_chart.h"
+#include "link/exchange_guard.h"
+#include "link/telegram.h"
+#include "link/transactions.h"
+#include "runtime/runtime.h"
+#include "shell/controls.h"
+#include "shell/globals.h"
+#include "shell/status_line.h"
+
+namespace {
+
+// Packs the parameter variables (tVal and tTol as the sensor last reported
+// them) and sends the order-8 request.
+void SendFrameRequest(void) {
+    CopyVarsToPP();
+    FillTxBuf(ORDER_FRAME, pp);
+    rx_flag = 0;
+    tstart = Timer();
+    nBytesW = ComWrt(com, szWriteBuf, TELEGRAM_LEN);
+}
+
+} // namespace
+
+int CC_BTNRun(int /*panel*/, int /*control*/, int event, void * /*callbackData*/,
+              int /*eventData1*/, int /*eventData2*/) {
+    if (event != EVENT_COMMIT)
+        return 0;
+    if (RefuseIfBusy())
+        return 0;
+    BeginExchange();
+
+    // The trend chart takes the place of the video graph.
+    SetCtrlAttribute(panelHandle, GRAPH_Data, ATTR_VISIBLE, 0);
+    SetCtrlAttribute(panelHandle, STRIP_Trend, ATTR_VISIBLE, 1);
+    SetBusyControls(1);
+    ForceTargetRam();
+
+    CopyVarsToPP();
+    FlushInQ(com);
+    FlushOutQ(com);
+    rx_flag = 0;
+    order = ORDER_FRAME;
+    FillTxBuf(ORDER_FRAME, pp);
+    nBytesW = ComWrt(com, szWriteBuf, TELEGRAM_LEN);
+    if (nBytesW == TELEGRAM_LEN)
+        ShowNote("Line Ok!");
+    tstart = Timer();
+    stop_flag = 0;
+    graphrefresh = 0;
+
+    while (stop_flag == 0) {
+        // The frame is taken out of pp before the next request overwrites it.
+        if (graphrefresh == 1) {
+            CopyPPtoFrame(RUN_FRAME_WORDS);
+            PlotRAWValues();
+            PlotRAWGraph();
+            graphrefresh = 0;
+        }
+        if (rx_flag == 1) {
+            FlushInQ(com);
+            FlushOutQ(com);
+            SendFrameRequest(); // its count is not looked at
+        }
+        // Runs from the last request: a port that has gone away ends here too.
+        tdiff = Timer() - tstart;
+        if (tdiff > TIMEOUT) {
+            SetStatus("Timeout RS232-Line!");
+            stop_flag = 1;
+            break;
+        }
+        ProcessSystemEvents();
+    }
+
+    rx_flag = 0;
+    FlushInQ(com);
+    FlushOutQ(com);
+    graphrefresh = 0;
+    SetBusyControls(0);
+    EndExchange();
+    return 0;
+}
+
+int CC_BTNStop(int /*panel*/, int /*control*/, int event, void * /*callbackData*/,
+               int /*eventData1*/, int /*eventData2*/) {
+    if (event != EVENT_LEFT_CLICK)
+        return 0;
+    stop_flag = 1;
+    SetCtrlAttribute(panelHandle, CTRL_Busy2, ATTR_DIMMED, 0);
+    SetCtrlAttribute(panelHandle, CTRL_Busy1, ATTR_DIMMED, 0);
+    SetCtrlAttribute(panelHandle, CTRL_Busy3, ATTR_DIMMED, 0);
+    return 0;
+}

@@ -1,0 +1,124 @@
+// The video loop runs inside the Data button's callback. Each pass asks for a
+// measurement frame, shows it on the edge view, reads the four video blocks
+// with the receive callback off, chooses the x layout and redraws the video
+// graph. A pass always runs to its end: Stop and the frame time-out only end
+// the loop after the drawing.
+#include "display/video_loop.h"
+
+#include "display/loop_support.h"
+#include "display/raw_values.h"
+#include "display/video_view.h"
+#include "link/connection.h"
+#include "link/exchange_guard.h"
+#include "link/telegram.h"
+#include "link/transactions.h"
+#include "link/video_layout.h"
+#include "runtime/runtime.h"
+#include "shell/controls.h"
+#include "shell/globals.h"
+#include "shell/status_line.h"
+
+namespace {
+
+constexpr unsigned short PIXDELTA_LIMIT = 192;
+
+// The order-8 request carries pp as it stands: after the first pass, the
+// words of the previous reply.
+void RequestFrame(void) {
+    FlushInQ(com);
+    FlushOutQ(com);
+    rx_flag = 0;
+    order = ORDER_FRAME;
+    FillTxBuf(ORDER_FRAME, pp);
+    tstart = Timer();
+    nBytesW = ComWrt(com, szWriteBuf, TELEGRAM_LEN); // a short write shows as a time-out
+}
+
+// Waits for the receive callback's flag. The flag is looked at before the
+// events are processed, so a reply that comes with the last call still counts
+// as late.
+void WaitForFrame(void) {
+    while (rx_flag != 1) {
+        ProcessSystemEvents();
+        tdiff = Timer() - tstart;
+        if (tdiff > TIMEOUT) {
+            SetStatus("Timeout RS232-Line!");
+            stop_flag = 1;
+            return;
+        }
+    }
+}
+
+// The four blocks of 64 samples; only the last carries the last-block flag.
+void ReadVideoBlocks(void) {
+    ReceiveCallbackOff(); // the 128-byte replies stay in the input queue
+    FlushInQ(com);
+    FlushOutQ(com);
+    ReadData64(0, 0);
+    ReadData64(64, 0);
+    ReadData64(128, 0);
+    ReadData64(192, 1);
+    ReceiveCallbackOn();
+}
+
+void RunVideoPass(void) {
+    RequestFrame();
+    WaitForFrame();
+    CopyPPtoFrame(DATA_FRAME_WORDS); // after a time-out: whatever pp holds
+    ReadVideoBlocks();
+    SetVideoLayout();
+    PlotRAWValues();
+    PlotDATACurve(adcbuf);
+    ProcessSystemEvents();
+}
+
+} // namespace
+
+void SetVideoLayout(void) {
+    if (ccdMode == 1) {
+        SetWindowLayout(pStart);
+    } else if (ccdMode == 2 && eMode >= 2 && pixdelta <= PIXDELTA_LIMIT && edcnt != 0) {
+        SetWindowLayout(pix1);
+    } else {
+        SetFullLineLayout();
+    }
+}
+
+int CC_BTNData(int /*panel*/, int /*control*/, int event, void * /*callbackData*/,
+               int /*eventData1*/, int /*eventData2*/) {
+    if (event != EVENT_COMMIT)
+        return 0;
+    if (RefuseIfBusy())
+        return 0;
+    BeginExchange();
+
+    // The video graph takes the place of the trend chart.
+    SetCtrlAttribute(panelHandle, STRIP_Trend, ATTR_VISIBLE, 0);
+    SetCtrlAttribute(panelHandle, GRAPH_Data, ATTR_VISIBLE, 1);
+    SetBusyControls(1);
+    ForceTargetRam();
+
+    // Until the first pass: the whole line, or the window where the last
+    // frame (CCD mode 1: the pixel start) put it.
+    if (ccdMode == 0) {
+        SetFullLineLayout();
+    } else {
+        if (ccdMode == 1)
+            pix1 = pStart;
+        SetWindowLayout(pix1);
+    }
+
+    HidePanel(panelPopUp);
+    hidePopUp = 1; // the next BTN_CCDSettings click shows it again
+    stop_flag = 0;
+
+    do {
+        RunVideoPass();
+    } while (stop_flag == 0);
+
+    SetBusyControls(0);
+    // Receive callback back as at connect; both queues flushed, rx_flag cleared.
+    ReceiveCallbackOn();
+    EndExchange();
+    return 0;
+}
