@@ -171,8 +171,10 @@ int SetCtrlAttribute(int panel, int control, int attribute, int value) {
         return 0;
     }
     case ATTR_TEXT_POINT_SIZE: {
+        // Text sizes are given as the run-time's screen sizes: the height of
+        // the text in pixels, so that fixed text positions keep their spacing.
         QFont font = w->font();
-        font.setPointSize(value);
+        font.setPixelSize(value);
         w->setFont(font);
         fitIfRunTimeText(w);
         return 0;
@@ -229,7 +231,7 @@ int GetCtrlAttribute(int panel, int control, int attribute, int *value) {
         return 0;
     }
     case ATTR_TEXT_POINT_SIZE:
-        *value = w->font().pointSize();
+        *value = w->font().pixelSize();
         return 0;
     case ATTR_SCROLL_MODE:
     case ATTR_NUM_TRACES:

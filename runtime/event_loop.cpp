@@ -107,7 +107,7 @@ int RunUserInterface(void) {
             QWidget *window = QApplication::activeWindow();
             const auto windows = QApplication::topLevelWidgets();
             for (QWidget *w : windows)
-                if (!window && w->isVisible() && !(w->windowFlags() & Qt::Tool))
+                if (!window && w->isVisible() && w->windowType() != Qt::Tool)
                     window = w;
             const bool saved = window && window->grab().save(g_screenshotPath, "PNG");
             std::fprintf(saved ? stdout : stderr, "%s %s\n",

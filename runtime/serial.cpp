@@ -195,10 +195,21 @@ class ComPort : public QObject {
     }
 
     void onError(QSerialPort::SerialPortError error) {
-        // A vanished device reports these in a tight loop until the port is closed.
-        if (error == QSerialPort::ResourceError || error == QSerialPort::ReadError ||
-            error == QSerialPort::WriteError)
+        // A vanished device reports these in a tight loop until the port is
+        // closed. A read error alone is no proof: when our own read or flush
+        // emptied the queue after Qt's notifier fired, Qt reads nothing and
+        // reports one too. So the line itself must show the hang-up.
+        if (error == QSerialPort::ResourceError || deviceHungUp())
             vanish();
+        else if (error == QSerialPort::ReadError || error == QSerialPort::WriteError)
+            port_.clearError();
+    }
+
+    bool deviceHungUp() {
+        if (!port_.isOpen())
+            return false;
+        pollfd p{port_.handle(), POLLIN, 0};
+        return ::poll(&p, 1, 0) > 0 && (p.revents & (POLLHUP | POLLERR | POLLNVAL));
     }
 
     // Closed at once: later operations act as on a closed port, and picking

@@ -73,7 +73,7 @@ void InitVars(void) {
 
     ShowInfoText("PC-SOFTWARE: V-EXA Series", 15, 8, 11);
     ShowInfoText("Halvorn GmbH", 15, 21, 11);
-    ShowInfoText("Tel. +49 (0)7031 86 95 40", 15, 36, 11);
+    ShowInfoText("Tel. 07031-86950", 15, 36, 11);
     ShowInfoText("V-EXA-TB-Scope", 175, 30, 18);
     ShowInfoText("V1.41", 320, 36, 11);
 

@@ -183,7 +183,7 @@ TEST_F(RuntimeEvents, ChildPanelIsAToolWindowOfTheMainPanel) {
     DisplayPanel(popup_);
     EXPECT_TRUE(child->isVisible());
     EXPECT_EQ(child->parentWidget(), rt::panelWidget(main_));
-    EXPECT_TRUE(child->windowFlags() & Qt::Tool);
+    EXPECT_EQ(child->windowType(), Qt::Tool);
     HidePanel(popup_);
     EXPECT_FALSE(child->isVisible());
 }

@@ -178,7 +178,7 @@ TEST_F(StartUp, InfoTextsAreWhiteOnBlueAtTheirPlaces) {
         else
             EXPECT_FALSE(l->text().isEmpty());
         EXPECT_EQ(l->pos(), QPoint(expected[i].left, expected[i].top));
-        EXPECT_EQ(l->font().pointSize(), expected[i].size);
+        EXPECT_EQ(l->font().pixelSize(), expected[i].size);
         EXPECT_EQ(l->palette().color(QPalette::WindowText), QColor(0xFF, 0xFF, 0xFF));
         EXPECT_EQ(l->palette().color(QPalette::Window), QColor(0x00, 0x80, 0xFF));
         EXPECT_TRUE(l->autoFillBackground());
