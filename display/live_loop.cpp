@@ -6,6 +6,7 @@
 #include "display/live_loop.h"
 
 #include "display/loop_support.h"
+#include "params/transfer_targets.h"
 #include "display/raw_values.h"
 #include "display/trend_chart.h"
 #include "link/exchange_guard.h"

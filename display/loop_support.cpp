@@ -26,10 +26,3 @@ void SetBusyControls(int dimmed) {
     SetCtrlAttribute(panelHandle, CTRL_Busy2, ATTR_DIMMED, dimmed);
     SetCtrlAttribute(panelHandle, CTRL_Busy3, ATTR_DIMMED, dimmed);
 }
-
-void ForceTargetRam(void) {
-    SetCtrlVal(panelHandle, RBTRam, 1);
-    target = RAM;
-    SetCtrlVal(panelHandle, RBTEeprom, 0);
-    SetCtrlVal(panelHandle, RBTFile, 0);
-}

@@ -1,5 +1,5 @@
-// Pieces the Run and Data loops share: the measurement frame, the busy
-// controls and the forced transfer target.
+// Pieces the Run and Data loops share: the measurement frame and the busy
+// controls.
 #pragma once
 
 // Data words of a measurement frame that the loops take over: the Run loop
@@ -13,6 +13,3 @@ void CopyPPtoFrame(int words);
 
 // Dims (1) or undims (0) CTRL_Busy1, CTRL_Busy2 and CTRL_Busy3, in that order.
 void SetBusyControls(int dimmed);
-
-// RBTRam on, target RAM, RBTEeprom and RBTFile off.
-void ForceTargetRam(void);

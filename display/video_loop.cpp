@@ -6,6 +6,7 @@
 #include "display/video_loop.h"
 
 #include "display/loop_support.h"
+#include "params/transfer_targets.h"
 #include "display/raw_values.h"
 #include "display/video_view.h"
 #include "link/connection.h"

@@ -56,3 +56,10 @@ int CC_RBTFile(int /*panel*/, int /*control*/, int event, void * /*callbackData*
         SelectTarget(RBTFile, DATFILE);
     return 0;
 }
+
+void ForceTargetRam(void) {
+    SetCtrlVal(panelHandle, RBTRam, 1);
+    target = RAM;
+    SetCtrlVal(panelHandle, RBTEeprom, 0);
+    SetCtrlVal(panelHandle, RBTFile, 0);
+}

@@ -9,3 +9,7 @@ int CC_RBTEeprom(int panel, int control, int event, void *callbackData, int even
                  int eventData2);
 int CC_RBTFile(int panel, int control, int event, void *callbackData, int eventData1,
                int eventData2);
+
+// RBTRam on, target RAM, RBTEeprom and RBTFile off: the buttons always show
+// the target that Send and Get use.
+void ForceTargetRam(void);

@@ -1,0 +1,77 @@
+// CCD info, order 10: the sensor answers with the echo 10 and, in data words
+// 0 to 2, the kind of its CCD line, the number of pixels and a resolution code.
+#include "link/result_text.h"
+#include "link/telegram.h"
+#include "link/transactions.h"
+#include "link/video_layout.h"
+#include "runtime/runtime.h"
+#include "shell/controls.h"
+#include "shell/globals.h"
+
+namespace {
+constexpr unsigned short LENS_RESOLUTION = 750; // type 2 with the optical lens
+}
+
+// The micro sign is the single byte 0xB5.
+const char *CCDDescription(unsigned short type, unsigned short resolution) {
+    switch (type) {
+    case 1:
+        return "  CCD-SENSOR: 1024 pixel; 7.8\xB5m pixel-pitch, 8.0mm working range";
+    case 2:
+        if (resolution == LENS_RESOLUTION)
+            return "  CCD-SENSOR: 1024 pixel; 25\xB5m pixel-pitch, opt.-lense, 75mm working range";
+        return "  CCD-SENSOR: 1024 pixel; 25\xB5m pixel-pitch, 25,4mm working range";
+    case 3:
+        return "  CCD-SENSOR: 512 pixel; 25\xB5m pixel-pitch, 12,8mm working range";
+    default:
+        return "  CCD-SENSOR: no information avialable!";
+    }
+}
+
+int GetCCDInfo(void) {
+    int result = 0;
+
+    order = ORDER_CCD_INFO;
+    FillTxBuf(ORDER_CCD_INFO, pp);
+    FlushOutQ(com);
+    FlushInQ(com);
+    rx_flag = 0;
+    nBytesW = ComWrt(com, szWriteBuf, TELEGRAM_LEN);
+
+    tstart = Timer();
+    for (;;) {
+        ProcessSystemEvents();
+        tdiff = Timer() - tstart;
+        if (tdiff > TIMEOUT) {
+            PutResult("Timeout-RS-232...");
+            break;
+        }
+        if (rx_flag != 0)
+            break;
+    }
+
+    // A reply delivered in the very pass the time ran out still counts.
+    if (rx_flag == 1) {
+        // Taken before the echo is looked at.
+        ccdtype = BytesToWord(&szReadBuf[4]);
+        ccdmaxpixel = BytesToWord(&szReadBuf[6]);
+        ccdresolution = BytesToWord(&szReadBuf[8]);
+
+        if (BytesToWord(&szReadBuf[2]) == ORDER_CCD_INFO) {
+            result = 1;
+            pixB = 1;
+            pixE = ccdmaxpixel;
+            if (eEnd < ccdmaxpixel)
+                eEnd = ccdmaxpixel; // the panel shows it with the next parameter read
+            SetCtrlAttribute(panelPopUp, NSLIDE_PixelStart, ATTR_MAX_VALUE, ccdmaxpixel);
+            if (ccdMode == 0)
+                SetFullLineLayout();
+            else
+                SetWindowLayout(pix1);
+            ReplaceTextBoxLine(panelPopUp, TEXTBOX_CCDInfo, 0,
+                               CCDDescription(ccdtype, ccdresolution));
+        }
+    }
+    // The connect sequence shows szStatus at its end.
+    return result;
+}

@@ -1,0 +1,51 @@
+// Echo check, order 5: the sensor answers any request of order 5 with a
+// telegram whose header word is 0x00AA.
+#include "link/result_text.h"
+#include "link/telegram.h"
+#include "link/transactions.h"
+#include "runtime/runtime.h"
+#include "shell/globals.h"
+#include "shell/status_line.h"
+
+namespace {
+constexpr unsigned short REPLY_HEADER = 0x00AA;
+}
+
+int CheckComLine(int port) {
+    int result = 0;
+
+    CopyVarsToPP();
+    order = ORDER_ECHO;
+    FillTxBuf(ORDER_ECHO, pp);
+    FlushOutQ(port);
+    FlushInQ(port);
+    rx_flag = 0;
+    nBytesW = ComWrt(port, szWriteBuf, TELEGRAM_LEN);
+
+    tstart = Timer();
+    for (;;) {
+        ProcessSystemEvents();
+        tdiff = Timer() - tstart;
+        if (tdiff > TIMEOUT) {
+            PutResult("Timeout-RS-232...");
+            break;
+        }
+        if (rx_flag != 0)
+            break;
+    }
+
+    // A reply delivered in the very pass the time ran out still counts.
+    if (rx_flag == 1) {
+        pp[0] = BytesToWord(&szReadBuf[0]);
+        if (pp[0] == REPLY_HEADER) {
+            PutResult("Echo Check - Line Ok!");
+            result = 1;
+        } else {
+            PutResult("read error - not sync byte 0xAA!");
+            result = 0;
+        }
+    }
+
+    ShowStatus();
+    return result;
+}

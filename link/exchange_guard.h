@@ -1,0 +1,13 @@
+// One exchange with the sensor at a time. An exchange that the user starts
+// (connect sequence, Get, Teach, Reset, the Run and Data loops) marks itself
+// busy while it waits for the sensor; the callbacks that would start another
+// reply-awaiting exchange ask RefuseIfBusy first. The transactions inside an
+// exchange do not ask.
+#pragma once
+
+int SensorBusy(void); // 1 while an exchange runs
+void BeginExchange(void);
+void EndExchange(void);
+// When an exchange runs: shows "Busy - press Stop or wait!" in the status
+// line and returns 1; otherwise returns 0.
+int RefuseIfBusy(void);

@@ -1,0 +1,67 @@
+// Firmware info, order 7: the sensor answers with 72 bytes, 36 words whose low
+// bytes are the characters of its firmware text.
+#include <chrono>
+#include <cstring>
+#include <thread>
+
+#include "link/connection.h"
+#include "link/result_text.h"
+#include "link/telegram.h"
+#include "link/transactions.h"
+#include "runtime/runtime.h"
+#include "shell/globals.h"
+#include "shell/status_line.h"
+
+namespace {
+
+constexpr int FIRMWARE_WORDS = FIRMWARE_REPLY_LEN / 2;
+// No events are processed in this wait; between two looks at the queue the
+// program sleeps this long instead of spinning.
+constexpr std::chrono::milliseconds QUEUE_POLL_PAUSE(1);
+
+int QueuedBytes(void) {
+    int n = GetInQLen(com);
+    return n < 0 ? 0 : n; // a port that is not open has nothing queued
+}
+
+} // namespace
+
+int GetVERSIONInfo(void) {
+    ReceiveCallbackOff(); // the 72 bytes must stay in the input queue
+    FlushInQ(com);
+    FlushOutQ(com);
+
+    order = ORDER_FIRMWARE;
+    FillTxBuf(ORDER_FIRMWARE, pp);
+    nBytesW = ComWrt(com, szWriteBuf, TELEGRAM_LEN);
+    ShowNote("Waiting for firmware info ...");
+
+    int n = 0;
+    tstart = Timer();
+    for (;;) {
+        n = QueuedBytes();
+        tdiff = Timer() - tstart;
+        if (tdiff > FIRMWARE_TIMEOUT) {
+            PutResult("Timeout - reading firmware info!");
+            break;
+        }
+        if (n >= FIRMWARE_REPLY_LEN)
+            break;
+        std::this_thread::sleep_for(QUEUE_POLL_PAUSE);
+    }
+
+    std::memset(szVersion, 0, sizeof szVersion);
+    int count = n < static_cast<int>(sizeof szReadBuf) ? n : static_cast<int>(sizeof szReadBuf);
+    nBytesR = count > 0 ? ComRd(com, szReadBuf, count) : 0;
+    if (nBytesR == FIRMWARE_REPLY_LEN) {
+        int words[FIRMWARE_WORDS];
+        for (int i = 0; i < FIRMWARE_WORDS; i++)
+            words[i] = BytesToWord(&szReadBuf[2 * i]); // character i is the low byte
+        Fmt(szVersion, "%72c<%36i", words);
+        PutResult(szVersion);
+    }
+
+    ReceiveCallbackOn();
+    ShowStatus();
+    return n;
+}

@@ -1,0 +1,71 @@
+// One block of the video signal, order 9: the sensor answers with 128 bytes,
+// the 64 samples from the index given in data word 0. The receive callback
+// must be off (the video loop switches it off around its four blocks).
+#include <cstring>
+
+#include "link/result_text.h"
+#include "link/telegram.h"
+#include "link/transactions.h"
+#include "runtime/runtime.h"
+#include "shell/globals.h"
+#include "shell/status_line.h"
+
+namespace {
+
+int QueuedBytes(void) {
+    int n = GetInQLen(com);
+    return n < 0 ? 0 : n; // a port that is not open has nothing queued
+}
+
+// Built by hand: the start index, the last-block flag and 28 zero bytes.
+void FillBlockRequest(int start, int lastBlock) {
+    std::memset(szWriteBuf, 0, TELEGRAM_LEN);
+    WordToBytes(static_cast<unsigned short>(sync), &szWriteBuf[0]);
+    WordToBytes(ORDER_VIDEO_BLOCK, &szWriteBuf[2]);
+    WordToBytes(static_cast<unsigned short>(start), &szWriteBuf[4]);
+    WordToBytes(static_cast<unsigned short>(lastBlock), &szWriteBuf[6]);
+}
+
+} // namespace
+
+int ReadData64(int start, int lastBlock) {
+    order = ORDER_VIDEO_BLOCK;
+    FlushOutQ(com);
+    FlushInQ(com);
+    FillBlockRequest(start, lastBlock);
+    nBytesW = ComWrt(com, szWriteBuf, TELEGRAM_LEN);
+    ShowNote("Waiting for Data[64] ...");
+
+    int n = 0;
+    tstart = Timer();
+    for (;;) {
+        ProcessSystemEvents();
+        n = QueuedBytes();
+        tdiff = Timer() - tstart;
+        if (tdiff > TIMEOUT) {
+            PutResult("Timeout-RS-232 while reading 64 data-words!");
+            break;
+        }
+        if (n >= VIDEO_BLOCK_LEN)
+            break;
+    }
+
+    int count = n < static_cast<int>(sizeof szReadBuf) ? n : static_cast<int>(sizeof szReadBuf);
+    nBytesR = count > 0 ? ComRd(com, szReadBuf, count) : 0;
+    if (nBytesR == VIDEO_BLOCK_LEN)
+        PutResult("Data[64] block received!");
+
+    // Samples that did not arrive are 0, never bytes of an earlier reply.
+    int got = nBytesR < 0 ? 0 : nBytesR;
+    if (got < VIDEO_BLOCK_LEN)
+        std::memset(&szReadBuf[got], 0, static_cast<size_t>(VIDEO_BLOCK_LEN - got));
+
+    for (int i = 0; i < VIDEO_BLOCK_SAMPLES; i++) {
+        int index = start + i;
+        if (index >= 0 && index < 256)
+            adcbuf[index] = BytesToWord(&szReadBuf[2 * i]);
+    }
+
+    ShowStatus();
+    return 1;
+}

@@ -1,0 +1,154 @@
+#include "tests/link/link_fixture.h"
+
+#include <QTimer>
+
+#include <cstring>
+
+#include "link/connection.h"
+#include "params/panel_binding.h"
+#include "runtime/runtime.h"
+#include "shell/controls.h"
+#include "shell/globals.h"
+#include "shell/startup.h"
+
+namespace linktest {
+
+void LoadPanelsOnce() {
+    static bool loaded = false;
+    if (loaded)
+        return;
+    RegisterProgramCallbacks();
+    panelHandle = LoadPanel(0, VEXA_PANEL_FILE_PATH, PANEL);
+    ASSERT_GE(panelHandle, 0);
+    panelPopUp = LoadPanel(panelHandle, VEXA_PANEL_FILE_PATH, CCDPANEL);
+    ASSERT_GE(panelPopUp, 0);
+    loaded = true;
+    // The first drawing and event processing of a program are slow (fonts,
+    // plugins); get them over with before any timed wait.
+    SetStartValues();
+    SetPanelValues();
+    ProcessFor(0.3);
+}
+
+void SetStartValues() {
+    power = 500;
+    rs232Mode = 0;
+    vThd = 512;
+    bVal = 64;
+    polarity = 1;
+    eMode = 1;
+    eBeg = 1;
+    eEnd = 1024;
+    pixB = 1;
+    pixE = 1024;
+    tVal = 512;
+    tTol = 100;
+    iGain = 1;
+    ePoti = 1;
+    ccdMode = 0;
+    pStart = 1;
+    anaMode = 0;
+    para15 = 1000;
+    com = kPort;
+    sync = 0x55;
+    order = 1;
+    target = RAM;
+    rx_flag = 0;
+    graphrefresh = 0;
+    stop_flag = 1;
+    ccdmaxpixel = 1024;
+    ccdtype = 0;
+    ccdresolution = 0;
+    pix1 = 0;
+    tstart = tdiff = 0.0;
+    nBytesW = nBytesR = 0;
+    std::memset(pp, 0, sizeof pp);
+    std::memset(szReadBuf, 0, sizeof szReadBuf);
+    std::memset(szWriteBuf, 0, sizeof szWriteBuf);
+    std::memset(szVersion, 0, sizeof szVersion);
+    std::strcpy(szStatus, "InitVars");
+    SetCtrlVal(panelHandle, TEXT_Status, szStatus);
+    for (int i = 0; i < 256; i++) {
+        adcbuf[i] = 0;
+        xArray[i] = static_cast<unsigned short>(4 * i);
+        thdArray[i] = vThd;
+    }
+}
+
+std::string CtrlText(int panel, int control) {
+    char text[300] = {};
+    GetCtrlVal(panel, control, text);
+    return text;
+}
+
+int CtrlInt(int panel, int control) {
+    int v = -1;
+    GetCtrlVal(panel, control, &v);
+    return v;
+}
+
+int Dimmed(int panel, int control) {
+    int v = -1;
+    GetCtrlAttribute(panel, control, ATTR_DIMMED, &v);
+    return v;
+}
+
+void ProcessFor(double seconds) {
+    const double end = Timer() + seconds;
+    while (Timer() < end)
+        ProcessSystemEvents();
+}
+
+void AtTime(int ms, std::function<void()> action) {
+    QTimer::singleShot(ms, Qt::PreciseTimer, std::move(action));
+}
+
+Bytes Reply(std::uint16_t echo, const sim::Words &words, std::uint16_t header) {
+    return sim::makeReply(echo, words, header);
+}
+
+Bytes FirmwareReply(const std::vector<std::uint16_t> &words) {
+    return sim::wordsToBytes(words);
+}
+
+sim::Telegram Request(std::uint16_t orderCode, const sim::Words &words) {
+    return sim::makeRequest(orderCode, words);
+}
+
+sim::Words ParameterWords() {
+    return {power, rs232Mode, vThd,  bVal,  polarity, eMode,  eBeg,    eEnd,
+            tVal,  tTol,      iGain, ePoti, ccdMode,  pStart, anaMode, para15};
+}
+
+void SetParameterWords(const sim::Words &w) {
+    unsigned short *vars[16] = {&power,   &rs232Mode, &vThd,    &bVal,  &polarity, &eMode,
+                                &eBeg,    &eEnd,      &tVal,    &tTol,  &iGain,    &ePoti,
+                                &ccdMode, &pStart,    &anaMode, &para15};
+    for (int i = 0; i < 16; i++)
+        *vars[i] = w[i];
+}
+
+void LinkTest::SetUp() {
+    LoadPanelsOnce();
+    SetStartValues();
+    SetComDevice(kPort, sensor.slavePath().c_str());
+}
+
+void LinkTest::TearDown() {
+    CloseCom(kPort);
+    ProcessFor(0.01); // let queued callbacks of the closed port drain
+}
+
+void LinkTest::OpenLine() {
+    ASSERT_EQ(OpenComConfig(kPort, "", 19200, 0, 8, 1, 4096, 4096), 0);
+    SetComTime(kPort, 2.0);
+    SetCTSMode(kPort, 0);
+    ReceiveCallbackOn();
+}
+
+std::vector<sim::Telegram> LinkTest::RequestsAfter(std::size_t n, int ms) {
+    sensor.waitForRequests(n, milliseconds(ms));
+    return sensor.requests();
+}
+
+} // namespace linktest
