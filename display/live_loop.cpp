@@ -6,12 +6,12 @@
 #include "display/live_loop.h"
 
 #include "display/loop_support.h"
-#include "params/transfer_targets.h"
 #include "display/raw_values.h"
 #include "display/trend_chart.h"
 #include "link/exchange_guard.h"
 #include "link/telegram.h"
 #include "link/transactions.h"
+#include "params/transfer_targets.h"
 #include "runtime/runtime.h"
 #include "shell/controls.h"
 #include "shell/globals.h"
@@ -33,11 +33,8 @@ void SendFrameRequest(void) {
 
 int CC_BTNRun(int /*panel*/, int /*control*/, int event, void * /*callbackData*/,
               int /*eventData1*/, int /*eventData2*/) {
-    if (event != EVENT_COMMIT)
+    if (event != EVENT_COMMIT || !StartExchange())
         return 0;
-    if (RefuseIfBusy())
-        return 0;
-    BeginExchange();
 
     // The trend chart takes the place of the video graph.
     SetCtrlAttribute(panelHandle, GRAPH_Data, ATTR_VISIBLE, 0);

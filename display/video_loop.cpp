@@ -6,7 +6,6 @@
 #include "display/video_loop.h"
 
 #include "display/loop_support.h"
-#include "params/transfer_targets.h"
 #include "display/raw_values.h"
 #include "display/video_view.h"
 #include "link/connection.h"
@@ -14,6 +13,7 @@
 #include "link/telegram.h"
 #include "link/transactions.h"
 #include "link/video_layout.h"
+#include "params/transfer_targets.h"
 #include "runtime/runtime.h"
 #include "shell/controls.h"
 #include "shell/globals.h"
@@ -87,11 +87,8 @@ void SetVideoLayout(void) {
 
 int CC_BTNData(int /*panel*/, int /*control*/, int event, void * /*callbackData*/,
                int /*eventData1*/, int /*eventData2*/) {
-    if (event != EVENT_COMMIT)
+    if (event != EVENT_COMMIT || !StartExchange())
         return 0;
-    if (RefuseIfBusy())
-        return 0;
-    BeginExchange();
 
     // The video graph takes the place of the trend chart.
     SetCtrlAttribute(panelHandle, STRIP_Trend, ATTR_VISIBLE, 0);

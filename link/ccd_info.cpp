@@ -1,5 +1,6 @@
 // CCD info, order 10: the sensor answers with the echo 10 and, in data words
 // 0 to 2, the kind of its CCD line, the number of pixels and a resolution code.
+#include "link/reply_wait.h"
 #include "link/result_text.h"
 #include "link/telegram.h"
 #include "link/transactions.h"
@@ -31,24 +32,7 @@ const char *CCDDescription(unsigned short type, unsigned short resolution) {
 int GetCCDInfo(void) {
     int result = 0;
 
-    order = ORDER_CCD_INFO;
-    FillTxBuf(ORDER_CCD_INFO, pp);
-    FlushOutQ(com);
-    FlushInQ(com);
-    rx_flag = 0;
-    nBytesW = ComWrt(com, szWriteBuf, TELEGRAM_LEN);
-
-    tstart = Timer();
-    for (;;) {
-        ProcessSystemEvents();
-        tdiff = Timer() - tstart;
-        if (tdiff > TIMEOUT) {
-            PutResult("Timeout-RS-232...");
-            break;
-        }
-        if (rx_flag != 0)
-            break;
-    }
+    RequestAndAwaitReply(com, ORDER_CCD_INFO);
 
     // A reply delivered in the very pass the time ran out still counts.
     if (rx_flag == 1) {

@@ -1,5 +1,6 @@
 // Echo check, order 5: the sensor answers any request of order 5 with a
 // telegram whose header word is 0x00AA.
+#include "link/reply_wait.h"
 #include "link/result_text.h"
 #include "link/telegram.h"
 #include "link/transactions.h"
@@ -15,24 +16,7 @@ int CheckComLine(int port) {
     int result = 0;
 
     CopyVarsToPP();
-    order = ORDER_ECHO;
-    FillTxBuf(ORDER_ECHO, pp);
-    FlushOutQ(port);
-    FlushInQ(port);
-    rx_flag = 0;
-    nBytesW = ComWrt(port, szWriteBuf, TELEGRAM_LEN);
-
-    tstart = Timer();
-    for (;;) {
-        ProcessSystemEvents();
-        tdiff = Timer() - tstart;
-        if (tdiff > TIMEOUT) {
-            PutResult("Timeout-RS-232...");
-            break;
-        }
-        if (rx_flag != 0)
-            break;
-    }
+    RequestAndAwaitReply(port, ORDER_ECHO);
 
     // A reply delivered in the very pass the time ran out still counts.
     if (rx_flag == 1) {

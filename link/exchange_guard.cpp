@@ -25,3 +25,10 @@ int RefuseIfBusy(void) {
     ShowNote("Busy - press Stop or wait!");
     return 1;
 }
+
+int StartExchange(void) {
+    if (RefuseIfBusy())
+        return 0;
+    BeginExchange();
+    return 1;
+}

@@ -11,3 +11,6 @@ void EndExchange(void);
 // When an exchange runs: shows "Busy - press Stop or wait!" in the status
 // line and returns 1; otherwise returns 0.
 int RefuseIfBusy(void);
+// Starts a user-started exchange: 1 when it may run (the caller ends it with
+// EndExchange), 0 when another one runs (the busy text is shown).
+int StartExchange(void);

@@ -24,11 +24,8 @@ void SendCurrentBlock(unsigned short orderCode) {
 
 int CC_ButtonTeach(int /*panel*/, int /*control*/, int event, void * /*callbackData*/,
                    int /*eventData1*/, int /*eventData2*/) {
-    if (event != EVENT_COMMIT)
+    if (event != EVENT_COMMIT || !StartExchange())
         return 0;
-    if (RefuseIfBusy())
-        return 0;
-    BeginExchange();
 
     SendCurrentBlock(ORDER_TEACH);
     ShowNote("New setpoint value teached!");
@@ -56,11 +53,8 @@ int CC_ButtonTeach(int /*panel*/, int /*control*/, int event, void * /*callbackD
 
 int CC_ButtonReset(int /*panel*/, int /*control*/, int event, void * /*callbackData*/,
                    int /*eventData1*/, int /*eventData2*/) {
-    if (event != EVENT_COMMIT)
+    if (event != EVENT_COMMIT || !StartExchange())
         return 0;
-    if (RefuseIfBusy())
-        return 0;
-    BeginExchange();
 
     SendCurrentBlock(ORDER_RESET_MAXMIN);
     ShowNote("Reset Max/Min values...");

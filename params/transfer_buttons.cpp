@@ -57,13 +57,12 @@ int CC_BTNGet(int /*panel*/, int /*control*/, int event, void * /*callbackData*/
         PushGET(target);
         return 0;
     }
-    if (RefuseIfBusy())
+    if (!StartExchange())
         return 0;
     if (target == RAM)
         order = ORDER_READ_RAM;
     if (target == EEPROM)
         order = ORDER_READ_EEPROM;
-    BeginExchange();
     PushGET(target);
     EndExchange();
     return 0;

@@ -10,7 +10,7 @@
 #include <array>
 #include <map>
 
-#include "runtime/inspect.h"
+#include "runtime/widget_access.h"
 #include "runtime/registry.h"
 
 namespace {

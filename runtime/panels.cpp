@@ -13,7 +13,7 @@
 #include <cstdio>
 #include <memory>
 
-#include "runtime/inspect.h"
+#include "runtime/widget_access.h"
 #include "runtime/registry.h"
 #include "runtime/test_hooks.h"
 

@@ -16,7 +16,7 @@
 #include <vector>
 
 #include "link/connection.h"
-#include "runtime/inspect.h"
+#include "runtime/widget_access.h"
 #include "runtime/runtime.h"
 #include "shell/controls.h"
 #include "shell/globals.h"

@@ -9,7 +9,7 @@
 #include "link/exchange_guard.h"
 #include "link/telegram.h"
 #include "link/transactions.h"
-#include "runtime/inspect.h"
+#include "runtime/widget_access.h"
 #include "runtime/runtime.h"
 #include "shell/controls.h"
 #include "shell/globals.h"

@@ -9,7 +9,7 @@
 #include <string>
 
 #include "../runtime/recorder.h"
-#include "runtime/inspect.h"
+#include "runtime/widget_access.h"
 #include "runtime/runtime.h"
 #include "shell/controls.h"
 

@@ -7,7 +7,7 @@
 #include "display/video_view.h"
 #include "params/panel_binding.h"
 #include "params/parameter_table.h"
-#include "runtime/inspect.h"
+#include "runtime/widget_access.h"
 #include "runtime/runtime.h"
 #include "shell/controls.h"
 #include "shell/globals.h"

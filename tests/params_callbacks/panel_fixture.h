@@ -15,7 +15,7 @@
 #include <filesystem>
 #include <string>
 
-#include "runtime/inspect.h"
+#include "runtime/widget_access.h"
 #include "runtime/runtime.h"
 #include "runtime/test_hooks.h"
 #include "shell/controls.h"

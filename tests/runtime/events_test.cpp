@@ -13,7 +13,7 @@
 #include <QTimer>
 
 #include "recorder.h"
-#include "runtime/inspect.h"
+#include "runtime/widget_access.h"
 #include "runtime/runtime.h"
 #include "runtime/test_hooks.h"
 #include "shell/controls.h"

@@ -11,7 +11,7 @@
 #include <string>
 
 #include "recorder.h"
-#include "runtime/inspect.h"
+#include "runtime/widget_access.h"
 #include "runtime/runtime.h"
 #include "runtime/test_hooks.h"
 #include "shell/controls.h"

@@ -6,7 +6,7 @@
 #include <QTimer>
 #include <QWidget>
 
-#include "runtime/inspect.h"
+#include "runtime/widget_access.h"
 #include "runtime/runtime.h"
 #include "shell/globals.h"
 #include "shell/startup.h"

@@ -1,0 +1,27 @@
+#include "link/reply_wait.h"
+
+#include "link/result_text.h"
+#include "link/telegram.h"
+#include "runtime/runtime.h"
+#include "shell/globals.h"
+
+void RequestAndAwaitReply(int port, unsigned short orderCode) {
+    order = orderCode;
+    FillTxBuf(orderCode, pp);
+    FlushOutQ(port);
+    FlushInQ(port);
+    rx_flag = 0;
+    nBytesW = ComWrt(port, szWriteBuf, TELEGRAM_LEN);
+
+    tstart = Timer();
+    for (;;) {
+        ProcessSystemEvents();
+        tdiff = Timer() - tstart;
+        if (tdiff > TIMEOUT) {
+            PutResult("Timeout-RS-232...");
+            return;
+        }
+        if (rx_flag != 0)
+            return;
+    }
+}
