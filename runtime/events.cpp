@@ -145,6 +145,8 @@ class PanelCloseFilter : public QObject {
         event->ignore();
         const int panel = panel_;
         const PanelCallbackPtr callback = callback_;
+        if (!callback)
+            return true;
         QMetaObject::invokeMethod(
             qApp,
             [=] {

@@ -10,8 +10,8 @@
 #include <array>
 #include <map>
 
-#include "runtime/widget_access.h"
 #include "runtime/registry.h"
+#include "runtime/widget_access.h"
 
 namespace {
 

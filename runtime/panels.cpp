@@ -13,9 +13,9 @@
 #include <cstdio>
 #include <memory>
 
-#include "runtime/widget_access.h"
 #include "runtime/registry.h"
 #include "runtime/test_hooks.h"
+#include "runtime/widget_access.h"
 
 namespace rt {
 
@@ -183,6 +183,8 @@ int LoadPanel(int parentPanel, const char *fileName, int resourceId) {
         // A child panel is a tool window of its parent: it stays on top of it,
         // never blocks it, and is closed only by the program.
         widget->setParent(parent, Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
+        if (!panel.callback)
+            rt::connectPanelEvents(panel.handle, widget.get(), nullptr);
     }
     widget.release(); // owned by the registry's panel from here on
     return panel.handle;

@@ -50,6 +50,8 @@ inline QString fromProgramText(const char *text) {
 // Wires a loaded control to its callback: user actions become queued calls
 // that run only from event processing.
 void connectControlEvents(int panel, int controlId, QWidget *widget, CtrlCallbackPtr callback);
+// A close of the panel's window goes to its callback; without a callback the
+// window ignores it.
 void connectPanelEvents(int panel, QWidget *root, PanelCallbackPtr callback);
 
 // Graph state lives beside the QCustomPlot widget.

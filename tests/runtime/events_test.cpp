@@ -13,9 +13,9 @@
 #include <QTimer>
 
 #include "recorder.h"
-#include "runtime/widget_access.h"
 #include "runtime/runtime.h"
 #include "runtime/test_hooks.h"
+#include "runtime/widget_access.h"
 #include "shell/controls.h"
 
 namespace {
@@ -184,6 +184,9 @@ TEST_F(RuntimeEvents, ChildPanelIsAToolWindowOfTheMainPanel) {
     EXPECT_TRUE(child->isVisible());
     EXPECT_EQ(child->parentWidget(), rt::panelWidget(main_));
     EXPECT_EQ(child->windowType(), Qt::Tool);
+    child->close(); // only the program hides it
+    settle();
+    EXPECT_TRUE(child->isVisible());
     HidePanel(popup_);
     EXPECT_FALSE(child->isVisible());
 }

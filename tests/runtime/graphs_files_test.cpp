@@ -11,9 +11,9 @@
 #include <string>
 
 #include "recorder.h"
-#include "runtime/widget_access.h"
 #include "runtime/runtime.h"
 #include "runtime/test_hooks.h"
+#include "runtime/widget_access.h"
 #include "shell/controls.h"
 
 namespace {
