@@ -16,8 +16,8 @@
 #include <vector>
 
 #include "link/connection.h"
-#include "runtime/widget_access.h"
 #include "runtime/runtime.h"
+#include "runtime/widget_access.h"
 #include "shell/controls.h"
 #include "shell/globals.h"
 #include "shell/startup.h"
@@ -29,42 +29,8 @@ namespace display_test {
 constexpr int BTNStop = 41; // known to the program only through its callback
 constexpr int TEST_PORT = 5;
 
-inline int ignoreControl(int, int, int, void *, int, int) {
-    return 0;
-}
-inline int ignorePanel(int, int, void *, int, int) {
-    return 0;
-}
-
-// Every name the panel file attaches gets a do-nothing stand-in first; the
-// program's own table then replaces the ones it has.
+// The program's own callbacks, under the names the panel file attaches.
 inline void RegisterAllCallbacks() {
-    static const char *names[] = {"CC_DropDCom",
-                                  "CC_RBTFile",
-                                  "CC_RBTEeprom",
-                                  "CC_RBTRam",
-                                  "CC_NEDITVideoThreshold",
-                                  "CC_NEDITEdgeRight",
-                                  "CC_NEDITEdgeLeft",
-                                  "CC_BTNRun",
-                                  "CC_BTNStop",
-                                  "CC_BTNData",
-                                  "CC_BTNSend",
-                                  "CC_BTNGet",
-                                  "CC_ButtonTeach",
-                                  "CC_ButtonReset",
-                                  "CC_BTN_CCDSettings",
-                                  "CC_RING_CCDMode",
-                                  "CC_NSLIDE_PixelStart",
-                                  "CC_BIN_Sw_EnableTol",
-                                  "CC_NEDITTolerance",
-                                  "CC_NEDITTeach",
-                                  "CC_BIN_Switch_VGain"};
-    std::vector<CallbackEntry> table;
-    for (const char *name : names)
-        table.push_back({name, ignoreControl, nullptr});
-    table.push_back({"CC_PANEL", nullptr, ignorePanel});
-    RegisterCallbacks(table.data(), static_cast<int>(table.size()));
     RegisterProgramCallbacks();
 }
 
