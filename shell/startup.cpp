@@ -41,7 +41,7 @@ int WinMain(void *hInstance, void *, char *, int) {
     return 0;
 }
 
-void InitVars(void) {
+void SetDefaultValues(void) {
     power = 500;
     rs232Mode = 0;
     vThd = 512;
@@ -67,6 +67,10 @@ void InitVars(void) {
     rx_flag = 0;
     stop_flag = 1;
     ccdmaxpixel = 1024;
+}
+
+void InitVars(void) {
+    SetDefaultValues();
 
     SetStatus("InitVars");
     SetCtrlVal(panelPopUp, BIN_Sw_EnableTol, 1);

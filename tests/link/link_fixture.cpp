@@ -31,32 +31,9 @@ void LoadPanelsOnce() {
 }
 
 void SetStartValues() {
-    power = 500;
-    rs232Mode = 0;
-    vThd = 512;
-    bVal = 64;
-    polarity = 1;
-    eMode = 1;
-    eBeg = 1;
-    eEnd = 1024;
-    pixB = 1;
-    pixE = 1024;
-    tVal = 512;
-    tTol = 100;
-    iGain = 1;
-    ePoti = 1;
-    ccdMode = 0;
-    pStart = 1;
-    anaMode = 0;
-    para15 = 1000;
+    SetDefaultValues();
     com = kPort;
-    sync = 0x55;
-    order = 1;
-    target = RAM;
-    rx_flag = 0;
     graphrefresh = 0;
-    stop_flag = 1;
-    ccdmaxpixel = 1024;
     ccdtype = 0;
     ccdresolution = 0;
     pix1 = 0;
