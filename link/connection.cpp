@@ -3,6 +3,7 @@
 #include "link/connection.h"
 
 #include "link/exchange_guard.h"
+#include "link/port_events.h"
 #include "link/result_text.h"
 #include "link/telegram.h"
 #include "link/transactions.h"
@@ -55,6 +56,7 @@ void InitRS232(int port) {
     BeginExchange();
     ret =
         OpenComConfig(port, "", BAUD_RATE, NO_PARITY, DATA_BITS, STOP_BITS, QUEUE_SIZE, QUEUE_SIZE);
+    PortOpened(port, ret);
     if (ret < 0) {
         // Nothing is installed and nothing is sent on a port that did not open.
         PutResult(OpenErrorText(ret));

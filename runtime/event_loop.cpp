@@ -2,14 +2,16 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
+#include <QFileInfo>
 #include <QPointer>
 #include <QTimer>
 #include <QWidget>
 
 #include <cstdio>
-#include <cstring>
+#include <cstdlib>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "runtime/runtime.h"
@@ -22,7 +24,7 @@ std::vector<std::string> g_argStorage;
 std::unique_ptr<QApplication> g_app;
 QPointer<QEventLoop> g_mainLoop;
 bool g_quitRequested = false;
-QString g_screenshotPath; // --screenshot FILE: save the shown panel, then end
+QString g_screenshotPath; // save the shown panel there, then end
 int g_quitCode = 0;
 
 QElapsedTimer &monotonicClock() {
@@ -32,17 +34,30 @@ QElapsedTimer &monotonicClock() {
     return timer;
 }
 
-// Takes "--com N=DEVICE" and "--com=N=DEVICE"; returns false on a malformed one.
-bool takeComOption(const std::string &value) {
-    const auto eq = value.find('=');
-    if (eq == std::string::npos || eq == 0 || eq + 1 == value.size())
-        return false;
-    char *end = nullptr;
-    const long port = std::strtol(value.c_str(), &end, 10);
-    if (end != value.c_str() + eq || port < 1 || port > 1000)
-        return false;
-    SetComDevice(static_cast<int>(port), value.c_str() + eq + 1);
-    return true;
+// A platform plugin that cannot reach its display ends the process through
+// qFatal after several lines of diagnostics. While the application is being
+// made, those lines are held back and a fatal one becomes a single line and
+// exit code 255 (the run-time's "could not start"), not an abort.
+std::vector<QString> g_heldMessages;
+
+void holdStartMessages(QtMsgType type, const QMessageLogContext &, const QString &message) {
+    if (type != QtFatalMsg) {
+        g_heldMessages.push_back(message);
+        return;
+    }
+    QString reason;
+    for (const QString &held : g_heldMessages)
+        if (held.contains(QLatin1String("display"), Qt::CaseInsensitive)) {
+            reason = held;
+            break;
+        }
+    std::fprintf(
+        stderr, "%s: cannot open a display (%s)\n",
+        qPrintable(QFileInfo(QString::fromLocal8Bit(g_argv.empty() ? "" : g_argv[0])).fileName()),
+        qPrintable(
+            (reason.isEmpty() ? message.section(QLatin1Char('\n'), 0, 0) : reason).trimmed()));
+    std::fflush(stderr);
+    std::_Exit(255);
 }
 
 } // namespace
@@ -53,29 +68,8 @@ int InitCVIRTE(void *hInstance, char *argv[], void *) {
     if (!argv) // the instance handle carries the argument list
         argv = static_cast<char **>(hInstance);
     g_argStorage.clear();
-    for (int i = 0; argv && argv[i]; ++i) {
-        const std::string arg = argv[i];
-        if (i > 0 && arg == "--com" && argv[i + 1]) {
-            if (!takeComOption(argv[++i])) {
-                std::fprintf(stderr, "invalid --com option '%s' (expected N=DEVICE)\n", argv[i]);
-                return 0;
-            }
-            continue;
-        }
-        if (i > 0 && arg == "--screenshot" && argv[i + 1]) {
-            g_screenshotPath = QString::fromLocal8Bit(argv[++i]);
-            continue;
-        }
-        if (i > 0 && arg.rfind("--com=", 0) == 0) {
-            if (!takeComOption(arg.substr(6))) {
-                std::fprintf(stderr, "invalid option '%s' (expected --com N=DEVICE)\n",
-                             arg.c_str());
-                return 0;
-            }
-            continue;
-        }
-        g_argStorage.push_back(arg);
-    }
+    for (int i = 0; argv && argv[i]; ++i)
+        g_argStorage.emplace_back(argv[i]);
     if (g_argStorage.empty())
         g_argStorage.emplace_back("vexa-tb-scope");
     g_argv.clear();
@@ -83,11 +77,19 @@ int InitCVIRTE(void *hInstance, char *argv[], void *) {
         g_argv.push_back(s.data());
     g_argv.push_back(nullptr);
     g_argc = static_cast<int>(g_argStorage.size());
+    const QtMessageHandler previous = qInstallMessageHandler(holdStartMessages);
     g_app = std::make_unique<QApplication>(g_argc, g_argv.data());
+    qInstallMessageHandler(previous);
+    for (const QString &held : std::exchange(g_heldMessages, {}))
+        std::fprintf(stderr, "%s\n", qPrintable(held));
     QApplication::setApplicationName(QStringLiteral("V-EXA-TB-Scope"));
     QApplication::setQuitOnLastWindowClosed(false);
     monotonicClock();
     return 1;
+}
+
+void SetScreenshotFile(const char *fileName) {
+    g_screenshotPath = QString::fromLocal8Bit(fileName);
 }
 
 void CloseCVIRTE(void) {

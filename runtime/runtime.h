@@ -55,12 +55,16 @@ constexpr int VAL_DELAYED_DRAW = 0;
 
 // ---- start, panels, event loop ---------------------------------------------
 // Module initialisation: creates the application from the null-terminated
-// argument list (options such as --com N=DEVICE are taken here). When argv is
-// null, hInstance is taken as the argument list. 0 = failure.
+// argument list (the toolkit's own options only). When argv is null,
+// hInstance is taken as the argument list. 0 = failure; without a display
+// the process ends with one line on stderr and exit code 255.
 int InitCVIRTE(void *hInstance, char *argv[], void *reserved);
 // Ends the run-time; call it before the program returns from main, since the
 // application must not outlive main.
 void CloseCVIRTE(void);
+// Saves the main window as PNG two seconds after RunUserInterface starts, then
+// ends the loop (for demos and checks without a person).
+void SetScreenshotFile(const char *fileName);
 // Loads form `resourceId` of the panel file `fileName` (looked up in the
 // program's directory when it has no directory part). parentPanel 0 makes a
 // top-level panel, otherwise a child of that panel. Negative on failure.
@@ -118,9 +122,20 @@ int ComRd(int port, char *buffer, int count);
 int GetInQLen(int port);
 int InstallComCallback(int port, int eventMask, int notifyCount, int eventCharacter,
                        ComCallbackPtr callback, void *callbackData);
-// Maps a port number to a device (the --com N=DEVICE option does the same).
-// Unmapped numbers use the platform's default device (/dev/ttyS{N-1}, COMN).
+// Maps a port number to a device (the --com N=DEVICE option).
 void SetComDevice(int port, const char *device);
+// The device SetComDevice set for a port number: 1 and its name (at most 260
+// characters), or 0 when none was set.
+int GetComDevice(int port, char device[]);
+// Port numbers without a device of their own are asked of this lookup (the
+// serial ports found on the machine); where it has none (returns 0) they use
+// the platform default, /dev/ttyS{N-1} or COMN.
+using ComDeviceLookup = int (*)(int port, char device[]);
+void SetComDeviceLookup(ComDeviceLookup lookup);
+// Why the last open of a port failed and what helps, e.g. "Permission denied
+// on /dev/ttyUSB0: add your user to the dialout group ..."; empty after a
+// successful open. Returns the text's length.
+int GetComOpenProblem(int port, char text[]);
 
 // ---- time, formatting, files ---------------------------------------------------
 double Timer(void);

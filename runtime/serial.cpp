@@ -4,6 +4,7 @@
 // handle) after draining what Qt already buffered: they must never run a
 // callback, which waitForReadyRead would do. Qt's read notifier is used only
 // to run the receive callback from event processing.
+#include <QFile>
 #include <QHash>
 #include <QSerialPort>
 #include <QString>
@@ -13,8 +14,16 @@
 #include <sys/ioctl.h>
 #include <unistd.h>
 
+#include <cstdio>
+
 #include <cerrno>
 #include <map>
+
+#ifndef Q_OS_WIN
+#include <fcntl.h>
+#include <grp.h>
+#include <sys/stat.h>
+#endif
 #include <memory>
 
 #include "runtime/runtime.h"
@@ -37,6 +46,76 @@ QHash<int, QString> &deviceMap() {
     return map;
 }
 
+ComDeviceLookup g_lookup = nullptr;
+
+QString deviceFor(int port) {
+    if (const auto it = deviceMap().constFind(port); it != deviceMap().constEnd())
+        return *it;
+    char found[260] = {};
+    if (g_lookup && g_lookup(port, found) && found[0])
+        return QString::fromLocal8Bit(found);
+    return defaultDevice(port);
+}
+
+QHash<int, QString> &openProblems() {
+    static QHash<int, QString> problems;
+    return problems;
+}
+
+struct OpenFailure {
+    int code;
+    QString problem;
+};
+
+#ifndef Q_OS_WIN
+// The group that may use a device (dialout on Debian), by the device's owner group.
+QString deviceGroup(const QString &device) {
+    struct stat info {};
+    if (::stat(QFile::encodeName(device).constData(), &info) != 0)
+        return QStringLiteral("dialout");
+    const group *g = ::getgrgid(info.st_gid);
+    return g ? QString::fromLocal8Bit(g->gr_name) : QStringLiteral("dialout");
+}
+
+// A device that opens but takes no terminal settings is no serial line
+// (a regular file, /dev/null): Qt calls that an unknown error.
+bool isNoSerialLine(const QString &device) {
+    const int fd = ::open(QFile::encodeName(device).constData(), O_RDONLY | O_NOCTTY | O_NONBLOCK);
+    if (fd < 0)
+        return false;
+    const bool tty = ::isatty(fd);
+    ::close(fd);
+    return !tty;
+}
+#endif
+
+// The program's code for a failed open, and for the person at the machine
+// why it failed and what to do about it.
+OpenFailure describeOpenFailure(const QString &device, QSerialPort::SerialPortError error,
+                                const QString &reason) {
+    switch (error) {
+    case QSerialPort::DeviceNotFoundError:
+        return {-6, QStringLiteral("No device %1: plug the adapter in or pick another COM port")
+                        .arg(device)};
+    case QSerialPort::OpenError:
+        return {-7, QStringLiteral("%1 is already open in this program").arg(device)};
+    case QSerialPort::PermissionError:
+#ifndef Q_OS_WIN
+        if (::access(QFile::encodeName(device).constData(), R_OK | W_OK) != 0 && errno == EACCES)
+            return {-7, QStringLiteral("Permission denied on %1: add your user to the %2 group "
+                                       "(sudo adduser $USER %2) and log in again")
+                            .arg(device, deviceGroup(device))};
+#endif
+        return {-7, QStringLiteral("%1 is in use by another program (%2)").arg(device, reason)};
+    default:
+#ifndef Q_OS_WIN
+        if (isNoSerialLine(device))
+            return {-7, QStringLiteral("%1 is no serial line").arg(device)};
+#endif
+        return {-1, QStringLiteral("%1: %2").arg(device, reason)};
+    }
+}
+
 class ComPort : public QObject {
   public:
     explicit ComPort(int number) : number_(number) {
@@ -46,19 +125,14 @@ class ComPort : public QObject {
 
     int open(const QString &device, long baud, int parity, int dataBits, int stopBits) {
         close();
+        problem_.clear();
         port_.setPortName(device);
         if (!port_.open(QIODevice::ReadWrite)) {
-            const auto error = port_.error();
+            const OpenFailure failure =
+                describeOpenFailure(device, port_.error(), port_.errorString());
             port_.clearError();
-            switch (error) {
-            case QSerialPort::DeviceNotFoundError:
-                return -6;
-            case QSerialPort::PermissionError:
-            case QSerialPort::OpenError:
-                return -7;
-            default:
-                return -1;
-            }
+            problem_ = failure.problem;
+            return failure.code;
         }
         const bool configured =
             port_.setBaudRate(static_cast<qint32>(baud)) &&
@@ -67,6 +141,8 @@ class ComPort : public QObject {
             port_.setStopBits(stopBits == 2 ? QSerialPort::TwoStop : QSerialPort::OneStop) &&
             port_.setFlowControl(QSerialPort::NoFlowControl);
         if (!configured) {
+            problem_ = QStringLiteral("%1 does not take 19200 baud, 8N1: %2")
+                           .arg(device, port_.errorString());
             close();
             return -13;
         }
@@ -82,6 +158,7 @@ class ComPort : public QObject {
     }
 
     bool isOpen() const { return port_.isOpen(); }
+    const QString &problem() const { return problem_; }
     void setTimeout(double seconds) { timeoutMs_ = static_cast<int>(seconds * 1000.0); }
     bool setHandshake(int mode) {
         return port_.setFlowControl(mode ? QSerialPort::HardwareControl
@@ -220,6 +297,7 @@ class ComPort : public QObject {
     }
 
     QSerialPort port_;
+    QString problem_; // why the last open failed and what helps
     int number_;
     int timeoutMs_ = 5000;
     int mask_ = 0;
@@ -245,16 +323,36 @@ void SetComDevice(int port, const char *device) {
     deviceMap().insert(port, QString::fromLocal8Bit(device));
 }
 
+int GetComDevice(int port, char device[]) {
+    const auto it = deviceMap().constFind(port);
+    if (it == deviceMap().constEnd())
+        return 0;
+    std::snprintf(device, 260, "%s", it->toLocal8Bit().constData());
+    return 1;
+}
+
+void SetComDeviceLookup(ComDeviceLookup lookup) {
+    g_lookup = lookup;
+}
+
+int GetComOpenProblem(int port, char text[]) {
+    const QByteArray problem = openProblems().value(port).toLocal8Bit();
+    std::snprintf(text, 260, "%s", problem.constData());
+    return problem.size();
+}
+
 int OpenComConfig(int port, const char *deviceName, long baudRate, int parity, int dataBits,
                   int stopBits, int, int) {
     if (port < 1 || port > 1000)
         return -2;
-    QString device = deviceName && *deviceName ? QString::fromLocal8Bit(deviceName)
-                                               : deviceMap().value(port, defaultDevice(port));
+    const QString device =
+        deviceName && *deviceName ? QString::fromLocal8Bit(deviceName) : deviceFor(port);
     auto &slot = ports()[port];
     if (!slot)
         slot = std::make_unique<ComPort>(port);
-    return slot->open(device, baudRate, parity, dataBits, stopBits);
+    const int result = slot->open(device, baudRate, parity, dataBits, stopBits);
+    openProblems().insert(port, slot->problem());
+    return result;
 }
 
 int CloseCom(int port) {

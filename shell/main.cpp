@@ -1,41 +1,46 @@
-// Entry of vexa-tb-scope: the usual --help and --version, then the program.
+// Entry of vexa-tb-scope: the command line is checked before anything starts;
+// a refused line prints the usage on stderr and ends with 255.
 #include <cstdio>
-#include <cstring>
+#include <string>
+#include <vector>
 
 #include "runtime/runtime.h"
+#include "shell/command_line.h"
 #include "shell/startup.h"
 
 namespace {
 
-void printUsage(const char *program) {
-    std::printf(
-        "Usage: %s [--com N=DEVICE]...\n"
-        "Configures and monitors a V-EXA-TB CCD line sensor over RS-232.\n\n"
-        "  --com N=DEVICE  use DEVICE for COM port number N (repeatable);\n"
-        "                  unmapped numbers use /dev/ttyS{N-1}\n"
-        "  --screenshot FILE  save the main window as PNG two seconds after start, then end\n"
-        "  --help          show this help and exit\n"
-        "  --version       show the version and exit\n\n"
-        "The panel file %s must lie beside the program.\n",
-        program, PANEL_FILE);
-}
+constexpr int REFUSED = 255;
 
 } // namespace
 
 int main(int argc, char *argv[]) {
-    for (int i = 1; i < argc; ++i) {
-        if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
-            printUsage(argv[0]);
-            return 0;
-        }
-        if (std::strcmp(argv[i], "--version") == 0) {
-            std::printf("V-EXA-TB-Scope %s\n", VEXA_VERSION);
-            return 0;
-        }
+    const CommandLine line = ParseCommandLine(argc, argv);
+    if (!line.error.empty()) {
+        std::fprintf(stderr, "%s: %s\n%s", argv[0], line.error.c_str(), UsageText(argv[0]).c_str());
+        return REFUSED;
     }
+    if (line.help) {
+        std::fputs(UsageText(argv[0]).c_str(), stdout);
+        return 0;
+    }
+    if (line.version) {
+        std::printf("V-EXA-TB-Scope %s\n", VEXA_VERSION);
+        return 0;
+    }
+    for (const auto &[port, device] : line.comDevices)
+        SetComDevice(port, device.c_str());
+    if (!line.screenshotFile.empty())
+        SetScreenshotFile(line.screenshotFile.c_str());
+
     // Here the instance handle is the program's argument list: the run-time
-    // takes its start-up options from it.
-    const int result = WinMain(argv, nullptr, nullptr, 1);
+    // hands what is left of it (Qt's own options) to the toolkit.
+    std::vector<std::string> args = line.toolkitArgs;
+    std::vector<char *> toolkitArgv;
+    for (std::string &arg : args)
+        toolkitArgv.push_back(arg.data());
+    toolkitArgv.push_back(nullptr);
+    const int result = WinMain(toolkitArgv.data(), nullptr, nullptr, 1);
     CloseCVIRTE();
     return result;
 }

@@ -4,6 +4,7 @@
 
 #include "link/connection.h"
 #include "params/panel_binding.h"
+#include "ports/ports.h"
 #include "runtime/runtime.h"
 #include "shell/controls.h"
 #include "shell/globals.h"
@@ -30,6 +31,7 @@ int WinMain(void *hInstance, void *, char *, int) {
         DiscardPanel(panelHandle);
         return -1;
     }
+    AttachPortSelector(panelHandle, DropDCom, TEXT_Status);
     GetProjectDir(proj_dir);
     InitVars();
     InitRS232(com);

@@ -2,6 +2,9 @@
 // flushes, time-outs, closing, and a device that vanishes.
 #include <gtest/gtest.h>
 
+#include <QFile>
+#include <QTemporaryDir>
+
 #include <fcntl.h>
 #include <stdlib.h>
 #include <sys/stat.h>
@@ -196,11 +199,33 @@ TEST_F(RuntimeSerial, VanishedDeviceClosesThePortInsteadOfSpinning) {
     EXPECT_LT(cpu, 0.25) << "event processing spun on the vanished device";
 }
 
-TEST(RuntimeSerialOpen, OpenFailuresMapToTheirCodes) {
-    SetComDevice(9, "/dev/nonexistent-vexa-port");
-    EXPECT_EQ(OpenComConfig(9, "", 19200, 0, 8, 1, 4096, 4096), -6);
-    EXPECT_EQ(OpenComConfig(0, "", 19200, 0, 8, 1, 4096, 4096), -2);
-    EXPECT_EQ(OpenComConfig(-4, "", 19200, 0, 8, 1, 4096, 4096), -2);
+TEST(RuntimeSerialOpen, OpenFailuresMapToTheirCodesAndSayWhy) {
+    QTemporaryDir dir;
+    const QString regular = dir.filePath(QStringLiteral("not-a-port"));
+    QFile file(regular);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.close();
+    const struct {
+        int port;
+        std::string device;
+        int code;
+        std::string problem;
+    } cases[] = {
+        {9, "/dev/nonexistent-vexa-port", -6,
+         "No device /dev/nonexistent-vexa-port: plug the adapter in or pick another COM port"},
+        {10, "/dev/null", -7, "/dev/null is no serial line"},
+        {14, regular.toStdString(), -7, regular.toStdString() + " is no serial line"},
+        {0, "", -2, ""},
+        {-4, "", -2, ""},
+    };
+    for (const auto &c : cases) {
+        if (!c.device.empty())
+            SetComDevice(c.port, c.device.c_str());
+        EXPECT_EQ(OpenComConfig(c.port, "", 19200, 0, 8, 1, 4096, 4096), c.code) << c.device;
+        char problem[260] = {};
+        GetComOpenProblem(c.port, problem);
+        EXPECT_EQ(problem, c.problem) << c.device;
+    }
 }
 
 TEST(RuntimeSerialOpen, PortInUseCannotBeOpenedTwice) {
@@ -209,7 +234,13 @@ TEST(RuntimeSerialOpen, PortInUseCannotBeOpenedTwice) {
     SetComDevice(12, pty.slave().c_str());
     ASSERT_EQ(OpenComConfig(11, "", 19200, 0, 8, 1, 4096, 4096), 0);
     EXPECT_EQ(OpenComConfig(12, "", 19200, 0, 8, 1, 4096, 4096), -7);
+    char problem[260] = {};
+    EXPECT_GT(GetComOpenProblem(12, problem), 0);
     CloseCom(11);
+    // Once free, it opens, and the reason of the earlier failure is gone.
+    EXPECT_EQ(OpenComConfig(12, "", 19200, 0, 8, 1, 4096, 4096), 0);
+    EXPECT_EQ(GetComOpenProblem(12, problem), 0);
+    CloseCom(12);
 }
 
 TEST(RuntimeSerialOpen, ReopeningAfterCloseWorks) {

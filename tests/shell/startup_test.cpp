@@ -65,13 +65,6 @@ TEST(ProgramExit, HelpAndVersionAnswerAndEnd) {
     EXPECT_TRUE(run.output.contains(QStringLiteral("V-EXA-TB-Scope 1.41")));
 }
 
-TEST(ProgramExit, MalformedComOptionEndsWithMinusOne) {
-    QTemporaryDir dir;
-    const ProgramRun run =
-        runProgramFrom(dir.path(), {QStringLiteral("--com"), QStringLiteral("x")});
-    EXPECT_EQ(run.exitCode, 255);
-}
-
 class StartUp : public testing::Test {
   protected:
     void load(const char *panelFile) {

@@ -1,0 +1,40 @@
+#include "ports/port_selector.h"
+
+#include <QComboBox>
+#include <QEvent>
+#include <QSignalBlocker>
+
+#include "ports/port_catalog.h"
+
+namespace ports {
+
+PortSelector::PortSelector(QComboBox *selector) : QObject(selector), selector_(selector) {
+    selector->installEventFilter(this);
+    connect(&PortCatalog::instance(), &PortCatalog::refreshed, this, &PortSelector::showLabels);
+    showLabels();
+}
+
+bool PortSelector::eventFilter(QObject *watched, QEvent *event) {
+    // Runs before the selector opens its list or steps to another entry.
+    if (watched == selector_ &&
+        (event->type() == QEvent::MouseButtonPress || event->type() == QEvent::KeyPress))
+        PortCatalog::instance().refresh();
+    return false;
+}
+
+void PortSelector::showLabels() {
+    if (!selector_)
+        return;
+    // The entries keep their values (the panel's "itemValues"); only the
+    // texts change, and no change of text is a pick.
+    const QStringList values = selector_->property("itemValues").toString().split(QLatin1Char(','));
+    const PortMap &map = PortCatalog::instance().map();
+    const QSignalBlocker quiet(selector_);
+    for (int i = 0; i < selector_->count(); ++i) {
+        bool ok = false;
+        const int number = values.value(i).trimmed().toInt(&ok);
+        selector_->setItemText(i, map.label(ok ? number : i + 1));
+    }
+}
+
+} // namespace ports

@@ -1,0 +1,125 @@
+// The COM selector end to end on the real panel: its entries show what stands
+// behind each number, an adapter plugged in after start appears when the
+// user reaches for the selector, and picking an entry connects to exactly
+// that device; a device that is no serial line says so in the tooltip.
+#include <gtest/gtest.h>
+
+#include <QComboBox>
+#include <QTest>
+
+#include "link/connection.h"
+#include "ports/port_catalog.h"
+#include "ports/ports.h"
+#include "runtime/runtime.h"
+#include "runtime/widget_access.h"
+#include "shell/controls.h"
+#include "shell/globals.h"
+#include "tests/link/link_fixture.h"
+
+namespace {
+
+using namespace linktest;
+
+// A sensor that answers the connect sequence with its own firmware text.
+void ScriptWorkingSensor(sim::ScriptedSensor &sensor, const char *firmware) {
+    std::vector<std::uint16_t> words(36, 0);
+    for (int i = 0; firmware[i] != '\0'; ++i)
+        words[i] = static_cast<unsigned char>(firmware[i]);
+    sensor.script(sim::order::Echo, Reply(5));
+    sensor.script(sim::order::ReadRam, Reply(2, ParameterWords()));
+    sensor.script(sim::order::Firmware, FirmwareReply(words));
+    sensor.script(sim::order::CcdInfo, Reply(10, {1, 1024, 0}));
+}
+
+class PortSelector : public testing::Test {
+  protected:
+    void SetUp() override {
+        LoadPanelsOnce();
+        SetStartValues();
+        static bool attached = false;
+        if (!attached)
+            AttachPortSelector(panelHandle, DropDCom, TEXT_Status);
+        attached = true;
+        selector = qobject_cast<QComboBox *>(rt::controlWidget(panelHandle, DropDCom));
+        ASSERT_NE(selector, nullptr);
+        com = 1;
+        SetCtrlVal(panelHandle, DropDCom, 1);
+    }
+    void TearDown() override {
+        ports::PortCatalog::instance().setSource({});
+        CloseCom(com);
+        ProcessFor(0.01);
+    }
+
+    void foundPorts(QList<ports::FoundPort> found) {
+        ports::PortCatalog::instance().setSource([found] { return found; });
+    }
+    // A click on the selector opens its list; Esc closes it unpicked.
+    void openAndCloseList() {
+        QTest::mouseClick(selector, Qt::LeftButton);
+        selector->hidePopup();
+    }
+    // One step with the arrow keys on the closed selector picks the entry.
+    void pickWithKey(Qt::Key key) {
+        QTest::keyClick(selector, key);
+        ProcessFor(0.6);
+    }
+    QString entry(int number) const { return selector->itemText(number - 1); }
+    QString statusToolTip() const { return rt::controlWidget(panelHandle, TEXT_Status)->toolTip(); }
+
+    QComboBox *selector = nullptr;
+};
+
+TEST_F(PortSelector, ShowsFoundAdaptersWithoutRestartAndPickingOneConnectsToIt) {
+    sim::ScriptedSensor onCommandLine;
+    sim::ScriptedSensor plugged;
+    ScriptWorkingSensor(onCommandLine, "SENSOR ON COM2");
+    ScriptWorkingSensor(plugged, "SENSOR ON ADAPTER");
+    SetComDevice(2, onCommandLine.slavePath().c_str());
+    foundPorts({});
+    openAndCloseList();
+    EXPECT_EQ(entry(1), "COM1");
+    EXPECT_EQ(entry(2), QString("COM2 - ") + onCommandLine.slavePath().c_str());
+    EXPECT_EQ(entry(16), "COM16");
+
+    const QString adapter = QString::fromStdString(plugged.slavePath());
+    foundPorts({{adapter, QStringLiteral("ttyUSB0"), QStringLiteral("FT232R USB UART")}});
+    EXPECT_EQ(entry(1), "COM1"); // nothing looks until the user reaches for the selector
+    openAndCloseList();
+    EXPECT_EQ(entry(1), "COM1 - ttyUSB0 (FT232R USB UART)");
+    EXPECT_EQ(entry(3), "COM3");
+
+    pickWithKey(Qt::Key_Down);
+    EXPECT_EQ(com, 2);
+    EXPECT_TRUE(onCommandLine.waitForRequests(4, milliseconds(500)));
+    EXPECT_EQ(CtrlText(panelHandle, TEXT_Status), "SENSOR ON COM2");
+    EXPECT_TRUE(plugged.receivedBytes().empty());
+
+    pickWithKey(Qt::Key_Up);
+    EXPECT_EQ(com, 1);
+    EXPECT_TRUE(plugged.waitForRequests(4, milliseconds(500)));
+    EXPECT_EQ(plugged.orders().front(), sim::order::Echo);
+    EXPECT_EQ(CtrlText(panelHandle, TEXT_Status), "SENSOR ON ADAPTER");
+}
+
+TEST_F(PortSelector, ADeviceThatIsNoSerialLineCannotBeOpenedAndTheTooltipSaysWhy) {
+    sim::ScriptedSensor sensor;
+    ScriptWorkingSensor(sensor, "SENSOR OK");
+    SetComDevice(2, sensor.slavePath().c_str());
+    SetComDevice(3, "/dev/null");
+    foundPorts({});
+    const QString ownToolTip = statusToolTip();
+
+    com = 2;
+    SetCtrlVal(panelHandle, DropDCom, 2);
+    pickWithKey(Qt::Key_Down);
+    EXPECT_EQ(com, 3);
+    EXPECT_EQ(CtrlText(panelHandle, TEXT_Status), "Cannot open port");
+    EXPECT_EQ(statusToolTip(), "/dev/null is no serial line");
+
+    pickWithKey(Qt::Key_Up);
+    EXPECT_EQ(CtrlText(panelHandle, TEXT_Status), "SENSOR OK");
+    EXPECT_EQ(statusToolTip(), ownToolTip);
+}
+
+} // namespace
