@@ -122,7 +122,8 @@ int ComRd(int port, char *buffer, int count);
 int GetInQLen(int port);
 int InstallComCallback(int port, int eventMask, int notifyCount, int eventCharacter,
                        ComCallbackPtr callback, void *callbackData);
-// Maps a port number to a device (the --com N=DEVICE option).
+// Maps a port number to a device (the --com N=DEVICE option); an empty name
+// takes the mapping back.
 void SetComDevice(int port, const char *device);
 // The device SetComDevice set for a port number: 1 and its name (at most 260
 // characters), or 0 when none was set.

@@ -68,13 +68,19 @@ struct OpenFailure {
 };
 
 #ifndef Q_OS_WIN
-// The group that may use a device (dialout on Debian), by the device's owner group.
-QString deviceGroup(const QString &device) {
+// What lets the user open a device: joining the group that owns it (dialout
+// on Debian); a device of root's group is a matter for an administrator.
+QString permissionRemedy(const QString &device) {
     struct stat info {};
-    if (::stat(QFile::encodeName(device).constData(), &info) != 0)
-        return QStringLiteral("dialout");
-    const group *g = ::getgrgid(info.st_gid);
-    return g ? QString::fromLocal8Bit(g->gr_name) : QStringLiteral("dialout");
+    const group *owner =
+        ::stat(QFile::encodeName(device).constData(), &info) == 0 && info.st_gid != 0
+            ? ::getgrgid(info.st_gid)
+            : nullptr;
+    if (!owner)
+        return QStringLiteral("ask an administrator for read and write access to it");
+    const QString name = QString::fromLocal8Bit(owner->gr_name);
+    return QStringLiteral("add your user to the %1 group (sudo adduser $USER %1) and log in again")
+        .arg(name);
 }
 
 // A device that opens but takes no terminal settings is no serial line
@@ -97,14 +103,11 @@ OpenFailure describeOpenFailure(const QString &device, QSerialPort::SerialPortEr
     case QSerialPort::DeviceNotFoundError:
         return {-6, QStringLiteral("No device %1: plug the adapter in or pick another COM port")
                         .arg(device)};
-    case QSerialPort::OpenError:
-        return {-7, QStringLiteral("%1 is already open in this program").arg(device)};
     case QSerialPort::PermissionError:
 #ifndef Q_OS_WIN
         if (::access(QFile::encodeName(device).constData(), R_OK | W_OK) != 0 && errno == EACCES)
-            return {-7, QStringLiteral("Permission denied on %1: add your user to the %2 group "
-                                       "(sudo adduser $USER %2) and log in again")
-                            .arg(device, deviceGroup(device))};
+            return {-7, QStringLiteral("Permission denied on %1: %2")
+                            .arg(device, permissionRemedy(device))};
 #endif
         return {-7, QStringLiteral("%1 is in use by another program (%2)").arg(device, reason)};
     default:
@@ -320,7 +323,10 @@ ComPort *openPort(int port) {
 } // namespace
 
 void SetComDevice(int port, const char *device) {
-    deviceMap().insert(port, QString::fromLocal8Bit(device));
+    if (device && *device)
+        deviceMap().insert(port, QString::fromLocal8Bit(device));
+    else
+        deviceMap().remove(port);
 }
 
 int GetComDevice(int port, char device[]) {

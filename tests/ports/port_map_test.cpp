@@ -3,6 +3,9 @@
 // their system location, the platform default for the rest.
 #include <gtest/gtest.h>
 
+#include <QFile>
+#include <QTemporaryDir>
+
 #include "ports/port_map.h"
 
 namespace {
@@ -55,6 +58,11 @@ TEST(PortMap, NumbersGoToAssignedThenFoundPortsThenTheDefault) {
          {{1, "/dev/ttyUSB1", "COM1 - ttyUSB1"},
           {2, "/dev/ttyUSB0", "COM2 - /dev/ttyUSB0"},
           {3, "", "COM3"}}},
+        {"a found port assigned by its short name is not offered twice",
+         {{2, "ttyUSB0"}},
+         {kFtdi, kProlific},
+         Platform::Posix,
+         {{1, "/dev/ttyUSB1", "COM1 - ttyUSB1"}, {3, "", "COM3"}}},
         {"an assignment beyond the selector's numbers leaves them all free",
          {{20, "/dev/pts/9"}},
          {kFtdi},
@@ -66,6 +74,11 @@ TEST(PortMap, NumbersGoToAssignedThenFoundPortsThenTheDefault) {
          {{"\\\\.\\COM3", "COM3", "USB Serial Port"}, {"\\\\.\\COM1", "COM1", ""}},
          Platform::Windows,
          {{1, "", "COM1"}, {2, "", "COM2"}, {3, "", "COM3 - USB Serial Port"}}},
+        {"on Windows an assigned device keeps its number over a found one",
+         {{3, "\\\\.\\COM9"}},
+         {{"\\\\.\\COM3", "COM3", "USB Serial Port"}},
+         Platform::Windows,
+         {{3, "\\\\.\\COM9", "COM3 - \\\\.\\COM9"}}},
     };
     for (const MapCase &c : cases) {
         const PortMap map(c.assigned, c.found, c.platform);
@@ -74,6 +87,19 @@ TEST(PortMap, NumbersGoToAssignedThenFoundPortsThenTheDefault) {
             EXPECT_EQ(map.label(number), label) << c.rule << ", COM" << number;
         }
     }
+}
+
+TEST(PortMap, AFoundPortAssignedThroughALinkIsNotOfferedTwice) {
+    QTemporaryDir dir;
+    QFile device(dir.filePath(QStringLiteral("ttyFAKE0")));
+    ASSERT_TRUE(device.open(QIODevice::WriteOnly));
+    const QString link = dir.filePath(QStringLiteral("by-id"));
+    ASSERT_TRUE(QFile::link(device.fileName(), link));
+    const PortMap map({{2, link}}, {{device.fileName(), QStringLiteral("ttyFAKE0"), QString()}},
+                      Platform::Posix);
+    EXPECT_EQ(map.device(1), "");
+    EXPECT_EQ(map.label(1), "COM1");
+    EXPECT_EQ(map.label(2), "COM2 - " + link);
 }
 
 TEST(PortMap, MoreFoundPortsThanFreeNumbersKeepTheFirstOnes) {

@@ -7,8 +7,11 @@
 #include <QComboBox>
 #include <QTest>
 
+#include <memory>
+
 #include "link/connection.h"
 #include "ports/port_catalog.h"
+#include "ports/port_selector.h"
 #include "ports/ports.h"
 #include "runtime/runtime.h"
 #include "runtime/widget_access.h"
@@ -37,13 +40,19 @@ class PortSelector : public testing::Test {
         LoadPanelsOnce();
         SetStartValues();
         static bool attached = false;
-        if (!attached)
+        if (!attached) {
+            rt::controlWidget(panelHandle, TEXT_Status)
+                ->setToolTip(QStringLiteral("sensor status"));
             AttachPortSelector(panelHandle, DropDCom, TEXT_Status);
+        }
         attached = true;
         selector = qobject_cast<QComboBox *>(rt::controlWidget(panelHandle, DropDCom));
         ASSERT_NE(selector, nullptr);
         com = 1;
         SetCtrlVal(panelHandle, DropDCom, 1);
+        // An earlier test's pseudo-terminal path may come back for a new one.
+        SetComDevice(2, "");
+        SetComDevice(3, "");
     }
     void TearDown() override {
         ports::PortCatalog::instance().setSource({});
@@ -89,15 +98,19 @@ TEST_F(PortSelector, ShowsFoundAdaptersWithoutRestartAndPickingOneConnectsToIt) 
     EXPECT_EQ(entry(1), "COM1 - ttyUSB0 (FT232R USB UART)");
     EXPECT_EQ(entry(3), "COM3");
 
+    // A key on the selector looks again, too.
+    foundPorts({{adapter, QStringLiteral("ttyUSB0"), QStringLiteral("FT232R USB UART")},
+                {QStringLiteral("/dev/ttyUSB9"), QStringLiteral("ttyUSB9"), QString()}});
     pickWithKey(Qt::Key_Down);
     EXPECT_EQ(com, 2);
-    EXPECT_TRUE(onCommandLine.waitForRequests(4, milliseconds(500)));
+    EXPECT_EQ(entry(3), "COM3 - ttyUSB9");
+    ASSERT_TRUE(onCommandLine.waitForRequests(4, milliseconds(500)));
     EXPECT_EQ(CtrlText(panelHandle, TEXT_Status), "SENSOR ON COM2");
     EXPECT_TRUE(plugged.receivedBytes().empty());
 
     pickWithKey(Qt::Key_Up);
     EXPECT_EQ(com, 1);
-    EXPECT_TRUE(plugged.waitForRequests(4, milliseconds(500)));
+    ASSERT_TRUE(plugged.waitForRequests(4, milliseconds(500)));
     EXPECT_EQ(plugged.orders().front(), sim::order::Echo);
     EXPECT_EQ(CtrlText(panelHandle, TEXT_Status), "SENSOR ON ADAPTER");
 }
@@ -109,6 +122,7 @@ TEST_F(PortSelector, ADeviceThatIsNoSerialLineCannotBeOpenedAndTheTooltipSaysWhy
     SetComDevice(3, "/dev/null");
     foundPorts({});
     const QString ownToolTip = statusToolTip();
+    EXPECT_EQ(ownToolTip, "sensor status");
 
     com = 2;
     SetCtrlVal(panelHandle, DropDCom, 2);
@@ -120,6 +134,27 @@ TEST_F(PortSelector, ADeviceThatIsNoSerialLineCannotBeOpenedAndTheTooltipSaysWhy
     pickWithKey(Qt::Key_Up);
     EXPECT_EQ(CtrlText(panelHandle, TEXT_Status), "SENSOR OK");
     EXPECT_EQ(statusToolTip(), ownToolTip);
+}
+
+TEST_F(PortSelector, AnOpenOfANumberWithNothingBehindItLooksForNewPortsFirst) {
+    sim::ScriptedSensor plugged;
+    auto found = std::make_shared<QList<ports::FoundPort>>();
+    ports::PortCatalog::instance().setSource([found] { return *found; });
+    EXPECT_EQ(ports::PortCatalog::instance().map().device(1), "");
+    found->append(
+        {QString::fromStdString(plugged.slavePath()), QStringLiteral("ttyACM0"), QString()});
+    EXPECT_EQ(OpenComConfig(1, "", 19200, 0, 8, 1, 4096, 4096), 0);
+    EXPECT_EQ(entry(1), "COM1 - ttyACM0");
+}
+
+TEST_F(PortSelector, EntriesAreNamedByTheirValuesNotTheirPlaces) {
+    QComboBox reordered;
+    reordered.addItems({QStringLiteral("a"), QStringLiteral("b")});
+    reordered.setProperty("itemValues", QStringLiteral("7,1"));
+    foundPorts({{QStringLiteral("/dev/ttyUSB0"), QStringLiteral("ttyUSB0"), QString()}});
+    new ports::PortSelector(&reordered);
+    EXPECT_EQ(reordered.itemText(0), "COM7");
+    EXPECT_EQ(reordered.itemText(1), "COM1 - ttyUSB0");
 }
 
 } // namespace

@@ -10,6 +10,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <ctime>
 #include <string>
 #include <vector>
@@ -226,6 +227,24 @@ TEST(RuntimeSerialOpen, OpenFailuresMapToTheirCodesAndSayWhy) {
         GetComOpenProblem(c.port, problem);
         EXPECT_EQ(problem, c.problem) << c.device;
     }
+}
+
+int LookUpNowhere(int, char device[]) {
+    std::snprintf(device, 260, "/dev/nonexistent-lookup");
+    return 1;
+}
+
+TEST(RuntimeSerialOpen, AnAssignedDeviceGoesBeforeTheLookup) {
+    Pty pty;
+    SetComDevice(15, pty.slave().c_str());
+    SetComDeviceLookup(LookUpNowhere);
+    EXPECT_EQ(OpenComConfig(15, "", 19200, 0, 8, 1, 4096, 4096), 0);
+    EXPECT_EQ(OpenComConfig(16, "", 19200, 0, 8, 1, 4096, 4096), -6);
+    char problem[260] = {};
+    GetComOpenProblem(16, problem);
+    EXPECT_NE(std::string(problem).find("/dev/nonexistent-lookup"), std::string::npos);
+    SetComDeviceLookup(nullptr);
+    CloseCom(15);
 }
 
 TEST(RuntimeSerialOpen, PortInUseCannotBeOpenedTwice) {

@@ -7,6 +7,7 @@
 #include <QProcess>
 #include <QTemporaryDir>
 
+#include <grp.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -27,10 +28,10 @@ CommandLine Parse(std::vector<const char *> args) {
 
 TEST(CommandLine, TakesEveryOptionInEachSpelling) {
     const CommandLine line =
-        Parse({"--com", "1=/dev/ttyUSB0", "--com=12=/dev/pts/3", "--screenshot", "a.png",
+        Parse({"--com", "1=/dev/ttyUSB0", "--com=1000=/dev/pts/3", "--screenshot", "a.png",
                "-platform", "offscreen", "--style", "x", "-display", ":1", "--reverse"});
     EXPECT_EQ(line.error, "");
-    const std::vector<std::pair<int, std::string>> com{{1, "/dev/ttyUSB0"}, {12, "/dev/pts/3"}};
+    const std::vector<std::pair<int, std::string>> com{{1, "/dev/ttyUSB0"}, {1000, "/dev/pts/3"}};
     EXPECT_EQ(line.comDevices, com);
     EXPECT_EQ(line.screenshotFile, "a.png");
     const std::vector<std::string> toolkit{"vexa-tb-scope", "-platform", "offscreen",
@@ -49,10 +50,12 @@ TEST(CommandLine, RefusesWhatItDoesNotKnowOrCannotUse) {
         {{"--bogus"}, "unknown option '--bogus'"},
         {{"stray"}, "unknown option 'stray'"},
         {{"-platform=offscreen"}, "unknown option '-platform=offscreen'"},
+        {{"--platform=offscreen"}, "unknown option '--platform=offscreen'"},
         {{"--com"}, "option '--com' needs a value (N=DEVICE)"},
         {{"--screenshot"}, "option '--screenshot' needs a value (FILE)"},
         {{"-platform"}, "option '-platform' needs a value (NAME)"},
         {{"--com", "x"}, "invalid --com value 'x' (expected N=DEVICE)"},
+        {{"--com", "1x=/dev/ttyS0"}, "invalid --com value '1x=/dev/ttyS0' (expected N=DEVICE)"},
         {{"--com", "0=/dev/ttyS0"}, "invalid --com value '0=/dev/ttyS0' (expected N=DEVICE)"},
         {{"--com", "1001=/dev/ttyS0"}, "invalid --com value '1001=/dev/ttyS0' (expected N=DEVICE)"},
         {{"--com", "2="}, "invalid --com value '2=' (expected N=DEVICE)"},
@@ -93,6 +96,16 @@ QProcessEnvironment Offscreen() {
     return env;
 }
 
+TEST(ProgramCommandLine, HelpAndVersionAnswerOnStdoutAndEnd) {
+    ProgramRun run = RunProgram({QStringLiteral("--help")}, Offscreen());
+    EXPECT_EQ(run.exitCode, 0);
+    EXPECT_TRUE(run.out.startsWith(QStringLiteral("Usage: "))) << run.out.toStdString();
+    EXPECT_TRUE(run.err.isEmpty()) << run.err.toStdString();
+    run = RunProgram({QStringLiteral("--version")}, Offscreen());
+    EXPECT_EQ(run.exitCode, 0);
+    EXPECT_EQ(run.out, QStringLiteral("V-EXA-TB-Scope 1.41\n"));
+}
+
 TEST(ProgramCommandLine, ARefusedLineShowsUsageEndsWith255AndOpensNoPort) {
     sim::ScriptedSensor sensor;
     const QString port = QStringLiteral("1=") + sensor.slavePath().c_str();
@@ -121,15 +134,40 @@ TEST(ProgramCommandLine, WithoutADisplayOneLineSaysSoAndTheExitCodeIs255) {
     EXPECT_EQ(run.exitCode, 255);
     const QStringList lines = run.err.trimmed().split(QLatin1Char('\n'));
     ASSERT_EQ(lines.size(), 1) << run.err.toStdString();
-    EXPECT_TRUE(lines.front().startsWith(QStringLiteral("vexa-tb-scope: cannot open a display")))
+    EXPECT_TRUE(lines.front().startsWith(QStringLiteral("vexa-tb-scope: cannot open a display (")))
         << run.err.toStdString();
+    // The reason given is the toolkit's word on the display, not its last gasp.
+    EXPECT_TRUE(lines.front().contains(QStringLiteral("display)"))) << run.err.toStdString();
+}
+
+TEST(ProgramCommandLine, TheToolkitsStartMessagesStillReachStderr) {
+    QTemporaryDir dir;
+    const ProgramRun run =
+        RunProgram({QStringLiteral("--com"), QStringLiteral("1=/nonexistent"),
+                    QStringLiteral("-style"), QStringLiteral("NoSuchStyle"),
+                    QStringLiteral("--screenshot"), dir.filePath(QStringLiteral("shot.png"))},
+                   Offscreen());
+    EXPECT_EQ(run.exitCode, 0);
+    EXPECT_TRUE(run.err.contains(QStringLiteral("NoSuchStyle"))) << run.err.toStdString();
 }
 
 // The device is the sensor's pseudo-terminal with every permission taken
 // away; root, who may open it anyway, runs the program as nobody.
 TEST(ProgramCommandLine, APortWithoutPermissionSaysWhyAndWhatHelps) {
     sim::ScriptedSensor sensor;
-    ASSERT_EQ(::chmod(sensor.slavePath().c_str(), 0), 0);
+    const char *slave = sensor.slavePath().c_str();
+    ASSERT_EQ(::chmod(slave, 0), 0);
+    if (const group *dialout = ::getgrnam("dialout"); dialout && ::geteuid() == 0) {
+        ASSERT_EQ(::chown(slave, 0, dialout->gr_gid), 0);
+    }
+    struct stat info {};
+    ASSERT_EQ(::stat(slave, &info), 0);
+    const group *owner = info.st_gid != 0 ? ::getgrgid(info.st_gid) : nullptr;
+    const QString remedy =
+        owner ? QStringLiteral(
+                    "add your user to the %1 group (sudo adduser $USER %1) and log in again")
+                    .arg(QString::fromLocal8Bit(owner->gr_name))
+              : QStringLiteral("ask an administrator for read and write access to it");
     QTemporaryDir dir;
     ASSERT_EQ(::chmod(QFile::encodeName(dir.path()).constData(), 0777), 0);
     QString program = QStringLiteral(VEXA_PROGRAM);
@@ -146,9 +184,9 @@ TEST(ProgramCommandLine, APortWithoutPermissionSaysWhyAndWhatHelps) {
     }
     const ProgramRun run = RunProgram(args, env, program);
     EXPECT_EQ(run.exitCode, 0) << run.err.toStdString();
-    EXPECT_TRUE(run.err.contains(QStringLiteral("vexa-tb-scope: COM1: Permission denied on ") +
-                                 sensor.slavePath().c_str() +
-                                 QStringLiteral(": add your user to the ")))
+    EXPECT_TRUE(
+        run.err.contains(QStringLiteral("vexa-tb-scope: COM1: Permission denied on %1: %2\n")
+                             .arg(QString::fromLocal8Bit(slave), remedy)))
         << run.err.toStdString();
     EXPECT_TRUE(sensor.receivedBytes().empty());
 }

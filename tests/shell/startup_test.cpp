@@ -55,16 +55,6 @@ TEST(ProgramExit, APanelFileWithoutPanelTwoEndsWithMinusOne) {
     EXPECT_EQ(run.exitCode, 255);
 }
 
-TEST(ProgramExit, HelpAndVersionAnswerAndEnd) {
-    QTemporaryDir dir;
-    ProgramRun run = runProgramFrom(dir.path(), {QStringLiteral("--help")});
-    EXPECT_EQ(run.exitCode, 0);
-    EXPECT_TRUE(run.output.contains(QStringLiteral("--com N=DEVICE")));
-    run = runProgramFrom(dir.path(), {QStringLiteral("--version")});
-    EXPECT_EQ(run.exitCode, 0);
-    EXPECT_TRUE(run.output.contains(QStringLiteral("V-EXA-TB-Scope 1.41")));
-}
-
 class StartUp : public testing::Test {
   protected:
     void load(const char *panelFile) {
