@@ -1,8 +1,10 @@
 #include "ports/port_selector.h"
 
+#include <QAbstractItemView>
 #include <QComboBox>
 #include <QEvent>
 #include <QSignalBlocker>
+#include <QStyle>
 
 #include "ports/port_catalog.h"
 
@@ -35,6 +37,11 @@ void PortSelector::showLabels() {
         const int number = values.value(i).trimmed().toInt(&ok);
         selector_->setItemText(i, map.label(ok ? number : i + 1));
     }
+    // The open list shows whole entries even where the closed selector is
+    // narrower than an adapter's name.
+    QAbstractItemView *list = selector_->view();
+    list->setMinimumWidth(list->sizeHintForColumn(0) + list->frameWidth() * 2 +
+                          list->style()->pixelMetric(QStyle::PM_ScrollBarExtent));
 }
 
 } // namespace ports
