@@ -168,9 +168,13 @@ TEST(ProgramCommandLine, APortWithoutPermissionSaysWhyAndWhatHelps) {
                     "add your user to the %1 group (sudo adduser $USER %1) and log in again")
                     .arg(QString::fromLocal8Bit(owner->gr_name))
               : QStringLiteral("ask an administrator for read and write access to it");
+    // The program runs from a copy that nobody may read, wherever the build lies.
     QTemporaryDir dir;
     ASSERT_EQ(::chmod(QFile::encodeName(dir.path()).constData(), 0777), 0);
-    QString program = QStringLiteral(VEXA_PROGRAM);
+    QString program = dir.filePath(QStringLiteral("vexa-tb-scope"));
+    ASSERT_TRUE(QFile::copy(QStringLiteral(VEXA_PROGRAM), program));
+    ASSERT_TRUE(QFile::copy(QStringLiteral(VEXA_PANEL_FILE_PATH),
+                            dir.filePath(QStringLiteral("VexaTBScope14.uir"))));
     QStringList args = {QStringLiteral("--com"), QStringLiteral("1=") + sensor.slavePath().c_str(),
                         QStringLiteral("--screenshot"), dir.filePath(QStringLiteral("shot.png"))};
     QProcessEnvironment env = Offscreen();
@@ -180,7 +184,7 @@ TEST(ProgramCommandLine, APortWithoutPermissionSaysWhyAndWhatHelps) {
                args;
         program = QStringLiteral("setpriv");
         env.insert(QStringLiteral("HOME"), dir.path());
-        env.insert(QStringLiteral("XDG_RUNTIME_DIR"), dir.path());
+        env.remove(QStringLiteral("XDG_RUNTIME_DIR"));
     }
     const ProgramRun run = RunProgram(args, env, program);
     EXPECT_EQ(run.exitCode, 0) << run.err.toStdString();
