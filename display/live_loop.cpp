@@ -9,6 +9,7 @@
 #include "display/raw_values.h"
 #include "display/trend_chart.h"
 #include "link/exchange_guard.h"
+#include "link/output_queue.h"
 #include "link/telegram.h"
 #include "link/transactions.h"
 #include "params/transfer_targets.h"
@@ -65,7 +66,7 @@ int CC_BTNRun(int /*panel*/, int /*control*/, int event, void * /*callbackData*/
         }
         if (rx_flag == 1) {
             FlushInQ(com);
-            FlushOutQ(com);
+            DrainOutQ();        // a Send made meanwhile leaves whole
             SendFrameRequest(); // its count is not looked at
         }
         // Runs from the last request: a port that has gone away ends here too.
@@ -80,7 +81,7 @@ int CC_BTNRun(int /*panel*/, int /*control*/, int event, void * /*callbackData*/
 
     rx_flag = 0;
     FlushInQ(com);
-    FlushOutQ(com);
+    DrainOutQ();
     graphrefresh = 0;
     SetBusyControls(0);
     EndExchange();

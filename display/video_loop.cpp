@@ -10,6 +10,8 @@
 #include "display/video_view.h"
 #include "link/connection.h"
 #include "link/exchange_guard.h"
+#include "link/output_queue.h"
+#include "link/send_hold.h"
 #include "link/telegram.h"
 #include "link/transactions.h"
 #include "link/video_layout.h"
@@ -27,7 +29,7 @@ constexpr unsigned short PIXDELTA_LIMIT = 192;
 // words of the previous reply.
 void RequestFrame(void) {
     FlushInQ(com);
-    FlushOutQ(com);
+    DrainOutQ(); // a Send made meanwhile leaves whole
     rx_flag = 0;
     order = ORDER_FRAME;
     FillTxBuf(ORDER_FRAME, pp);
@@ -52,20 +54,25 @@ void WaitForFrame(void) {
 
 // The four blocks of 64 samples; only the last carries the last-block flag.
 void ReadVideoBlocks(void) {
+    BeginBlockReads();    // a Send made from here waits for the end
     ReceiveCallbackOff(); // the 128-byte replies stay in the input queue
     FlushInQ(com);
-    FlushOutQ(com);
+    DrainOutQ();
     ReadData64(0, 0);
     ReadData64(64, 0);
     ReadData64(128, 0);
     ReadData64(192, 1);
     ReceiveCallbackOn();
+    EndBlockReads();
 }
 
 void RunVideoPass(void) {
     RequestFrame();
     WaitForFrame();
-    CopyPPtoFrame(DATA_FRAME_WORDS); // after a time-out: whatever pp holds
+    // After a time-out pp holds no frame (perhaps the CCD info of the
+    // connect): the frame values, tVal and tTol keep what they were.
+    if (rx_flag == 1)
+        CopyPPtoFrame(DATA_FRAME_WORDS);
     ReadVideoBlocks();
     SetVideoLayout();
     PlotRAWValues();

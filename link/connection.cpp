@@ -3,6 +3,7 @@
 #include "link/connection.h"
 
 #include "link/exchange_guard.h"
+#include "link/output_queue.h"
 #include "link/port_events.h"
 #include "link/result_text.h"
 #include "link/telegram.h"
@@ -105,7 +106,7 @@ void ReceiveCallbackOff(void) {
 void ReceiveCallbackOn(void) {
     InstallReceiveCallback(com);
     FlushInQ(com);
-    FlushOutQ(com);
+    DrainOutQ();
     rx_flag = 0;
 }
 

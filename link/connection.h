@@ -12,6 +12,6 @@ const char *OpenErrorText(int code);
 // The receive callback is switched off while a long reply (firmware text,
 // video blocks) is awaited, so the bytes stay in the input queue.
 void ReceiveCallbackOff(void);
-// Installs the receive callback again as at connect, then flushes both queues
-// and clears rx_flag.
+// Installs the receive callback again as at connect, then flushes the input
+// queue, lets pending output leave and clears rx_flag.
 void ReceiveCallbackOn(void);

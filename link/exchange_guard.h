@@ -9,7 +9,8 @@ int SensorBusy(void); // 1 while an exchange runs
 void BeginExchange(void);
 void EndExchange(void);
 // When an exchange runs: shows "Busy - press Stop or wait!" in the status
-// line and returns 1; otherwise returns 0.
+// line and returns 1; otherwise returns 0. The note goes when the last
+// exchange ends (the status line shows again what it covered).
 int RefuseIfBusy(void);
 // Starts a user-started exchange: 1 when it may run (the caller ends it with
 // EndExchange), 0 when another one runs (the busy text is shown).

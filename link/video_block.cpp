@@ -3,6 +3,7 @@
 // must be off (the video loop switches it off around its four blocks).
 #include <cstring>
 
+#include "link/output_queue.h"
 #include "link/result_text.h"
 #include "link/telegram.h"
 #include "link/transactions.h"
@@ -15,6 +16,28 @@ namespace {
 int QueuedBytes(void) {
     int n = GetInQLen(com);
     return n < 0 ? 0 : n; // a port that is not open has nothing queued
+}
+
+constexpr double BYTE_TIME = 10.0 / 19200.0; // seconds a byte takes on the line
+// A line without a byte for this long carries no reply any more: many byte
+// times, and more than a USB adapter holds bytes back.
+constexpr double QUIET_TIME = 0.05;
+
+// A block that timed out may still be on its way. Its rest must not be taken
+// as the next block's reply, so it is discarded: everything that arrives
+// until the line has been quiet for QUIET_TIME, for at most as long as the
+// missing bytes need.
+void DiscardLateReply(int received) {
+    const int missing = received < VIDEO_BLOCK_LEN ? VIDEO_BLOCK_LEN - received : 0;
+    const double end = Timer() + missing * BYTE_TIME + QUIET_TIME;
+    double quietSince = Timer();
+    while (Timer() < end && Timer() - quietSince < QUIET_TIME) {
+        ProcessSystemEvents();
+        if (QueuedBytes() > 0) {
+            FlushInQ(com);
+            quietSince = Timer();
+        }
+    }
 }
 
 // Built by hand: the start index, the last-block flag and 28 zero bytes.
@@ -30,13 +53,14 @@ void FillBlockRequest(int start, int lastBlock) {
 
 int ReadData64(int start, int lastBlock) {
     order = ORDER_VIDEO_BLOCK;
-    FlushOutQ(com);
+    DrainOutQ();
     FlushInQ(com);
     FillBlockRequest(start, lastBlock);
     nBytesW = ComWrt(com, szWriteBuf, TELEGRAM_LEN);
     ShowNote("Waiting for Data[64] ...");
 
     int n = 0;
+    bool late = false;
     tstart = Timer();
     for (;;) {
         ProcessSystemEvents();
@@ -44,6 +68,7 @@ int ReadData64(int start, int lastBlock) {
         tdiff = Timer() - tstart;
         if (tdiff > TIMEOUT) {
             PutResult("Timeout-RS-232 while reading 64 data-words!");
+            late = true;
             break;
         }
         if (n >= VIDEO_BLOCK_LEN)
@@ -54,9 +79,12 @@ int ReadData64(int start, int lastBlock) {
     nBytesR = count > 0 ? ComRd(com, szReadBuf, count) : 0;
     if (nBytesR == VIDEO_BLOCK_LEN)
         PutResult("Data[64] block received!");
+    if (late)
+        DiscardLateReply(nBytesR < 0 ? 0 : nBytesR);
 
-    // Samples that did not arrive are 0, never bytes of an earlier reply.
-    int got = nBytesR < 0 ? 0 : nBytesR;
+    // Samples that did not arrive are 0, never bytes of an earlier reply; a
+    // sample of which only the first byte came did not arrive either.
+    int got = nBytesR < 0 ? 0 : nBytesR & ~1;
     if (got < VIDEO_BLOCK_LEN)
         std::memset(&szReadBuf[got], 0, static_cast<size_t>(VIDEO_BLOCK_LEN - got));
 

@@ -16,5 +16,9 @@ constexpr int PARA_FILE_ALLOW_MAKE_DIR = 1;
 void SendParaToFile(void);
 // Runs the load dialog and reads the chosen file into pp and the parameter
 // variables. A file that cannot be read leaves both unchanged and puts its
-// result into szStatus.
+// result into szStatus. A later save or load that works takes the error
+// text of an earlier one back.
 void ReadParaFromFile(void);
+// A chosen path the program cannot hold (260 characters or more) is reported
+// as a file that cannot be written (1) or read (0).
+void ReportUnusablePath(int forWriting);

@@ -2,6 +2,7 @@
 #include "params/transfer_buttons.h"
 
 #include "link/exchange_guard.h"
+#include "link/send_hold.h"
 #include "link/telegram.h"
 #include "link/transactions.h"
 #include "params/panel_binding.h"
@@ -14,10 +15,14 @@ namespace {
 
 // Save dialog, then the file; a cancelled dialog writes nothing.
 void SendToFile(void) {
-    if (FileSelectPopup(proj_dir, PARA_FILE_NAME, PARA_FILE_TYPES, "V-EXA-TB-Series Parameter File",
+    const int chosen =
+        FileSelectPopup(proj_dir, PARA_FILE_NAME, PARA_FILE_TYPES, "V-EXA-TB-Series Parameter File",
                         VAL_OK_BUTTON, PARA_FILE_RESTRICT_DIR, PARA_FILE_RESTRICT_EXT,
-                        PARA_FILE_ALLOW_CANCEL, PARA_FILE_ALLOW_MAKE_DIR, file_name) > 0)
+                        PARA_FILE_ALLOW_CANCEL, PARA_FILE_ALLOW_MAKE_DIR, file_name);
+    if (chosen > 0)
         SendParaToFile();
+    else if (chosen < 0) // a path the program cannot hold: as unwritable
+        ReportUnusablePath(1);
 }
 
 // Write telegram with the panel values as they stand: no range check, no
@@ -42,7 +47,7 @@ int CC_BTNSend(int /*panel*/, int /*control*/, int event, void * /*callbackData*
     ShowNote("Transmit...");
     if (target == DATFILE)
         SendToFile();
-    else
+    else if (!HoldSend(SendToSensor)) // held while the video blocks are read
         SendToSensor();
     return 0;
 }

@@ -3,6 +3,7 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QMessageBox>
 #include <QSaveFile>
 #include <QStringList>
 
@@ -18,6 +19,38 @@ namespace {
 FileSelectHook &fileSelectHook() {
     static FileSelectHook hook;
     return hook;
+}
+
+// The file dialog. With a restricted extension the name gets it, and an
+// existing file is replaced only after the user agreed, whether the name was
+// typed with the extension or got it added (in the dialog, or after it for a
+// name with another extension).
+QString runFileDialog(const char *directory, const char *defaultName, const char *fileTypes,
+                      const char *title, int buttonLabel, bool restrictExtension) {
+    const QString filter = QString::fromLatin1(fileTypes);
+    const QString suffix = filter.startsWith(QLatin1String("*.")) ? filter.mid(2) : QString();
+    const bool saving = buttonLabel != VAL_LOAD_BUTTON;
+    QFileDialog dialog(
+        QApplication::activeWindow(), QString::fromLatin1(title),
+        QDir(QString::fromLocal8Bit(directory)).filePath(QString::fromLocal8Bit(defaultName)),
+        filter);
+    dialog.setAcceptMode(saving ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+    dialog.setFileMode(saving ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+    if (restrictExtension)
+        dialog.setDefaultSuffix(suffix);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return {};
+    QString path = dialog.selectedFiles().constFirst();
+    if (restrictExtension && !suffix.isEmpty() &&
+        !path.endsWith(QLatin1Char('.') + suffix, Qt::CaseInsensitive)) {
+        path += QLatin1Char('.') + suffix;
+        if (saving && QFileInfo::exists(path) &&
+            QMessageBox::question(QApplication::activeWindow(), QString::fromLatin1(title),
+                                  QStringLiteral("%1 already exists.\nDo you want to replace it?")
+                                      .arg(QFileInfo(path).fileName())) != QMessageBox::Yes)
+            return {};
+    }
+    return path;
 }
 
 } // namespace
@@ -49,21 +82,9 @@ int FileSelectPopup(const char *defaultDirectory, const char *defaultFileName,
                                   buttonLabel,      restrictExtension != 0};
         result = fileSelectHook()(request, chosen);
     } else {
-        const QString start = QDir(QString::fromLocal8Bit(defaultDirectory))
-                                  .filePath(QString::fromLocal8Bit(defaultFileName));
-        const QString filter = QString::fromLatin1(fileTypeList);
-        const QString caption = QString::fromLatin1(title);
-        QString path =
-            buttonLabel == VAL_LOAD_BUTTON
-                ? QFileDialog::getOpenFileName(QApplication::activeWindow(), caption, start, filter)
-                : QFileDialog::getSaveFileName(QApplication::activeWindow(), caption, start,
-                                               filter);
+        const QString path = runFileDialog(defaultDirectory, defaultFileName, fileTypeList, title,
+                                           buttonLabel, restrictExtension != 0);
         if (!path.isEmpty()) {
-            const QString suffix =
-                filter.startsWith(QLatin1String("*.")) ? filter.mid(1) : QString();
-            if (restrictExtension && !suffix.isEmpty() &&
-                !path.endsWith(suffix, Qt::CaseInsensitive))
-                path += suffix;
             result = QFileInfo::exists(path) ? 1 : 2; // existing or new file
             chosen = path.toLocal8Bit().toStdString();
         }
@@ -104,7 +125,10 @@ int FileToArray(const char *fileName, void *array, int dataType, int numElements
     QFile file(QString::fromLocal8Bit(fileName));
     if (!file.open(QIODevice::ReadOnly))
         return -2;
-    const QList<QByteArray> tokens = file.read(1 << 20).simplified().split(' ');
+    QByteArray text = file.read(1 << 20);
+    if (text.startsWith("\xEF\xBB\xBF")) // a UTF-8 byte-order mark, as Windows editors write
+        text.remove(0, 3);
+    const QList<QByteArray> tokens = text.simplified().split(' ');
     std::vector<unsigned int> values;
     for (const QByteArray &token : tokens) {
         if (token.isEmpty() || static_cast<int>(values.size()) == numElements)

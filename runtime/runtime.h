@@ -120,6 +120,7 @@ int FlushOutQ(int port);
 int ComWrt(int port, const char *buffer, int count);
 int ComRd(int port, char *buffer, int count);
 int GetInQLen(int port);
+int GetOutQLen(int port); // bytes written but not yet sent
 int InstallComCallback(int port, int eventMask, int notifyCount, int eventCharacter,
                        ComCallbackPtr callback, void *callbackData);
 // Maps a port number to a device (the --com N=DEVICE option); an empty name

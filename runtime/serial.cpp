@@ -16,6 +16,7 @@
 
 #include <cstdio>
 
+#include <algorithm>
 #include <cerrno>
 #include <map>
 
@@ -27,6 +28,7 @@
 #include <memory>
 
 #include "runtime/runtime.h"
+#include "runtime/test_hooks.h"
 
 namespace {
 
@@ -180,6 +182,13 @@ class ComPort : public QObject {
         return static_cast<int>(port_.bytesAvailable()) + osQueue;
     }
 
+    int queuedOut() {
+        int pending = 0;
+        if (::ioctl(port_.handle(), TIOCOUTQ, &pending) < 0)
+            pending = 0;
+        return static_cast<int>(port_.bytesToWrite()) + pending;
+    }
+
     int write(const char *buffer, int count) {
         int done = 0;
         const double deadline = Timer() + timeoutMs_ / 1000.0;
@@ -310,6 +319,16 @@ class ComPort : public QObject {
     bool inCallback_ = false;
 };
 
+SerialOutputObserver &outputObserver() {
+    static SerialOutputObserver observer;
+    return observer;
+}
+
+void observeOutput(SerialOutputEvent::Kind kind, int port, const char *bytes, int count) {
+    if (outputObserver())
+        outputObserver()({kind, port, std::string(bytes, bytes ? std::max(count, 0) : 0), Timer()});
+}
+
 std::map<int, std::unique_ptr<ComPort>> &ports() {
     static std::map<int, std::unique_ptr<ComPort>> all;
     return all;
@@ -321,6 +340,10 @@ ComPort *openPort(int port) {
 }
 
 } // namespace
+
+void SetSerialOutputObserver(SerialOutputObserver observer) {
+    outputObserver() = std::move(observer);
+}
 
 void SetComDevice(int port, const char *device) {
     if (device && *device)
@@ -395,15 +418,25 @@ int FlushOutQ(int port) {
     ComPort *p = openPort(port);
     if (!p)
         return kPortNotOpen;
+    observeOutput(SerialOutputEvent::Discard, port, nullptr, 0);
     p->flushOutput();
     return 0;
+}
+
+int GetOutQLen(int port) {
+    ComPort *p = openPort(port);
+    if (!p)
+        return kPortNotOpen;
+    return p->queuedOut();
 }
 
 int ComWrt(int port, const char *buffer, int count) {
     ComPort *p = openPort(port);
     if (!p)
         return kPortNotOpen;
-    return p->write(buffer, count);
+    const int written = p->write(buffer, count);
+    observeOutput(SerialOutputEvent::Write, port, buffer, written);
+    return written;
 }
 
 int ComRd(int port, char *buffer, int count) {

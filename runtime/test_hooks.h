@@ -18,5 +18,17 @@ struct FileSelectRequest {
 using FileSelectHook = std::function<int(const FileSelectRequest &, std::string &chosenPath)>;
 void SetFileSelectHook(FileSelectHook hook);
 
+// Sees every write to a port and every discard of its output queue, with the
+// run-time's clock: a pseudo-terminal sends at once, so whether a discard
+// would cut bytes still on their way on a real line is judged from these.
+struct SerialOutputEvent {
+    enum Kind { Write, Discard } kind;
+    int port;
+    std::string bytes; // what was written
+    double time;       // Timer()
+};
+using SerialOutputObserver = std::function<void(const SerialOutputEvent &)>;
+void SetSerialOutputObserver(SerialOutputObserver observer);
+
 // Forgets every callback name registered so far.
 void ClearRegisteredCallbacks();

@@ -4,11 +4,13 @@
 
 #include "link/connection.h"
 #include "params/panel_binding.h"
+#include "display/live_loop.h"
 #include "ports/ports.h"
 #include "runtime/runtime.h"
 #include "shell/controls.h"
 #include "shell/globals.h"
 #include "shell/status_line.h"
+#include "window/keyboard.h"
 
 namespace {
 
@@ -32,6 +34,7 @@ int WinMain(void *hInstance, void *, char *, int) {
         return -1;
     }
     AttachPortSelector(panelHandle, DropDCom, TEXT_Status);
+    AttachStopKey(panelHandle, CC_BTNStop);
     GetProjectDir(proj_dir);
     InitVars();
     InitRS232(com);
