@@ -1,0 +1,28 @@
+// The run-time's event processing and clock for the sensor-reply harness.
+// Event processing never blocks: it runs what Qt has pending, then does what
+// the real loop does for the port (ScriptedLine::serviceReceiveEvent). Timer
+// reads the scripted line's virtual clock. The run-time starts as usual
+// (InitCVIRTE is not stood in).
+#include <QCoreApplication>
+#include <QEventLoop>
+
+#include "fuzz/line/scripted_line.h"
+#include "fuzz/line/stand_in.h"
+#include "runtime/runtime.h"
+
+int ProcessEventsAndLine() VEXA_STAND_IN(_Z19ProcessSystemEventsv);
+double LineClock() VEXA_STAND_IN(_Z5Timerv);
+
+VEXA_SAME_TYPE(ProcessEventsAndLine, ProcessSystemEvents);
+VEXA_SAME_TYPE(LineClock, Timer);
+
+int ProcessEventsAndLine() {
+    QCoreApplication::processEvents(QEventLoop::AllEvents);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    vexafuzz::ScriptedLine::instance().serviceReceiveEvent();
+    return 0;
+}
+
+double LineClock() {
+    return vexafuzz::ScriptedLine::instance().now();
+}
