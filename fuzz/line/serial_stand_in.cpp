@@ -28,6 +28,7 @@ int LineFlushOutput(int port) VEXA_STAND_IN(_Z9FlushOutQi);
 int LineWrite(int port, const char *buffer, int count) VEXA_STAND_IN(_Z6ComWrtiPKci);
 int LineRead(int port, char *buffer, int count) VEXA_STAND_IN(_Z5ComRdiPci);
 int LineQueued(int port) VEXA_STAND_IN(_Z9GetInQLeni);
+int LineOutputQueued(int port) VEXA_STAND_IN(_Z10GetOutQLeni);
 int LineInstall(int port, int eventMask, int notifyCount, int eventCharacter,
                 ComCallbackPtr callback, void *callbackData)
     VEXA_STAND_IN(_Z18InstallComCallbackiiiiPFviiPvES_);
@@ -41,6 +42,7 @@ VEXA_SAME_TYPE(LineFlushOutput, FlushOutQ);
 VEXA_SAME_TYPE(LineWrite, ComWrt);
 VEXA_SAME_TYPE(LineRead, ComRd);
 VEXA_SAME_TYPE(LineQueued, GetInQLen);
+VEXA_SAME_TYPE(LineOutputQueued, GetOutQLen);
 VEXA_SAME_TYPE(LineInstall, InstallComCallback);
 
 int LineOpen(int port, const char *, long, int, int, int, int, int) {
@@ -94,6 +96,11 @@ int LineRead(int port, char *buffer, int count) {
 int LineQueued(int port) {
     const int n = Line().queued(); // a look at a closed port lets time pass, too
     return Line().isOpen(port) ? n : kPortNotOpen;
+}
+
+// What the program writes is on the line at once.
+int LineOutputQueued(int port) {
+    return Line().isOpen(port) ? 0 : kPortNotOpen;
 }
 
 int LineInstall(int port, int eventMask, int notifyCount, int, ComCallbackPtr callback,
