@@ -1,8 +1,9 @@
-// The live loop runs inside the Run button's callback. Every pass it draws
+// The live loop runs inside the Run button's callback. Every pass it takes
 // the frame the receive callback has decoded, sends the next order-8 request
-// as soon as the reply is in, and gives up when a reply is more than TIMEOUT
-// late. ProcessSystemEvents keeps the panel alive and runs the receive
-// callback and the Stop button.
+// as soon as the reply is in, draws the frame while the request is on the
+// line, and gives up when a reply is more than TIMEOUT late.
+// ProcessSystemEvents keeps the panel alive and runs the receive callback and
+// the Stop button.
 #include "display/live_loop.h"
 
 #include "display/loop_support.h"
@@ -27,6 +28,7 @@ void SendFrameRequest(void) {
     FillTxBuf(ORDER_FRAME, pp);
     rx_flag = 0;
     tstart = Timer();
+    SetWakeDeadline(tstart + TIMEOUT);
     nBytesW = ComWrt(com, szWriteBuf, TELEGRAM_LEN);
 }
 
@@ -53,21 +55,25 @@ int CC_BTNRun(int /*panel*/, int /*control*/, int event, void * /*callbackData*/
     if (nBytesW == TELEGRAM_LEN)
         ShowNote("Line Ok!");
     tstart = Timer();
+    SetWakeDeadline(tstart + TIMEOUT);
     stop_flag = 0;
     graphrefresh = 0;
 
     while (stop_flag == 0) {
-        // The frame is taken out of pp before the next request overwrites it.
-        if (graphrefresh == 1) {
+        // The frame is taken out of pp before the next request overwrites it;
+        // it is drawn while the line carries that request.
+        const int newFrame = graphrefresh;
+        if (newFrame == 1)
             CopyPPtoFrame(RUN_FRAME_WORDS);
-            PlotRAWValues();
-            PlotRAWGraph();
-            graphrefresh = 0;
-        }
         if (rx_flag == 1) {
             FlushInQ(com);
             DrainOutQ();        // a Send made meanwhile leaves whole
             SendFrameRequest(); // its count is not looked at
+        }
+        if (newFrame == 1) {
+            PlotRAWValues();
+            PlotRAWGraph();
+            graphrefresh = 0;
         }
         // Runs from the last request: a port that has gone away ends here too.
         tdiff = Timer() - tstart;

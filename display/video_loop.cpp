@@ -34,6 +34,7 @@ void RequestFrame(void) {
     order = ORDER_FRAME;
     FillTxBuf(ORDER_FRAME, pp);
     tstart = Timer();
+    SetWakeDeadline(tstart + TIMEOUT);
     nBytesW = ComWrt(com, szWriteBuf, TELEGRAM_LEN); // a short write shows as a time-out
 }
 

@@ -38,6 +38,7 @@ int GetVERSIONInfo(void) {
 
     int n = 0;
     tstart = Timer();
+    SetWakeDeadline(tstart + FIRMWARE_TIMEOUT);
     for (;;) {
         n = QueuedBytes();
         tdiff = Timer() - tstart;

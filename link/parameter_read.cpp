@@ -25,6 +25,7 @@ void PushGET(int transferTarget) {
             ShowNote("Waiting for parameter-frame ...");
 
         tstart = Timer();
+        SetWakeDeadline(tstart + TIMEOUT);
         for (;;) {
             ProcessSystemEvents();
             if (rx_flag == 1) {

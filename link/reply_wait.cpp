@@ -14,6 +14,7 @@ void RequestAndAwaitReply(int port, unsigned short orderCode) {
     nBytesW = ComWrt(port, szWriteBuf, TELEGRAM_LEN);
 
     tstart = Timer();
+    SetWakeDeadline(tstart + TIMEOUT);
     for (;;) {
         ProcessSystemEvents();
         tdiff = Timer() - tstart;

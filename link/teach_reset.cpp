@@ -32,6 +32,7 @@ int CC_ButtonTeach(int /*panel*/, int /*control*/, int event, void * /*callbackD
 
     int answered = 0;
     tstart = Timer();
+    SetWakeDeadline(tstart + TEACH_TIMEOUT);
     for (;;) {
         if (rx_flag == 1) {
             answered = 1;
@@ -60,6 +61,7 @@ int CC_ButtonReset(int /*panel*/, int /*control*/, int event, void * /*callbackD
     ShowNote("Reset Max/Min values...");
 
     tstart = Timer();
+    SetWakeDeadline(tstart + TIMEOUT);
     for (;;) {
         if (rx_flag == 1)
             break;

@@ -62,6 +62,7 @@ int ReadData64(int start, int lastBlock) {
     int n = 0;
     bool late = false;
     tstart = Timer();
+    SetWakeDeadline(tstart + TIMEOUT);
     for (;;) {
         ProcessSystemEvents();
         n = QueuedBytes();

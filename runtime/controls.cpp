@@ -103,8 +103,11 @@ int SetCtrlVal(int panel, int control, int value) {
     if (!w)
         return -1;
     const QSignalBlocker blocker(w);
+    // An unchanged value is not set again: the live loop writes every
+    // indicator on every frame, and each write costs a layout and a paint.
     if (auto *spin = qobject_cast<QSpinBox *>(w)) {
-        spin->setValue(value);
+        if (spin->value() != value)
+            spin->setValue(value);
     } else if (auto *combo = qobject_cast<QComboBox *>(w)) {
         const int index = itemValues(combo).indexOf(value);
         if (index < 0)
@@ -115,8 +118,10 @@ int SetCtrlVal(int panel, int control, int value) {
     } else if (auto *slider = qobject_cast<QSlider *>(w)) {
         slider->setValue(value);
     } else if (auto *label = qobject_cast<QLabel *>(w)) {
-        label->setText(QString::number(value));
-        fitIfRunTimeText(w);
+        if (const QString text = QString::number(value); label->text() != text) {
+            label->setText(text);
+            fitIfRunTimeText(w);
+        }
     } else {
         return -2;
     }

@@ -7,6 +7,8 @@
 #include <QTimer>
 #include <QWidget>
 
+#include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
@@ -26,6 +28,7 @@ QPointer<QEventLoop> g_mainLoop;
 bool g_quitRequested = false;
 QString g_screenshotPath; // save the shown panel there, then end
 int g_quitCode = 0;
+double g_wakeDeadline = 0; // Timer() value by which ProcessSystemEvents returns
 
 QElapsedTimer &monotonicClock() {
     static QElapsedTimer timer;
@@ -132,17 +135,24 @@ int QuitUserInterface(int returnCode) {
     return 0;
 }
 
+void SetWakeDeadline(double timerValue) {
+    g_wakeDeadline = timerValue;
+}
+
 int ProcessSystemEvents(void) {
     // WaitForMoreEvents handles everything that is pending and blocks only
-    // when nothing is; the single-shot timer bounds that block to ~1 ms, so
-    // a wait loop neither spins nor sleeps past a reply.
+    // when nothing is. A reply, a click or a timer ends the block at once;
+    // otherwise the single-shot timer ends it when the caller's wait must
+    // look at its clock: at its deadline, or within 2 ms without one.
     static QTimer *wake = [] {
         auto *t = new QTimer(qApp);
         t->setSingleShot(true);
         t->setTimerType(Qt::PreciseTimer);
         return t;
     }();
-    wake->start(1);
+    const double now = Timer();
+    const double until = g_wakeDeadline > now ? g_wakeDeadline : now + 0.0015;
+    wake->start(std::max(1, static_cast<int>(std::ceil((until - now) * 1000.0))));
     QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
     wake->stop();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);

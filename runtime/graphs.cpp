@@ -1,9 +1,14 @@
 // Graphs and strip charts on QCustomPlot. Plots (curves and rectangles) are
 // addressed by handles; cursors are separate vertical markers that plot
-// deletion leaves alone. Every change asks for a queued replot, so many calls
-// between two screen refreshes cost one paint.
+// deletion leaves alone.
+//
+// The loops change curves, rectangles and cursors on every frame, hundreds of
+// times a second against a fast sensor. So a change asks for a redraw that
+// comes at most at the screen's rate: many changes, one paint.
+#include <QElapsedTimer>
 #include <QHash>
 #include <QPointer>
+#include <QTimer>
 
 #include <qcustomplot.h>
 
@@ -34,6 +39,7 @@ struct GraphState {
     std::array<Cursor, 3> cursors;
     QHash<int, int> traceColors; // strip chart: trace number -> 0xRRGGBB
     int nextHandle = 1;
+    QObject *redraw = nullptr; // the plot's Redraw, a child of the plot
 };
 
 QHash<const QWidget *, GraphState> &states() {
@@ -49,8 +55,49 @@ QCustomPlot *plotOf(int panel, int control) {
     return qobject_cast<QCustomPlot *>(rt::Registry::instance().control(panel, control));
 }
 
+constexpr int SCREEN_INTERVAL_MS = 16;
+
+// The pending redraw of one plot.
+class Redraw : public QObject {
+  public:
+    explicit Redraw(QCustomPlot *plot) : QObject(plot), plot_(plot) {
+        timer_.setSingleShot(true);
+        connect(&timer_, &QTimer::timeout, this, &Redraw::run);
+        since_.start();
+    }
+    void request() {
+        if (timer_.isActive())
+            return;
+        const qint64 waited = since_.elapsed();
+        timer_.start(waited >= SCREEN_INTERVAL_MS ? 0 : int(SCREEN_INTERVAL_MS - waited));
+    }
+
+  private:
+    void run() {
+        since_.restart();
+        plot_->replot(QCustomPlot::rpQueuedRefresh);
+        // The margins follow the tick labels, whose measuring costs most of a
+        // replot; the ranges change seldom and the labels keep their size, so
+        // the margins found by the first replot of a size are kept.
+        QCPAxisRect *rect = plot_->axisRect();
+        if (rect && rect->autoMargins() != QCP::msNone && plot_->size() == sized_) {
+            rect->setMargins(rect->margins());
+            rect->setAutoMargins(QCP::msNone);
+        }
+        sized_ = plot_->size();
+    }
+
+    QCustomPlot *plot_;
+    QTimer timer_;
+    QElapsedTimer since_;
+    QSize sized_;
+};
+
 void requestReplot(QCustomPlot *plot) {
-    plot->replot(QCustomPlot::rpQueuedReplot);
+    if (auto *redraw = static_cast<Redraw *>(states().value(plot).redraw))
+        redraw->request();
+    else
+        plot->replot(QCustomPlot::rpQueuedReplot);
 }
 
 bool toDoubles(const void *data, int type, int n, QVector<double> &out) {
@@ -90,6 +137,8 @@ void setupGraph(QWidget *widget) {
     plot->xAxis->setLabel(widget->property("xLabel").toString());
     plot->yAxis->setLabel(widget->property("yLabel").toString());
     plot->setNotAntialiasedElements(QCP::aeAll); // the video curve redraws every pass
+    plot->setAutoAddPlottableToLegend(false);    // no legend is shown; its items cost
+    states()[widget].redraw = new Redraw(plot);
 }
 
 void forgetGraph(QWidget *widget) {

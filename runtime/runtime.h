@@ -75,8 +75,12 @@ int DiscardPanel(int panel);
 int RunUserInterface(void);
 int QuitUserInterface(int returnCode);
 // Runs every pending event and callback, then returns. When nothing is pending
-// it waits for the next event, but at most about a millisecond.
+// it waits for the next event, at most until the wake deadline.
 int ProcessSystemEvents(void);
+// The Timer() value at which the caller's wait ends (its time-out):
+// ProcessSystemEvents may sleep until then when nothing happens. Without a
+// deadline ahead it returns within about 2 ms.
+void SetWakeDeadline(double timerValue);
 int GetProjectDir(char directory[]); // at most 260 characters
 
 // ---- controls --------------------------------------------------------------

@@ -1,12 +1,13 @@
 // The serial line on QSerialPort.
 //
-// Reads and writes go straight to the device (poll/read/write on the port's
-// handle) after draining what Qt already buffered: they must never run a
-// callback, which waitForReadyRead would do. Qt's read notifier is used only
-// to run the receive callback from event processing.
+// QSerialPort opens, locks and configures the device; reads and writes go
+// straight to its handle (poll/read/write): they must never run a callback,
+// which waitForReadyRead would do. The port's own notifier takes arriving
+// bytes into its buffer and runs the receive callback from event processing.
 #include <QFile>
 #include <QHash>
 #include <QSerialPort>
+#include <QSocketNotifier>
 #include <QString>
 #include <QTimer>
 
@@ -15,6 +16,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstring>
 
 #include <algorithm>
 #include <cerrno>
@@ -124,8 +126,10 @@ OpenFailure describeOpenFailure(const QString &device, QSerialPort::SerialPortEr
 class ComPort : public QObject {
   public:
     explicit ComPort(int number) : number_(number) {
-        connect(&port_, &QSerialPort::readyRead, this, &ComPort::checkReceiveEvent);
         connect(&port_, &QSerialPort::errorOccurred, this, &ComPort::onError);
+        restWait_.setSingleShot(true);
+        restWait_.setTimerType(Qt::PreciseTimer);
+        connect(&restWait_, &QTimer::timeout, this, &ComPort::endRestWait);
     }
 
     int open(const QString &device, long baud, int parity, int dataBits, int stopBits) {
@@ -152,12 +156,20 @@ class ComPort : public QObject {
             return -13;
         }
         port_.clear();
+        silenceQtReads();
+        byteSeconds_ = (1.0 + dataBits + stopBits + (parity ? 1 : 0)) / static_cast<double>(baud);
+        input_.clear();
+        readable_ = std::make_unique<QSocketNotifier>(port_.handle(), QSocketNotifier::Read);
+        connect(readable_.get(), &QSocketNotifier::activated, this, &ComPort::onReadable);
         return 0;
     }
 
     void close() {
         callback_ = nullptr;
         mask_ = 0;
+        restWait_.stop();
+        readable_.reset();
+        input_.clear();
         if (port_.isOpen())
             port_.close();
     }
@@ -171,7 +183,7 @@ class ComPort : public QObject {
     }
     void flushInput() {
         port_.clear(QSerialPort::Input);
-        port_.readAll();
+        input_.clear();
     }
     void flushOutput() { port_.clear(QSerialPort::Output); }
 
@@ -179,14 +191,14 @@ class ComPort : public QObject {
         int osQueue = 0;
         if (::ioctl(port_.handle(), FIONREAD, &osQueue) < 0)
             osQueue = 0;
-        return static_cast<int>(port_.bytesAvailable()) + osQueue;
+        return static_cast<int>(input_.size()) + osQueue;
     }
 
     int queuedOut() {
         int pending = 0;
         if (::ioctl(port_.handle(), TIOCOUTQ, &pending) < 0)
             pending = 0;
-        return static_cast<int>(port_.bytesToWrite()) + pending;
+        return pending;
     }
 
     int write(const char *buffer, int count) {
@@ -209,9 +221,9 @@ class ComPort : public QObject {
     }
 
     int read(char *buffer, int count) {
-        int done = static_cast<int>(port_.read(buffer, count));
-        if (done < 0)
-            done = 0;
+        int done = static_cast<int>(std::min<qsizetype>(input_.size(), count));
+        std::memcpy(buffer, input_.constData(), static_cast<size_t>(done));
+        input_.remove(0, done);
         const double deadline = Timer() + timeoutMs_ / 1000.0;
         while (done < count) {
             const ssize_t n = ::read(port_.handle(), buffer + done, count - done);
@@ -256,6 +268,14 @@ class ComPort : public QObject {
         }
     }
 
+    // The port reads for itself (onReadable); Qt's own read notifier would
+    // wake the program on every byte and fill a buffer nobody reads.
+    void silenceQtReads() {
+        for (QSocketNotifier *n : port_.findChildren<QSocketNotifier *>())
+            if (n->type() == QSocketNotifier::Read)
+                n->setEnabled(false);
+    }
+
     bool waitFor(short events, double deadline) {
         const int left = static_cast<int>((deadline - Timer()) * 1000.0);
         if (left <= 0)
@@ -269,12 +289,52 @@ class ComPort : public QObject {
         return r > 0 || (r < 0 && errno == EINTR);
     }
 
-    // Runs from event processing only: Qt's read notifier, or a queued check.
+    // Takes what the line brought into the port's buffer, so that the
+    // notifier stays quiet until more comes.
+    void onReadable() {
+        char chunk[4096];
+        const ssize_t n = ::read(port_.handle(), chunk, sizeof chunk);
+        if (n > 0) {
+            input_.append(chunk, n);
+        } else if ((n < 0 && errno != EAGAIN && errno != EINTR) || (n == 0 && deviceHungUp())) {
+            vanish();
+            return;
+        }
+        checkReceiveEvent();
+    }
+
+    // A receive callback waits for a whole telegram. While part of it is in,
+    // the rest cannot come faster than the line's rate: the notifier rests
+    // until just before the last byte is due and wakes the program once
+    // more for it, instead of once for every byte or FIFO load.
+    void restUntilTelegramEnd() {
+        const int missing = notifyCount_ - queued();
+        if (missing < 2 || !readable_)
+            return;
+        readable_->setEnabled(false);
+        restWait_.start(static_cast<int>((missing - 1) * byteSeconds_ * 1000.0));
+    }
+
+    void endRestWait() {
+        if (!readable_)
+            return;
+        readable_->setEnabled(true);
+        checkReceiveEvent();
+    }
+
+    // Runs from event processing only: the notifier, the rest wait, or a
+    // queued check.
     void checkReceiveEvent() {
         if (inCallback_ || !callback_ || !(mask_ & LWRS_RECEIVE_COUNT) || !port_.isOpen())
             return;
-        if (queued() < notifyCount_)
+        if (queued() < notifyCount_) {
+            if (!restWait_.isActive() && queued() > 0)
+                restUntilTelegramEnd();
             return;
+        }
+        restWait_.stop();
+        if (readable_)
+            readable_->setEnabled(true);
         inCallback_ = true;
         callback_(number_, LWRS_RECEIVE_COUNT, data_);
         inCallback_ = false;
@@ -285,9 +345,8 @@ class ComPort : public QObject {
 
     void onError(QSerialPort::SerialPortError error) {
         // A vanished device reports these in a tight loop until the port is
-        // closed. A read error alone is no proof: when our own read or flush
-        // emptied the queue after Qt's notifier fired, Qt reads nothing and
-        // reports one too. So the line itself must show the hang-up.
+        // closed. A read error alone is no proof, so the line itself must
+        // show the hang-up.
         if (error == QSerialPort::ResourceError || deviceHungUp())
             vanish();
         else if (error == QSerialPort::ReadError || error == QSerialPort::WriteError)
@@ -309,6 +368,10 @@ class ComPort : public QObject {
     }
 
     QSerialPort port_;
+    std::unique_ptr<QSocketNotifier> readable_;
+    QByteArray input_; // read from the line, not yet taken by ComRd
+    QTimer restWait_;
+    double byteSeconds_ = 10.0 / 19200.0;
     QString problem_; // why the last open failed and what helps
     int number_;
     int timeoutMs_ = 5000;

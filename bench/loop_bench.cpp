@@ -1,0 +1,206 @@
+// The Run and Data loops as a user runs them: against vexa-sim in its own
+// process (so that this process's CPU time is the program's alone), on a
+// line of 19200 baud that hands bytes over 8 at a time like a 16550 UART, and
+// against a sensor that answers at once. Prints one line per figure: the
+// measured value, the line limit or goal beside it and their ratio.
+//
+//   bench_loops [SECONDS]    (default 8 s per loop figure)
+#include <signal.h>
+#include <stdlib.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <QTimer>
+
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "display/live_loop.h"
+#include "display/video_loop.h"
+#include "link/connection.h"
+#include "runtime/runtime.h"
+#include "runtime/test_hooks.h"
+#include "shell/controls.h"
+#include "shell/globals.h"
+#include "shell/startup.h"
+
+namespace {
+
+constexpr double BYTES_PER_SECOND = 1920.0;
+constexpr double FRAME_BYTES = 72.0; // request and reply
+constexpr double PASS_BYTES = 72.0 + 4 * (36.0 + 128.0);
+
+double cpuSeconds() {
+    rusage u{};
+    getrusage(RUSAGE_SELF, &u);
+    return u.ru_utime.tv_sec + u.ru_stime.tv_sec + (u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
+}
+
+// Times this thread gave up the processor to wait: its wake-ups.
+long wakeUps() {
+    std::ifstream status("/proc/thread-self/status");
+    std::string key;
+    long value = 0, total = 0;
+    while (status >> key) {
+        if (key == "voluntary_ctxt_switches:" && status >> value)
+            total += value;
+        else
+            status.ignore(1 << 12, '\n');
+    }
+    return total;
+}
+
+long residentKb() {
+    std::ifstream statm("/proc/self/statm");
+    long pages = 0, resident = 0;
+    statm >> pages >> resident;
+    return resident * (sysconf(_SC_PAGESIZE) / 1024);
+}
+
+// vexa-sim in a child process; its first line on stdout is the port.
+class Simulator {
+  public:
+    Simulator(const std::string &program, const std::vector<std::string> &args) {
+        int out[2];
+        if (pipe(out) != 0)
+            return;
+        pid_ = fork();
+        if (pid_ == 0) {
+            dup2(out[1], 1);
+            close(out[0]);
+            std::vector<char *> argv{const_cast<char *>(program.c_str())};
+            for (const std::string &a : args)
+                argv.push_back(const_cast<char *>(a.c_str()));
+            argv.push_back(nullptr);
+            execv(program.c_str(), argv.data());
+            _exit(127);
+        }
+        close(out[1]);
+        FILE *in = fdopen(out[0], "r");
+        char line[256] = {};
+        if (in && std::fgets(line, sizeof line, in))
+            port_ = std::string(line, strcspn(line, "\n"));
+        if (in)
+            fclose(in);
+    }
+    ~Simulator() {
+        if (pid_ > 0) {
+            kill(pid_, SIGTERM);
+            waitpid(pid_, nullptr, 0);
+        }
+    }
+    const std::string &port() const { return port_; }
+
+  private:
+    pid_t pid_ = -1;
+    std::string port_;
+};
+
+struct LoopFigures {
+    double seconds = 0, requests = 0, cpu = 0, wakeUpsPerTelegram = 0;
+};
+
+// Runs a loop callback for `seconds` (Stop is clicked then) and counts the
+// order-8 requests it wrote.
+LoopFigures RunLoop(CtrlCallbackPtr loop, double seconds) {
+    int requests = 0;
+    SetSerialOutputObserver([&](const SerialOutputEvent &e) {
+        if (e.kind == SerialOutputEvent::Write && e.bytes.size() == 36 && e.bytes[3] == 8)
+            ++requests;
+    });
+    QTimer::singleShot(static_cast<int>(seconds * 1000),
+                       [] { CC_BTNStop(panelHandle, 0, EVENT_LEFT_CLICK, nullptr, 0, 0); });
+    const double cpu0 = cpuSeconds(), t0 = Timer();
+    const long wake0 = wakeUps();
+    loop(panelHandle, 0, EVENT_COMMIT, nullptr, 0, 0);
+    LoopFigures f;
+    f.seconds = Timer() - t0;
+    f.cpu = (cpuSeconds() - cpu0) / f.seconds;
+    f.requests = requests;
+    f.wakeUpsPerTelegram = double(wakeUps() - wake0) / std::max(1, 2 * requests);
+    SetSerialOutputObserver(nullptr);
+    return f;
+}
+
+void Row(const char *figure, double value, const char *unit, double limit, const char *goal) {
+    std::printf("%-52s %10.2f %-9s %10.2f  %6.1f %%  %s\n", figure, value, unit, limit,
+                limit > 0 ? 100.0 * value / limit : 0.0, goal);
+}
+
+bool Connect(const std::string &port) {
+    com = 1;
+    SetComDevice(com, port.c_str());
+    InitRS232(com);
+    return ret >= 0 && GetInQLen(com) >= 0;
+}
+
+} // namespace
+
+int main(int argc, char **argv) {
+    setenv("QT_QPA_PLATFORM", "offscreen", 0);
+    const double seconds = argc > 1 ? std::atof(argv[1]) : 8.0;
+    char *noArgs[] = {argv[0], nullptr};
+    if (!InitCVIRTE(nullptr, noArgs, nullptr))
+        return 1;
+    RegisterProgramCallbacks();
+    panelHandle = LoadPanel(0, VEXA_PANEL_FILE, PANEL);
+    panelPopUp = LoadPanel(panelHandle, VEXA_PANEL_FILE, CCDPANEL);
+    if (panelHandle < 0 || panelPopUp < 0)
+        return 1;
+    InitVars();
+    DisplayPanel(panelHandle);
+
+    std::printf("%-52s %10s %-9s %10s  %8s  %s\n", "figure", "measured", "", "limit", "ratio",
+                "goal");
+    {
+        Simulator sim(VEXA_SIM, {"--baud", "19200"});
+        if (!Connect(sim.port()))
+            return 1;
+        const LoopFigures live = RunLoop(CC_BTNRun, seconds);
+        const double frameLimit = BYTES_PER_SECOND / FRAME_BYTES;
+        Row("live loop at 19200 baud: frames/s", (live.requests - 1) / live.seconds, "frames/s",
+            frameLimit, ">= 99.5 %");
+        Row("live loop at 19200 baud: CPU", 100 * live.cpu, "% core", 3.0, "<= 3 %");
+        Row("live loop at 19200 baud: wake-ups per telegram", live.wakeUpsPerTelegram, "", 4.0,
+            "<= 4");
+
+        const LoopFigures data = RunLoop(CC_BTNData, seconds);
+        const double passLimit = BYTES_PER_SECOND / PASS_BYTES;
+        Row("Data loop at 19200 baud: passes/s", (data.requests - 1) / data.seconds, "passes/s",
+            passLimit, ">= 99.5 %");
+        Row("Data loop at 19200 baud: CPU", 100 * data.cpu, "% core", 2.0, "<= 2 %");
+
+        const double cpu0 = cpuSeconds(), t0 = Timer();
+        QTimer::singleShot(static_cast<int>(seconds * 1000), [] { QuitUserInterface(0); });
+        RunUserInterface();
+        Row("idle program with a connected sensor: CPU",
+            100 * (cpuSeconds() - cpu0) / (Timer() - t0), "% core", 0.5, "<= 0.5 %");
+        CloseCom(com);
+    }
+    {
+        Simulator sim(VEXA_SIM, {"--baud", "0"});
+        if (!Connect(sim.port()))
+            return 1;
+        const LoopFigures fast = RunLoop(CC_BTNRun, seconds);
+        Row("live loop, sensor answering at once: frames/s", (fast.requests - 1) / fast.seconds,
+            "frames/s", 2000, ">= 2,000");
+        Row("live loop, sensor answering at once: CPU", 100 * fast.cpu, "% core", 100, "");
+
+        // Memory: after a warm-up, the resident size over as many frames as
+        // the rest of a minute allows (100,000 at 2,000 frames/s).
+        RunLoop(CC_BTNRun, 2.0);
+        const long before = residentKb();
+        const LoopFigures longRun = RunLoop(CC_BTNRun, 45.0);
+        Row("resident memory growth, MB", (residentKb() - before) / 1024.0, "MB", 1.0, "<= 1 MB");
+        std::printf("  (over %.0f frames)\n", longRun.requests);
+        CloseCom(com);
+    }
+    DiscardPanel(panelPopUp);
+    DiscardPanel(panelHandle);
+    CloseCVIRTE();
+    return 0;
+}
