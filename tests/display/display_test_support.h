@@ -201,6 +201,58 @@ struct Frame {
     std::vector<std::uint8_t> reply() const { return sim::makeReply(8, words()); }
 };
 
+// Each data word of a measurement frame: the variable it lands in and the
+// indicator that shows it (0: none).
+struct FrameWord {
+    const char *name;
+    std::size_t word;
+    unsigned short *var;
+    int indicator;
+};
+inline const std::vector<FrameWord> &FrameWords() {
+    static const std::vector<FrameWord> words = {
+        {"Ledge", sim::frame::Ledge, &Ledge, NUM_Ledge},
+        {"Redge", sim::frame::Redge, &Redge, NUM_Redge},
+        {"Mvalue", sim::frame::Mvalue, &Mvalue, NUM_Mvalue},
+        {"tVal", sim::frame::tVal, &tVal, NUM_TeachValue},
+        {"tTol", sim::frame::tTol, &tTol, NUM_Tolerance},
+        {"pix1", sim::frame::pix1, &pix1, 0},
+        {"edcnt", sim::frame::edcnt, &edcnt, 0},
+        {"mvstart", sim::frame::mvstart, &mvstart, 0},
+        {"mvend", sim::frame::mvend, &mvend, 0},
+        {"pixdelta", sim::frame::pixdelta, &pixdelta, 0},
+        {"anaMax", sim::frame::anaMax, &anaMax, NUM_AnaMax},
+        {"anaMin", sim::frame::anaMin, &anaMin, NUM_AnaMin},
+        {"in0", sim::frame::in0, &in0, 0},
+    };
+    return words;
+}
+
+// A frame whose words all differ from each other and from those of a base
+// 1000 or more apart; edcnt stays 2, so that both edges are drawn.
+inline Frame DistinctFrame(std::uint16_t base) {
+    Frame f;
+    f.Ledge = base + 301, f.Redge = base + 602, f.Mvalue = base + 203, f.tVal = base + 504;
+    f.tTol = base + 55, f.pix1 = base + 306, f.edcnt = 2, f.mvstart = base + 7;
+    f.mvend = base + 8, f.pixdelta = base + 109, f.anaMax = base + 910, f.anaMin = base + 111;
+    f.in0 = base + 12;
+    return f;
+}
+
+// Expects every frame word of `f` below `words` in its variable and on its
+// indicator.
+inline void ExpectFrameShown(const Frame &f, std::size_t words) {
+    const sim::Words w = f.words();
+    for (const FrameWord &fw : FrameWords()) {
+        if (fw.word >= words)
+            continue;
+        EXPECT_EQ(*fw.var, w[fw.word]) << fw.name;
+        if (fw.indicator != 0) {
+            EXPECT_EQ(CtrlInt(panelHandle, fw.indicator), w[fw.word]) << fw.name;
+        }
+    }
+}
+
 // 64 samples of one value, as one order-9 reply.
 inline std::vector<std::uint8_t> VideoBlock(std::uint16_t value) {
     return sim::wordsToBytes(std::vector<std::uint16_t>(64, value));

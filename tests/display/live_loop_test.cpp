@@ -1,11 +1,15 @@
 // The live loop against a scripted sensor on a pseudo-terminal: Stop, the
-// reply time-out, the frame values and the busy controls.
+// reply time-out, the frame values, the trend, and what it refuses while busy.
 #include "display_test_support.h"
 
+#include <algorithm>
 #include <chrono>
+#include <iterator>
 
 #include "display/live_loop.h"
+#include "display/video_loop.h"
 #include "link/exchange_guard.h"
+#include "link/transactions.h"
 
 using namespace display_test;
 using namespace std::chrono_literals;
@@ -15,6 +19,21 @@ namespace {
 class LiveLoop : public SensorTest {
   protected:
     int Run() { return CC_BTNRun(panelHandle, CTRL_Busy1, EVENT_COMMIT, nullptr, 0, 0); }
+
+    // Runs `loop` until the sensor has had `frameOrders` frame requests in
+    // all, then clicks Stop.
+    void RunUntilFrameOrders(std::size_t frameOrders, const std::function<int()> &loop) {
+        Poller stopper([&] {
+            if (CountOrders(sim::order::Frame) < frameOrders)
+                return false;
+            ClickStop();
+            return true;
+        });
+        SafetyStop safety(5000);
+        loop();
+        EXPECT_FALSE(safety.fired());
+        EXPECT_TRUE(stopper.done());
+    }
 };
 
 TEST_F(LiveLoop, StopClickEndsTheRunWithinOnePass) {
@@ -135,19 +154,52 @@ TEST_F(LiveLoop, ReplyOnePointFourSecondsAfterEachRequestKeepsTheLoopRunning) {
     EXPECT_EQ(CtrlInt(panelHandle, NUM_Ledge), 400);
 }
 
-TEST_F(LiveLoop, FrameOverwritesTeachValueAndToleranceAndGoesBackInTheNextRequest) {
-    Frame f;
-    f.tVal = 321;
-    f.tTol = 45;
-    f.Mvalue = 250;
-    f.in0 = 77;
+TEST_F(LiveLoop, EveryFrameWordReachesItsVariableAndIndicatorAndTheTeachValuesGoBack) {
+    const Frame f = DistinctFrame(0);
     sensor->script(sim::order::Frame, f.reply());
     tVal = 512;
     tTol = 100;
     power = 432;
-    Poller stopper([&] {
-        if (CountOrders(sim::order::Frame) < 3)
+
+    RunUntilFrameOrders(3, [this] { return Run(); });
+
+    ExpectFrameShown(f, sim::frame::in0 + 1);
+    const auto requests = sensor->requests();
+    ASSERT_GE(requests.size(), 2u);
+    const sim::Words first = sim::dataWords(requests[0]);
+    const sim::Words second = sim::dataWords(requests[1]);
+    EXPECT_EQ(first[sim::param::tVal], 512);
+    EXPECT_EQ(second[sim::param::tVal], f.tVal);
+    EXPECT_EQ(second[sim::param::tTol], f.tTol);
+    EXPECT_EQ(second[sim::param::power], 432); // the other parameters as they stand
+    EXPECT_EQ(sim::requestOrder(requests[1]), sim::order::Frame);
+    EXPECT_DOUBLE_EQ(rt::stripChartTraces(panelHandle, STRIP_Trend).at(3).back(), f.Mvalue);
+}
+
+TEST_F(LiveLoop, TeachResetAndTheComSelectorAreRefusedWhileItRuns) {
+    sensor->script(sim::order::Frame, Frame{}.reply());
+    SetCtrlVal(panelHandle, DropDCom, TEST_PORT);
+    const struct {
+        const char *name;
+        std::function<void()> press;
+    } attempts[] = {
+        {"Teach", [] { CC_ButtonTeach(panelHandle, 0, EVENT_COMMIT, nullptr, 0, 0); }},
+        {"Reset", [] { CC_ButtonReset(panelHandle, 0, EVENT_COMMIT, nullptr, 0, 0); }},
+        {"COM selector",
+         [] {
+             SetCtrlVal(panelHandle, DropDCom, TEST_PORT + 1);
+             CC_DropDCom(panelHandle, DropDCom, EVENT_COMMIT, nullptr, 0, 0);
+         }},
+    };
+    std::vector<std::string> statusAfter;
+    Poller presser([&] {
+        if (CountOrders(sim::order::Frame) < 2)
             return false;
+        for (const auto &a : attempts) {
+            SetCtrlVal(panelHandle, TEXT_Status, "");
+            a.press();
+            statusAfter.push_back(StatusText());
+        }
         ClickStop();
         return true;
     });
@@ -156,27 +208,47 @@ TEST_F(LiveLoop, FrameOverwritesTeachValueAndToleranceAndGoesBackInTheNextReques
     Run();
 
     EXPECT_FALSE(safety.fired());
-    EXPECT_EQ(tVal, 321);
-    EXPECT_EQ(tTol, 45);
-    EXPECT_EQ(Mvalue, 250);
-    EXPECT_EQ(in0, 77);
-    EXPECT_EQ(CtrlInt(panelHandle, NUM_TeachValue), 321);
-    EXPECT_EQ(CtrlInt(panelHandle, NUM_Tolerance), 45);
+    ASSERT_EQ(statusAfter.size(), std::size(attempts));
+    for (std::size_t i = 0; i < statusAfter.size(); ++i)
+        EXPECT_EQ(statusAfter[i], "Busy - press Stop or wait!") << attempts[i].name;
+    for (std::uint16_t o : sensor->orders())
+        EXPECT_EQ(o, sim::order::Frame);
+    EXPECT_EQ(com, TEST_PORT);
+    EXPECT_EQ(CtrlInt(panelHandle, DropDCom), TEST_PORT);
+    EXPECT_GE(GetInQLen(TEST_PORT), 0); // still open
+    EXPECT_NE(StatusText(), "Timeout RS232-Line!");
+}
 
-    const auto requests = sensor->requests();
-    ASSERT_GE(requests.size(), 2u);
-    const sim::Words first = sim::dataWords(requests[0]);
-    const sim::Words second = sim::dataWords(requests[1]);
-    EXPECT_EQ(first[sim::param::tVal], 512);
-    EXPECT_EQ(second[sim::param::tVal], 321);
-    EXPECT_EQ(second[sim::param::tTol], 45);
-    EXPECT_EQ(second[sim::param::power], 432); // the other parameters as they stand
-    EXPECT_EQ(sim::requestOrder(requests[1]), sim::order::Frame);
+TEST_F(LiveLoop, TheTrendKeepsTheFramesOfEveryRunAndNoneOfTheDataLoop) {
+    const auto measured = [] { return rt::stripChartTraces(panelHandle, STRIP_Trend).at(3); };
+    Frame f;
+    f.Mvalue = 111;
+    sensor->script(sim::order::Frame, f.reply());
+    RunUntilFrameOrders(3, [this] { return Run(); });
+    const std::vector<double> afterFirstRun = measured();
+    const auto firstRunPoints = std::count(afterFirstRun.begin(), afterFirstRun.end(), 111.0);
+    ASSERT_GT(firstRunPoints, 0);
 
-    // The trend chart got the frame as its newest point.
-    const auto traces = rt::stripChartTraces(panelHandle, STRIP_Trend);
-    ASSERT_EQ(traces.size(), 5u);
-    EXPECT_DOUBLE_EQ(traces[3].back(), 250.0);
+    f.Mvalue = 333;
+    sensor->script(sim::order::Frame, f.reply(), 30ms);
+    sensor->script(sim::order::Video, VideoBlock(500));
+    RunUntilFrameOrders(CountOrders(sim::order::Frame) + 2, [] {
+        return CC_BTNData(panelHandle, CTRL_Busy2, EVENT_COMMIT, nullptr, 0, 0);
+    });
+    EXPECT_EQ(measured(), afterFirstRun);
+
+    f.Mvalue = 222;
+    sensor->script(sim::order::Frame, f.reply());
+    RunUntilFrameOrders(CountOrders(sim::order::Frame) + 3, [this] { return Run(); });
+    // Newest last: zeros, then the first Run's points, then the second's.
+    std::vector<double> points = measured();
+    points.erase(points.begin(),
+                 std::find_if(points.begin(), points.end(), [](double v) { return v != 0.0; }));
+    const auto secondRunPoints = std::count(points.begin(), points.end(), 222.0);
+    ASSERT_GT(secondRunPoints, 0);
+    std::vector<double> expected(static_cast<std::size_t>(firstRunPoints), 111.0);
+    expected.insert(expected.end(), static_cast<std::size_t>(secondRunPoints), 222.0);
+    EXPECT_EQ(points, expected);
 }
 
 TEST_F(LiveLoop, SensorVanishingMidRunEndsTheLoopThroughTheTimeout) {
@@ -236,8 +308,8 @@ TEST_F(LiveLoop, RunIsRefusedWhileAnotherExchangeWaitsForTheSensor) {
     SetCtrlAttribute(panelHandle, STRIP_Trend, ATTR_VISIBLE, 0);
     BeginExchange();
     EXPECT_EQ(Run(), 0);
-    EndExchange();
     EXPECT_EQ(StatusText(), "Busy - press Stop or wait!");
+    EndExchange();
     EXPECT_FALSE(sensor->waitForRequests(1, 100ms));
     EXPECT_FALSE(Visible(STRIP_Trend));
     EXPECT_FALSE(AnyBusyDimmed());

@@ -174,148 +174,131 @@ TEST_F(VideoLoop, WithoutSensorRunsOnePassOfTimeoutsThenEnds) {
     EXPECT_EQ(SensorBusy(), 0);
 }
 
-TEST_F(VideoLoop, FullLineLayoutOnA1024PixelLine) {
+TEST_F(VideoLoop, DataStartsOnTheLayoutTheCcdModeAndTheLastFrameLeft) {
+    const struct {
+        unsigned short ccdMode, pix1, pStart;
+        double min, max;
+        std::vector<unsigned short> x;
+    } cases[] = {
+        {0, 300, 100, 1, 1024, Steps(0, 4)},
+        {1, 300, 100, 100, 356, Steps(100, 1)}, // the pixel start, whatever pix1 says
+        {2, 50, 100, 50, 306, Steps(50, 1)},
+        {3, 300, 100, 300, 556, Steps(300, 1)},
+    };
     AnswerEverything(Frame{});
-    xArray[0] = 77;
-    Layout before;
-    RunOnePass([&] { before = CurrentLayout(); });
-    EXPECT_DOUBLE_EQ(before.min, 1.0);
-    EXPECT_DOUBLE_EQ(before.max, 1024.0);
-    EXPECT_EQ(before.x, Steps(0, 4));
-    const Layout after = CurrentLayout();
-    EXPECT_DOUBLE_EQ(after.max, 1024.0);
-    EXPECT_EQ(after.x, Steps(0, 4));
-    EXPECT_EQ(rt::graphCurves(panelHandle, GRAPH_Data).at(0).x.at(255), 1020.0);
+    for (const auto &c : cases) {
+        ccdMode = c.ccdMode;
+        pix1 = c.pix1;
+        pStart = c.pStart;
+        xArray[0] = 77;
+        Layout before;
+        RunOnePass([&] { before = CurrentLayout(); });
+        EXPECT_DOUBLE_EQ(before.min, c.min) << c.ccdMode;
+        EXPECT_DOUBLE_EQ(before.max, c.max) << c.ccdMode;
+        EXPECT_EQ(before.x, c.x) << c.ccdMode;
+    }
 }
 
-TEST_F(VideoLoop, FullLineLayoutOnA512PixelLineAndOtherLengths) {
-    AnswerEverything(Frame{});
-    ccdmaxpixel = 512;
-    RunOnePass();
-    Layout l = CurrentLayout();
-    EXPECT_DOUBLE_EQ(l.min, 1.0);
-    EXPECT_DOUBLE_EQ(l.max, 512.0);
-    EXPECT_EQ(l.x, Steps(0, 2));
-
-    ccdmaxpixel = 2048;
-    SetVideoLayout();
-    l = CurrentLayout();
-    EXPECT_DOUBLE_EQ(l.max, 2048.0);
-    EXPECT_EQ(l.x, Steps(0, 2));
-}
-
-TEST_F(VideoLoop, CcdModeOneShowsTheWindowAtThePixelStartBeforeAndAfterEveryPass) {
-    Frame f;
-    f.pix1 = 500; // the sensor's window does not move the video graph
-    AnswerEverything(f);
-    ccdMode = 1;
+TEST_F(VideoLoop, EachPassLaysTheSamplesOutByCcdModeAndTheFrame) {
+    const struct {
+        unsigned short ccdMode, eMode, edcnt, pixdelta, pix1;
+        unsigned short ccdmaxpixel;
+        double min, max;
+        std::vector<unsigned short> x;
+    } cases[] = {
+        {0, 2, 2, 100, 420, 1024, 1, 1024, Steps(0, 4)},
+        {0, 2, 2, 100, 420, 512, 1, 512, Steps(0, 2)},
+        {0, 2, 2, 100, 420, 2048, 1, 2048, Steps(0, 2)},
+        {1, 2, 2, 100, 420, 1024, 100, 356, Steps(100, 1)}, // pStart 100, not pix1
+        {2, 2, 1, 192, 420, 1024, 420, 676, Steps(420, 1)},
+        {2, 4, 2, 100, 420, 1024, 420, 676, Steps(420, 1)},
+        {2, 2, 1, 193, 420, 1024, 1, 1024, Steps(0, 4)},
+        {2, 2, 0, 192, 420, 1024, 1, 1024, Steps(0, 4)},
+        {2, 1, 1, 192, 420, 1024, 1, 1024, Steps(0, 4)},
+        {3, 2, 2, 100, 420, 1024, 1, 1024, Steps(0, 4)},
+    };
     pStart = 100;
-    Layout before;
-    RunOnePass([&] { before = CurrentLayout(); });
-    EXPECT_DOUBLE_EQ(before.min, 100.0);
-    EXPECT_DOUBLE_EQ(before.max, 356.0);
-    EXPECT_EQ(before.x, Steps(100, 1));
-    const Layout after = CurrentLayout();
-    EXPECT_DOUBLE_EQ(after.min, 100.0);
-    EXPECT_DOUBLE_EQ(after.max, 356.0);
-    EXPECT_EQ(after.x, Steps(100, 1));
-    EXPECT_EQ(pix1, 500);
+    for (const auto &c : cases) {
+        Frame f;
+        f.edcnt = c.edcnt;
+        f.pixdelta = c.pixdelta;
+        f.pix1 = c.pix1;
+        AnswerEverything(f);
+        ccdMode = c.ccdMode;
+        eMode = c.eMode;
+        ccdmaxpixel = c.ccdmaxpixel;
+        RunOnePass();
+        const Layout after = CurrentLayout();
+        const std::string row = "CCD mode " + std::to_string(c.ccdMode) + ", edge mode " +
+                                std::to_string(c.eMode) + ", " + std::to_string(c.edcnt) +
+                                " edges, pixdelta " + std::to_string(c.pixdelta) + ", line " +
+                                std::to_string(c.ccdmaxpixel);
+        EXPECT_DOUBLE_EQ(after.min, c.min) << row;
+        EXPECT_DOUBLE_EQ(after.max, c.max) << row;
+        EXPECT_EQ(after.x, c.x) << row;
+        EXPECT_DOUBLE_EQ(rt::graphCurves(panelHandle, GRAPH_Data).at(0).x.at(255), c.x[255]) << row;
+    }
 }
 
-TEST_F(VideoLoop, CcdModeTwoFollowsTheSensorsWindowForANarrowObject) {
-    Frame f;
-    f.pix1 = 420;
-    f.pixdelta = 192;
-    f.edcnt = 1;
-    AnswerEverything(f);
-    ccdMode = 2;
-    eMode = 2;
-    pix1 = 50; // left by the last frame
-    Layout before;
-    RunOnePass([&] { before = CurrentLayout(); });
-    EXPECT_DOUBLE_EQ(before.min, 50.0);
-    EXPECT_DOUBLE_EQ(before.max, 306.0);
-    const Layout after = CurrentLayout();
-    EXPECT_DOUBLE_EQ(after.min, 420.0);
-    EXPECT_DOUBLE_EQ(after.max, 676.0);
-    EXPECT_EQ(after.x, Steps(420, 1));
-}
-
-TEST_F(VideoLoop, CcdModeTwoShowsTheWholeLineForWideObjectsNoEdgesOrEdgeModesZeroAndOne) {
-    ccdMode = 2;
-    eMode = 2;
-    pix1 = 420;
-    edcnt = 1;
-    pixdelta = 192;
-    SetVideoLayout();
-    EXPECT_DOUBLE_EQ(CurrentLayout().min, 420.0);
-
-    pixdelta = 193;
-    SetVideoLayout();
-    EXPECT_EQ(CurrentLayout().x, Steps(0, 4));
-
-    pixdelta = 192;
-    edcnt = 0;
-    SetVideoLayout();
-    EXPECT_EQ(CurrentLayout().x, Steps(0, 4));
-
-    edcnt = 1;
-    eMode = 1;
-    SetVideoLayout();
-    EXPECT_EQ(CurrentLayout().x, Steps(0, 4));
-    EXPECT_DOUBLE_EQ(CurrentLayout().max, 1024.0);
-}
-
-TEST_F(VideoLoop, OtherCcdModesStartAtTheLastWindowAndDrawTheWholeLine) {
-    AnswerEverything(Frame{});
-    ccdMode = 3;
-    pix1 = 300;
-    Layout before;
-    RunOnePass([&] { before = CurrentLayout(); });
-    EXPECT_DOUBLE_EQ(before.min, 300.0);
-    EXPECT_DOUBLE_EQ(before.max, 556.0);
-    EXPECT_EQ(before.x, Steps(300, 1));
-    const Layout after = CurrentLayout();
-    EXPECT_DOUBLE_EQ(after.min, 1.0);
-    EXPECT_DOUBLE_EQ(after.max, 1024.0);
-    EXPECT_EQ(after.x, Steps(0, 4));
-}
-
-TEST_F(VideoLoop, FrameTakesWordsZeroToElevenAndTheNextRequestCarriesThem) {
-    Frame f;
-    f.tVal = 321;
-    f.tTol = 45;
-    f.anaMin = 1023;
-    f.in0 = 77;
-    AnswerEverything(f);
+TEST_F(VideoLoop, EveryPassTakesItsFramesWordsZeroToElevenAndSendsThemBack) {
+    const Frame frames[3] = {DistinctFrame(0), DistinctFrame(1000), DistinctFrame(2000)};
+    for (const Frame &f : frames)
+        sensor->script(sim::order::Frame, f.reply(), 30ms, sim::ScriptedSensor::Repeat::Once);
+    sensor->script(sim::order::Video, VideoBlock(500));
     in0 = 5;
     for (int i = 0; i < PNUM; ++i)
         pp[i] = static_cast<unsigned short>(1000 + i);
 
     Poller stopper([&] {
-        if (CountOrders(sim::order::Frame) < 2)
+        if (CountOrders(sim::order::Frame) < 3)
             return false;
         ClickStop();
         return true;
     });
-    SafetyStop safety(5000);
+    SafetyStop safety(8000);
     Data();
     EXPECT_FALSE(safety.fired());
+    EXPECT_TRUE(stopper.done());
+    EXPECT_NE(StatusText(), "Timeout RS232-Line!");
 
-    EXPECT_EQ(tVal, 321);
-    EXPECT_EQ(tTol, 45);
-    EXPECT_EQ(anaMin, 1); // rewritten by the edge view
+    ExpectFrameShown(frames[2], sim::frame::in0);
     EXPECT_EQ(in0, 5);
-    EXPECT_EQ(CtrlInt(panelHandle, NUM_TeachValue), 321);
 
     std::vector<sim::Words> frameRequests;
     for (const auto &r : sensor->requests())
         if (sim::requestOrder(r) == sim::order::Frame)
             frameRequests.push_back(sim::dataWords(r));
-    ASSERT_EQ(frameRequests.size(), 2u);
+    ASSERT_EQ(frameRequests.size(), 3u);
     EXPECT_EQ(frameRequests[0][0], 1000); // pp as it stood, not the parameters
     EXPECT_EQ(frameRequests[0][15], 1015);
-    EXPECT_EQ(frameRequests[1], f.words()); // the previous reply's words
+    EXPECT_EQ(frameRequests[1], frames[0].words()); // the previous reply's words
+    EXPECT_EQ(frameRequests[2], frames[1].words());
+}
+
+TEST_F(VideoLoop, AShortFirstBlockIsFilledWithZerosAndTheLoopGoesOn) {
+    sensor->script(sim::order::Frame, Frame{}.reply(), 30ms);
+    std::vector<std::uint8_t> shortBlock = VideoBlock(700);
+    shortBlock.resize(100); // 50 samples
+    sensor->script(sim::order::Video, shortBlock, 0ms, sim::ScriptedSensor::Repeat::Once);
+    sensor->script(sim::order::Video, VideoBlock(500));
+
+    std::vector<double> firstPass;
+    Poller stopper([&] {
+        if (CountOrders(sim::order::Frame) < 2)
+            return false;
+        firstPass = rt::graphCurves(panelHandle, GRAPH_Data).at(0).y;
+        ClickStop();
+        return true;
+    });
+    SafetyStop safety(8000);
+    Data();
+
+    EXPECT_FALSE(safety.fired());
+    ASSERT_TRUE(stopper.done());
+    ASSERT_EQ(firstPass.size(), 256u);
+    for (int i = 0; i < 256; ++i)
+        ASSERT_DOUBLE_EQ(firstPass[i], i < 50 ? 700.0 : i < 64 ? 0.0 : 500.0) << i;
+    EXPECT_DOUBLE_EQ(rt::graphCurves(panelHandle, GRAPH_Data).at(0).y.at(0), 500.0);
 }
 
 TEST_F(VideoLoop, DataHidesTheCcdPanelSoOneSettingsClickShowsItAgain) {
@@ -354,8 +337,8 @@ TEST_F(VideoLoop, DataIsRefusedWhileAnotherExchangeWaitsForTheSensor) {
     DisplayPanel(panelPopUp);
     BeginExchange();
     EXPECT_EQ(Data(), 0);
-    EndExchange();
     EXPECT_EQ(StatusText(), "Busy - press Stop or wait!");
+    EndExchange();
     EXPECT_FALSE(sensor->waitForRequests(1, 100ms));
     EXPECT_FALSE(Visible(GRAPH_Data));
     EXPECT_TRUE(rt::panelWidget(panelPopUp)->isVisible());
