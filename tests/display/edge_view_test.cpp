@@ -52,29 +52,31 @@ class EdgeView : public PanelTest {
     }
 };
 
-TEST_F(EdgeView, EdgeModeTwoPutsCursorOneHalfwayBetweenTheEdges) {
-    eMode = 2;
-    Ledge = 100;
-    Redge = 301;
-    PlotRAWValues();
-    EXPECT_DOUBLE_EQ(CursorX(1), 200.0);
-    EXPECT_DOUBLE_EQ(CursorY(1), 0.75);
-}
-
-TEST_F(EdgeView, MissingEdgeInCentreModesStartsAtPixelOneThenClampsToRangeStart) {
-    eMode = 3;
-    Ledge = 0;
-    Redge = 500;
-    PlotRAWValues(); // full line: 1 stays 1
-    EXPECT_DOUBLE_EQ(CursorX(1), 1.0);
-
-    ccdMode = 1;
-    pix1 = 300;
-    eMode = 4;
-    Ledge = 500;
-    Redge = 0;
-    PlotRAWValues();
-    EXPECT_DOUBLE_EQ(CursorX(1), 300.0);
+TEST_F(EdgeView, CursorOneMarksTheEdgeTheEdgeModeEvaluates) {
+    const struct {
+        unsigned short eMode, Ledge, Redge, ccdMode, pix1;
+        double x;
+    } cases[] = {
+        {0, 400, 600, 0, 1, 400},
+        {1, 400, 600, 0, 1, 600},
+        {2, 100, 301, 0, 1, 200},
+        {3, 400, 600, 0, 1, 500},
+        {4, 400, 600, 0, 1, 500},
+        {3, 0, 500, 0, 1, 1},          // a missing edge puts it on pixel 1 ...
+        {4, 500, 0, 1, 300, 300},      // ... and the window moves it to its start
+        {0, 1060, 1070, 1, 800, 1024}, // held at the range's end, then at the line's
+    };
+    for (const auto &c : cases) {
+        eMode = c.eMode;
+        Ledge = c.Ledge;
+        Redge = c.Redge;
+        ccdMode = c.ccdMode;
+        pix1 = c.pix1;
+        PlotRAWValues();
+        EXPECT_DOUBLE_EQ(CursorX(1), c.x)
+            << "edge mode " << c.eMode << ", " << c.Ledge << ".." << c.Redge;
+        EXPECT_DOUBLE_EQ(CursorY(1), 0.75);
+    }
 }
 
 TEST_F(EdgeView, AnaMin1023IsShownAndKeptAsOne) {
@@ -89,163 +91,127 @@ TEST_F(EdgeView, AnaMin1023IsShownAndKeptAsOne) {
     EXPECT_EQ(anaMin, 1022);
 }
 
-TEST_F(EdgeView, CcdModeOneShowsTheWindowAndClampsTheEdgeTwice) {
-    ccdMode = 1;
-    pix1 = 800;
-    eMode = 0;
-    Ledge = 1060;
-    Redge = 1070;
-    SetGraphCursor(panelHandle, GRAPH_Raw, 2, 33.0, 1.0);
-    PlotRAWValues();
-    ExpectXRange(800.0, 1056.0);
-    EXPECT_EQ(pixB, 800);
-    EXPECT_EQ(pixE, 1056);
-    EXPECT_DOUBLE_EQ(CursorX(1), 1024.0); // 1060 -> 1056 -> 1024
-    EXPECT_DOUBLE_EQ(CursorX(2), 33.0);   // the window cursors stay
-    EXPECT_DOUBLE_EQ(CursorY(2), 1.0);
+// The x range: the window at pix1 in CCD mode 1, and in CCD mode 2 for a
+// narrow object between edges in edge mode 2 and up; otherwise the line. The
+// window cursors go to eBeg and eEnd when the line is shown for want of a
+// window (no edge, or a CCD mode without one).
+TEST_F(EdgeView, XRangeAndWindowCursorsFollowTheCcdModeAndTheFrame) {
+    const struct {
+        unsigned short ccdMode, eMode, edcnt, pixdelta, pix1, ccdmaxpixel;
+        unsigned short lo, hi;
+        bool cursorsToParameters;
+    } cases[] = {
+        {1, 0, 2, 200, 800, 1024, 800, 1056, false}, {0, 0, 2, 200, 800, 512, 1, 512, true},
+        {2, 2, 2, 192, 300, 1024, 300, 556, false},  {2, 4, 1, 100, 300, 1024, 300, 556, false},
+        {2, 2, 2, 193, 300, 1024, 1, 1024, false},   {2, 1, 2, 192, 300, 1024, 1, 1024, false},
+        {2, 2, 0, 100, 300, 1024, 1, 1024, true},    {3, 2, 2, 100, 300, 1024, 1, 1024, true},
+    };
+    for (const auto &c : cases) {
+        ccdMode = c.ccdMode;
+        eMode = c.eMode;
+        edcnt = c.edcnt;
+        pixdelta = c.pixdelta;
+        pix1 = c.pix1;
+        ccdmaxpixel = c.ccdmaxpixel;
+        SetGraphCursor(panelHandle, GRAPH_Raw, 2, 33.0, 1.0);
+        SetGraphCursor(panelHandle, GRAPH_Raw, 3, 44.0, 1.0);
+        PlotRAWValues();
+        const std::string row = "CCD mode " + std::to_string(c.ccdMode) + ", edge mode " +
+                                std::to_string(c.eMode) + ", " + std::to_string(c.edcnt) +
+                                " edges, pixdelta " + std::to_string(c.pixdelta);
+        SCOPED_TRACE(row);
+        ExpectXRange(c.lo, c.hi);
+        EXPECT_EQ(pixB, c.lo);
+        EXPECT_EQ(pixE, c.hi);
+        EXPECT_DOUBLE_EQ(CursorX(2), c.cursorsToParameters ? 10.0 : 33.0);
+        EXPECT_DOUBLE_EQ(CursorY(2), c.cursorsToParameters ? 0.75 : 1.0);
+        EXPECT_DOUBLE_EQ(CursorX(3), c.cursorsToParameters ? 1000.0 : 44.0);
+    }
 }
 
-TEST_F(EdgeView, CcdModeZeroShowsTheWholeLineAndPutsWindowCursorsOnTheParameters) {
-    ccdmaxpixel = 512;
-    pixB = 5;
-    pixE = 6;
-    PlotRAWValues();
-    ExpectXRange(1.0, 512.0);
-    EXPECT_EQ(pixB, 1);
-    EXPECT_EQ(pixE, 512);
-    EXPECT_DOUBLE_EQ(CursorX(2), 10.0);
-    EXPECT_DOUBLE_EQ(CursorY(2), 0.75);
-    EXPECT_DOUBLE_EQ(CursorX(3), 1000.0);
-    EXPECT_DOUBLE_EQ(CursorY(3), 0.75);
+// Red regions from each edge to the end of the range beyond it; one edge
+// shades the side mvstart and mvend point to; no edge shades everything.
+TEST_F(EdgeView, EdgeRegionsCoverWhatLiesOutsideTheObject) {
+    struct Span {
+        double x1, x2;
+    };
+    const struct {
+        unsigned short edcnt, Ledge, Redge, mvstart, mvend;
+        std::vector<Span> regions;
+    } cases[] = {
+        {2, 400, 600, 0, 0, {{1, 400}, {600, 1024}}},
+        {1, 300, 300, 5, 5, {{1, 300}}},
+        {1, 300, 300, 4, 5, {{300, 1024}}},
+        {0, 0, 0, 0, 0, {{0, 1}, {0, 1024}}}, // pixB .. 0, then 0 .. pixE
+    };
+    for (const auto &c : cases) {
+        edcnt = c.edcnt;
+        Ledge = c.Ledge;
+        Redge = c.Redge;
+        mvstart = c.mvstart;
+        mvend = c.mvend;
+        PlotRAWValues();
+        const auto red = OfColor(RED);
+        ASSERT_EQ(red.size(), c.regions.size()) << c.edcnt << " edges";
+        for (std::size_t i = 0; i < red.size(); ++i) {
+            ExpectSpan(red[i], c.regions[i].x1, c.regions[i].x2);
+            EXPECT_DOUBLE_EQ(red[i].y1, 0.25);
+            EXPECT_DOUBLE_EQ(red[i].y2, 1.0);
+            EXPECT_EQ(red[i].frameColor, RED);
+        }
+    }
 }
 
-TEST_F(EdgeView, CcdModeTwoChoosesTheWindowOnlyForANarrowObjectBetweenEdges) {
-    ccdMode = 2;
-    eMode = 2;
-    pix1 = 300;
-    edcnt = 2;
-
-    pixdelta = 193;
+TEST_F(EdgeView, EachCallReplacesAllRectanglesWithTheBandsOnTop) {
     PlotRAWValues();
-    ExpectXRange(1.0, 1024.0);
-
-    pixdelta = 192;
-    PlotRAWValues();
-    ExpectXRange(300.0, 556.0);
-    EXPECT_EQ(pixE, 556);
-
-    eMode = 1;
-    PlotRAWValues();
-    ExpectXRange(1.0, 1024.0);
-}
-
-TEST_F(EdgeView, CcdModeTwoWithoutEdgesShowsTheLineAndMovesWindowCursors) {
-    ccdMode = 2;
-    eMode = 2;
-    pixdelta = 100;
-    edcnt = 0;
-    SetGraphCursor(panelHandle, GRAPH_Raw, 2, 33.0, 1.0);
-    PlotRAWValues();
-    ExpectXRange(1.0, 1024.0);
-    EXPECT_DOUBLE_EQ(CursorX(2), 10.0);
-    EXPECT_DOUBLE_EQ(CursorX(3), 1000.0);
-
-    // Wide object: the line again, but the cursors stay where they are.
-    SetGraphCursor(panelHandle, GRAPH_Raw, 2, 33.0, 1.0);
-    edcnt = 2;
-    pixdelta = 300;
-    PlotRAWValues();
-    EXPECT_DOUBLE_EQ(CursorX(2), 33.0);
-}
-
-TEST_F(EdgeView, OneEdgeShadesTowardsTheSideMvstartAndMvendPointTo) {
-    edcnt = 1;
-    Ledge = 300;
-    mvstart = 5;
-    mvend = 5;
-    PlotRAWValues();
-    auto red = OfColor(RED);
-    ASSERT_EQ(red.size(), 1u);
-    ExpectSpan(red[0], 1.0, 300.0);
-    EXPECT_DOUBLE_EQ(red[0].y1, 0.25);
-    EXPECT_DOUBLE_EQ(red[0].y2, 1.0);
-    EXPECT_EQ(red[0].frameColor, RED);
-
-    mvstart = 4;
-    PlotRAWValues();
-    red = OfColor(RED);
-    ASSERT_EQ(red.size(), 1u);
-    ExpectSpan(red[0], 300.0, 1024.0);
-}
-
-TEST_F(EdgeView, NoEdgeAtAllShadesTheWholeRange) {
-    edcnt = 0;
-    Ledge = 0;
-    Redge = 0;
-    PlotRAWValues();
-    auto red = OfColor(RED);
-    ASSERT_EQ(red.size(), 2u);
-    ExpectSpan(red[0], 0.0, 1.0); // pixB .. 0
-    ExpectSpan(red[1], 0.0, 1024.0);
-}
-
-TEST_F(EdgeView, EachCallReplacesAllRectangles) {
-    PlotRAWValues();
-    const auto first = rt::graphRectangles(panelHandle, GRAPH_Raw).size();
-    PlotRAWValues();
-    PlotRAWValues();
-    EXPECT_EQ(rt::graphRectangles(panelHandle, GRAPH_Raw).size(), first);
-    EXPECT_EQ(first, 3u); // two edge regions, one band
-}
-
-TEST_F(EdgeView, ToleranceBandStaysOnTheLine) {
-    tVal = 50;
-    tTol = 80;
-    PlotRAWValues();
-    auto green = OfColor(GREEN);
-    ASSERT_EQ(green.size(), 1u);
-    ExpectSpan(green[0], 1.0, 130.0);
-    EXPECT_DOUBLE_EQ(green[0].y1, 0.0);
-    EXPECT_DOUBLE_EQ(green[0].y2, 0.35);
-
-    tVal = 1000;
-    tTol = 100;
-    PlotRAWValues();
-    green = OfColor(GREEN);
-    ASSERT_EQ(green.size(), 1u);
-    ExpectSpan(green[0], 900.0, 1024.0);
-
-    tVal = 100;
-    tTol = 100; // a left end of 0 stays 0
-    PlotRAWValues();
-    ExpectSpan(OfColor(GREEN).at(0), 0.0, 200.0);
-}
-
-TEST_F(EdgeView, ToleranceBandsLieOnTopOfTheEdgeRegions) {
     PlotRAWValues();
     const auto all = rt::graphRectangles(panelHandle, GRAPH_Raw);
-    ASSERT_EQ(all.size(), 3u);
+    ASSERT_EQ(all.size(), 3u); // two edge regions, one band
     EXPECT_EQ(all[0].fillColor, RED);
     EXPECT_EQ(all[1].fillColor, RED);
     EXPECT_EQ(all[2].fillColor, GREEN);
+    EXPECT_DOUBLE_EQ(all[2].y1, 0.0);
+    EXPECT_DOUBLE_EQ(all[2].y2, 0.35);
 }
 
-TEST_F(EdgeView, WidthModeDrawsTwoBandsAroundTheEdgePosition) {
-    eMode = 2;
-    Ledge = 400;
-    Redge = 600; // edge position 500
-    tVal = 201;
-    tTol = 21;
-    edcnt = 2;
-    PlotRAWValues();
-    auto green = OfColor(GREEN);
-    ASSERT_EQ(green.size(), 2u);
-    ExpectSpan(green[0], 390.0, 410.0);
-    ExpectSpan(green[1], 590.0, 610.0);
-
-    edcnt = 0;
-    PlotRAWValues();
-    EXPECT_TRUE(OfColor(GREEN).empty());
+// One band of teach value +- tolerance, kept on the line; in edge mode 2 (the
+// width) one band on either side of the edge position, teach value apart,
+// none without an edge, and only the left one kept on the line.
+TEST_F(EdgeView, ToleranceBandsFollowTheEdgeMode) {
+    struct Span {
+        double x1, x2;
+    };
+    const struct {
+        unsigned short eMode, edcnt, Ledge, Redge, tVal, tTol;
+        std::vector<Span> bands;
+    } cases[] = {
+        {0, 2, 400, 600, 50, 80, {{1, 130}}},
+        {0, 2, 400, 600, 1000, 100, {{900, 1024}}},
+        {1, 2, 400, 600, 100, 100, {{0, 200}}}, // a left end of 0 stays 0
+        {2, 2, 400, 600, 201, 21, {{390, 410}, {590, 610}}},
+        {2, 2, 20, 60, 100, 40, {{1, 10}, {70, 110}}},
+        {2, 2, 900, 1000, 200, 40, {{830, 870}, {1030, 1070}}},
+        {2, 0, 400, 600, 201, 21, {}},
+        {3, 2, 400, 600, 201, 21, {{180, 222}}},
+        {4, 2, 400, 600, 201, 21, {{180, 222}}},
+    };
+    for (const auto &c : cases) {
+        eMode = c.eMode;
+        edcnt = c.edcnt;
+        Ledge = c.Ledge;
+        Redge = c.Redge;
+        tVal = c.tVal;
+        tTol = c.tTol;
+        PlotRAWValues();
+        const auto green = OfColor(GREEN);
+        const std::string row = "edge mode " + std::to_string(c.eMode) + ", teach " +
+                                std::to_string(c.tVal) + " +- " + std::to_string(c.tTol);
+        ASSERT_EQ(green.size(), c.bands.size()) << row;
+        for (std::size_t i = 0; i < green.size(); ++i) {
+            EXPECT_DOUBLE_EQ(green[i].x1, c.bands[i].x1) << row;
+            EXPECT_DOUBLE_EQ(green[i].x2, c.bands[i].x2) << row;
+        }
+    }
 }
 
 } // namespace

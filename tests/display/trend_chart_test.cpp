@@ -49,29 +49,21 @@ TEST_F(TrendChart, LimitsAreCutAt1023AndAt1) {
 }
 
 TEST_F(TrendChart, TraceFourIsTheMeasuredValueAndFiveFollowsTheAnalogueMode) {
-    PlotRAWGraph();
-    EXPECT_DOUBLE_EQ(Newest(4), 300.0);
-    EXPECT_DOUBLE_EQ(Newest(5), 300.0);
-
-    anaMode = 1;
-    PlotRAWGraph();
-    EXPECT_DOUBLE_EQ(Newest(5), 800.0);
-
-    anaMode = 3;
-    PlotRAWGraph();
-    EXPECT_DOUBLE_EQ(Newest(5), 800.0);
-
-    anaMode = 4;
-    PlotRAWGraph();
-    EXPECT_DOUBLE_EQ(Newest(5), 200.0);
-}
-
-TEST_F(TrendChart, AnalogueMinimum1023IsAppendedAsOneWithoutChangingIt) {
-    anaMode = 2;
-    anaMin = 1023;
-    PlotRAWGraph();
-    EXPECT_DOUBLE_EQ(Newest(5), 1.0);
-    EXPECT_EQ(anaMin, 1023);
+    const struct {
+        unsigned short anaMode, anaMin;
+        double selected;
+    } cases[] = {
+        {0, 200, 300},  {1, 200, 800}, {2, 200, 200}, {2, 1023, 1},
+        {3, 1023, 800}, {4, 200, 200}, {4, 1023, 1},  {5, 1023, 300}, // unknown: the measured value
+    };
+    for (const auto &c : cases) {
+        anaMode = c.anaMode;
+        anaMin = c.anaMin;
+        PlotRAWGraph();
+        EXPECT_DOUBLE_EQ(Newest(4), 300.0);
+        EXPECT_DOUBLE_EQ(Newest(5), c.selected) << "mode " << c.anaMode << ", min " << c.anaMin;
+        EXPECT_EQ(anaMin, c.anaMin); // the chart does not rewrite it
+    }
 }
 
 TEST_F(TrendChart, FiveTracesOfOneHundredPointsInBlackAndRed) {
@@ -102,58 +94,35 @@ TEST_F(TrendChart, OlderPointsStayZeroUntilAHundredFramesHaveComeIn) {
             EXPECT_NE(v, 0.0);
 }
 
-TEST(ArrayShift, MovesTowardsTheEndAndFillsTheStartWithZeros) {
-    double a[4] = {1, 2, 3, 4};
-    double out[4] = {9, 9, 9, 9};
-    EXPECT_EQ(Shift(a, 4, 1, out), 0);
-    EXPECT_EQ(std::vector<double>(out, out + 4), (std::vector<double>{0, 1, 2, 3}));
+TEST(ArrayShift, MovesByTheShiftFillsWithZerosAndRefusesBadCountsAndShifts) {
+    const std::vector<double> in = {1, 2, 3, 4};
+    const std::vector<double> untouched = {9, 9, 9, 9};
+    const struct {
+        int n, s, status;
+        std::vector<double> out;
+    } cases[] = {
+        {4, 1, ARRAY_OK, {0, 1, 2, 3}},           {4, -1, ARRAY_OK, {2, 3, 4, 0}},
+        {4, 3, ARRAY_OK, {0, 0, 0, 1}},           {4, 0, ARRAY_OK, {1, 2, 3, 4}},
+        {4, 4, ARRAY_BAD_SHIFT, untouched},       {4, -4, ARRAY_BAD_SHIFT, untouched},
+        {4, INT_MIN, ARRAY_BAD_SHIFT, untouched}, {4, INT_MAX, ARRAY_BAD_SHIFT, untouched},
+        {0, 0, ARRAY_BAD_COUNT, untouched},       {-3, 1, ARRAY_BAD_COUNT, untouched},
+    };
+    for (const auto &c : cases) {
+        std::vector<double> out = untouched;
+        EXPECT_EQ(Shift(in.data(), c.n, c.s, out.data()), c.status) << c.n << " by " << c.s;
+        EXPECT_EQ(out, c.out) << c.n << " by " << c.s;
+    }
+    std::vector<double> out = untouched;
+    EXPECT_EQ(Copy1D(in.data(), 0, out.data()), ARRAY_BAD_COUNT);
+    EXPECT_EQ(out, untouched);
 }
 
-TEST(ArrayShift, NegativeShiftMovesTowardsTheStartAndFillsTheEnd) {
-    double a[4] = {1, 2, 3, 4};
-    double out[4] = {9, 9, 9, 9};
-    EXPECT_EQ(Shift(a, 4, -1, out), 0);
-    EXPECT_EQ(std::vector<double>(out, out + 4), (std::vector<double>{2, 3, 4, 0}));
-}
-
-TEST(ArrayShift, ShiftOfTheWholeLengthIsRefusedAndLeavesTheOutput) {
-    double a[4] = {1, 2, 3, 4};
-    double out[4] = {9, 9, 9, 9};
-    EXPECT_EQ(Shift(a, 4, 4, out), -20102);
-    EXPECT_EQ(Shift(a, 4, -4, out), -20102);
-    EXPECT_EQ(Shift(a, 4, INT_MIN, out), -20102);
-    EXPECT_EQ(Shift(a, 4, INT_MAX, out), -20102);
-    EXPECT_EQ(std::vector<double>(out, out + 4), (std::vector<double>{9, 9, 9, 9}));
-}
-
-TEST(ArrayShift, EmptyCountIsRefused) {
-    double a[1] = {1};
-    double out[1] = {9};
-    EXPECT_EQ(Shift(a, 0, 0, out), -20003);
-    EXPECT_EQ(Shift(a, -3, 1, out), -20003);
-    EXPECT_EQ(out[0], 9.0);
-}
-
-TEST(ArrayShift, ZeroShiftCopies) {
-    double a[3] = {1, 2, 3};
-    double out[3] = {};
-    EXPECT_EQ(Shift(a, 3, 0, out), 0);
-    EXPECT_EQ(std::vector<double>(out, out + 3), (std::vector<double>{1, 2, 3}));
-}
-
-TEST(ArrayShift, FilledPlacesArePositiveZero) {
+TEST(ArrayShift, InPlaceFillsWithPositiveZeros) {
     double a[3] = {-1, -2, -3};
-    EXPECT_EQ(Shift(a, 3, -2, a), 0);
+    EXPECT_EQ(Shift(a, 3, -2, a), ARRAY_OK);
+    EXPECT_EQ(a[0], -3.0);
     EXPECT_FALSE(std::signbit(a[1]));
     EXPECT_FALSE(std::signbit(a[2]));
-}
-
-TEST(ArrayCopy, EmptyCountIsRefusedAndCopiesNothing) {
-    double a[2] = {1, 2};
-    double out[2] = {9, 9};
-    EXPECT_EQ(Copy1D(a, 0, out), -20003);
-    EXPECT_EQ(out[0], 9.0);
-    EXPECT_EQ(out[1], 9.0);
 }
 
 } // namespace
