@@ -2,7 +2,10 @@
 // and the COM-port selector.
 #include <gtest/gtest.h>
 
+#include <termios.h>
+
 #include <cstring>
+#include <filesystem>
 #include <memory>
 #include <string>
 
@@ -102,6 +105,34 @@ TEST_F(ConnectSequence, AnInvalidPortNumberShowsItsText) {
     InitRS232(0);
     EXPECT_EQ(ret, -2);
     EXPECT_EQ(Status(), "Invalid port number");
+}
+
+// The settings the program's open port holds on the line (tcgetattr on its
+// own descriptor of the pseudo-terminal's slave).
+bool ProgramLineSettings(const std::string &slave, termios *settings) {
+    for (const auto &entry : std::filesystem::directory_iterator("/proc/self/fd")) {
+        std::error_code error;
+        if (std::filesystem::read_symlink(entry.path(), error) != slave || error)
+            continue;
+        const int fd = std::stoi(entry.path().filename().string());
+        if (tcgetattr(fd, settings) == 0)
+            return true;
+    }
+    return false;
+}
+
+TEST_F(ConnectSequence, TheLineRuns19200Baud8N1WithoutHandshake) {
+    ScriptWorkingSensor();
+    InitRS232(kPort);
+    termios t{};
+    ASSERT_TRUE(ProgramLineSettings(sensor.slavePath(), &t)) << "port not open: " << Status();
+    EXPECT_EQ(cfgetospeed(&t), static_cast<speed_t>(B19200));
+    EXPECT_EQ(cfgetispeed(&t), static_cast<speed_t>(B19200));
+    EXPECT_EQ(t.c_cflag & CSIZE, static_cast<tcflag_t>(CS8));
+    EXPECT_EQ(t.c_cflag & (PARENB | PARODD | CMSPAR), 0u) << "parity";
+    EXPECT_EQ(t.c_cflag & CSTOPB, 0u) << "two stop bits";
+    EXPECT_EQ(t.c_cflag & CRTSCTS, 0u) << "RTS/CTS handshake";
+    EXPECT_EQ(t.c_iflag & (IXON | IXOFF), 0u) << "XON/XOFF handshake";
 }
 
 TEST(OpenErrors, EveryCodeHasItsText) {
@@ -260,14 +291,22 @@ TEST_F(ConnectSequence, PickingTheSamePortClosesAndReopensIt) {
     EXPECT_GE(GetInQLen(kPort), 0); // open
 }
 
-TEST_F(ConnectSequence, TheSelectorTakesTheNewPortNumberAndConnects) {
+TEST_F(ConnectSequence, TheSelectorClosesTheOldPortAndConnectsTheNewOne) {
+    constexpr int kOldPort = kPort + 1;
     ScriptWorkingSensor();
-    com = 3;
+    sim::ScriptedSensor old;
+    SetComDevice(kOldPort, old.slavePath().c_str());
+    ASSERT_EQ(OpenComConfig(kOldPort, "", 19200, 0, 8, 1, 4096, 4096), 0);
+    com = kOldPort;
     SetCtrlVal(panelHandle, DropDCom, kPort);
     Select(EVENT_VAL_CHANGED);
     EXPECT_EQ(com, kPort);
     EXPECT_EQ(OrdersAfter(sensor, 4), (Orders{5, 2, 7, 10}));
     EXPECT_EQ(Status(), "V-EXA-TB FW 2.07");
+    EXPECT_EQ(GetInQLen(kOldPort), -3); // closed
+    EXPECT_TRUE(old.receivedBytes().empty());
+    CloseCom(kOldPort);
+    SetComDevice(kOldPort, nullptr);
 }
 
 TEST_F(ConnectSequence, TheSelectorShowsInitComPortWhileConnecting) {
@@ -293,8 +332,8 @@ TEST_F(ConnectSequence, TheSelectorIsRefusedWhileTheSensorIsBusyAndShowsThePortI
     BeginExchange();
     SetCtrlVal(panelHandle, DropDCom, 9);
     Select(EVENT_COMMIT);
-    EndExchange();
     EXPECT_EQ(Status(), "Busy - press Stop or wait!");
+    EndExchange();
     EXPECT_EQ(com, kPort);
     EXPECT_EQ(CtrlInt(panelHandle, DropDCom), kPort);
     EXPECT_FALSE(sensor.waitForRequests(1, milliseconds(200)));

@@ -3,6 +3,7 @@
 #include <QTimer>
 
 #include <cstring>
+#include <memory>
 
 #include "link/connection.h"
 #include "params/panel_binding.h"
@@ -76,8 +77,21 @@ void ProcessFor(double seconds) {
         ProcessSystemEvents();
 }
 
+namespace {
+
+// Owns the pending AtTime actions; a test that ends early drops them with it,
+// so that none runs in a later test with what it captured gone.
+std::unique_ptr<QObject> &timedActions() {
+    static std::unique_ptr<QObject> owner;
+    if (!owner)
+        owner = std::make_unique<QObject>();
+    return owner;
+}
+
+} // namespace
+
 void AtTime(int ms, std::function<void()> action) {
-    QTimer::singleShot(ms, Qt::PreciseTimer, std::move(action));
+    QTimer::singleShot(ms, Qt::PreciseTimer, timedActions().get(), std::move(action));
 }
 
 Bytes Reply(std::uint16_t echo, const sim::Words &words, std::uint16_t header) {
@@ -112,6 +126,7 @@ void LinkTest::SetUp() {
 }
 
 void LinkTest::TearDown() {
+    timedActions().reset();
     CloseCom(kPort);
     ProcessFor(0.01); // let queued callbacks of the closed port drain
 }

@@ -33,7 +33,8 @@ int Dimmed(int panel, int control);
 
 // Runs event processing for `seconds`.
 void ProcessFor(double seconds);
-// Runs `action` once from event processing, `ms` after now.
+// Runs `action` once from event processing, `ms` after now, unless the test
+// has ended by then.
 void AtTime(int ms, std::function<void()> action);
 
 // Reply telegram: header, echo, sixteen data words.

@@ -9,8 +9,8 @@
 #include "link/exchange_guard.h"
 #include "link/telegram.h"
 #include "link/transactions.h"
-#include "runtime/widget_access.h"
 #include "runtime/runtime.h"
+#include "runtime/widget_access.h"
 #include "shell/controls.h"
 #include "shell/globals.h"
 #include "tests/link/link_fixture.h"
@@ -210,18 +210,6 @@ TEST_F(Transactions, FirmwareTextWithoutZeroHas36Characters) {
     EXPECT_EQ(Status(), "abcdefghijklmnopqrstuvwxyzabcdefghij");
 }
 
-TEST_F(Transactions, FirmwareRequestCarriesTheCurrentBlockUnpacked) {
-    power = 999;
-    for (int i = 0; i < PNUM; i++)
-        pp[i] = static_cast<unsigned short>(i + 1);
-    sim::Words current{1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16};
-    sensor.script(sim::order::Firmware, FirmwareReply(FirmwareWords({'X'}, 0)));
-    GetVERSIONInfo();
-    const auto requests = RequestsAfter(1);
-    ASSERT_EQ(requests.size(), 1u);
-    EXPECT_EQ(requests[0], Request(7, current));
-}
-
 TEST_F(Transactions, SeventyThreeFirmwareBytesGiveNoTextButCount) {
     std::strcpy(szStatus, "previous result");
     Bytes reply = FirmwareReply(FirmwareWords({'A', 'B', 0}, 0));
@@ -266,17 +254,27 @@ TEST_F(Transactions, AfterTheFirmwareReplyTheReceiveCallbackIsOnAgain) {
 
 // ---- CCD info ------------------------------------------------------------------------
 
-TEST_F(Transactions, CcdInfoRequestCarriesTheCurrentBlockUnpacked) {
+TEST_F(Transactions, FirmwareAndCcdRequestsCarryTheCurrentBlockUnpacked) {
+    const struct {
+        std::uint16_t order;
+        Bytes reply;
+        int (*request)();
+    } cases[] = {
+        {sim::order::Firmware, FirmwareReply(FirmwareWords({'X'}, 0)), GetVERSIONInfo},
+        {sim::order::CcdInfo, Reply(10, {1, 1024, 0}), GetCCDInfo},
+    };
     power = 999;
-    for (int i = 0; i < PNUM; i++)
-        pp[i] = static_cast<unsigned short>(100 + i);
-    const sim::Words current{100, 101, 102, 103, 104, 105, 106, 107,
-                             108, 109, 110, 111, 112, 113, 114, 115};
-    sensor.script(sim::order::CcdInfo, Reply(10, {1, 1024, 0}));
-    EXPECT_EQ(GetCCDInfo(), 1);
-    const auto requests = RequestsAfter(1);
-    ASSERT_EQ(requests.size(), 1u);
-    EXPECT_EQ(requests[0], Request(10, current));
+    sim::Words current{};
+    for (const auto &c : cases) {
+        for (int i = 0; i < PNUM; i++)
+            current[i] = pp[i] = static_cast<unsigned short>(100 * c.order + i);
+        sensor.clearRequests();
+        sensor.script(c.order, c.reply);
+        c.request();
+        const auto requests = RequestsAfter(1);
+        ASSERT_EQ(requests.size(), 1u) << c.order;
+        EXPECT_EQ(requests[0], Request(c.order, current)) << c.order;
+    }
 }
 
 TEST_F(Transactions, A512PixelLineSetsSliderAxisSamplesAndDescription) {
@@ -340,14 +338,6 @@ TEST_F(Transactions, CcdDescriptionDependsOnTypeAndResolution) {
     EXPECT_STREQ(CCDDescription(65535, 750), "  CCD-SENSOR: no information avialable!");
 }
 
-TEST_F(Transactions, Type2With750ShowsTheLensText) {
-    sensor.script(sim::order::CcdInfo, Reply(10, {2, 1024, 750}));
-    EXPECT_EQ(GetCCDInfo(), 1);
-    EXPECT_EQ(ccdresolution, 750u);
-    EXPECT_EQ(CtrlText(panelPopUp, TEXTBOX_CCDInfo),
-              "  CCD-SENSOR: 1024 pixel; 25\xB5m pixel-pitch, opt.-lense, 75mm working range");
-}
-
 TEST_F(Transactions, AWrongCcdEchoFailsButStillReplacesTheCcdValues) {
     ReplaceTextBoxLine(panelPopUp, TEXTBOX_CCDInfo, 0, "unchanged");
     SetCtrlAttribute(panelPopUp, NSLIDE_PixelStart, ATTR_MAX_VALUE, 1024);
@@ -400,25 +390,25 @@ class VideoBlocks : public Transactions {
     }
 };
 
-TEST_F(VideoBlocks, LastBlockRequestIs0055000900C00001AndZeros) {
-    sensor.script(sim::order::Video, FirmwareReply(Samples(192, 64)));
-    EXPECT_EQ(ReadData64(192, 1), 1);
-    const auto requests = RequestsAfter(1);
-    ASSERT_EQ(requests.size(), 1u);
-    const sim::Telegram expected{0x00, 0x55, 0x00, 0x09, 0x00, 0xC0, 0x00, 0x01};
-    EXPECT_EQ(requests[0], expected);
-}
-
-TEST_F(VideoBlocks, FirstBlockRequestIs0055000900000000AndZerosWhateverPpHolds) {
+TEST_F(VideoBlocks, ABlockRequestCarriesStartAndLastFlagAndZerosWhateverPpHolds) {
+    const struct {
+        int start, last;
+        sim::Telegram expected;
+    } cases[] = {
+        {0, 0, {0x00, 0x55, 0x00, 0x09}},
+        {192, 1, {0x00, 0x55, 0x00, 0x09, 0x00, 0xC0, 0x00, 0x01}},
+    };
     for (auto &w : pp)
         w = 0xFFFF;
     sensor.script(sim::order::Video, FirmwareReply(Samples(0, 64)));
-    ReadData64(0, 0);
-    const auto requests = RequestsAfter(1);
-    ASSERT_EQ(requests.size(), 1u);
-    const sim::Telegram expected{0x00, 0x55, 0x00, 0x09};
-    EXPECT_EQ(requests[0], expected);
-    EXPECT_EQ(order, 9);
+    for (const auto &c : cases) {
+        sensor.clearRequests();
+        EXPECT_EQ(ReadData64(c.start, c.last), 1);
+        const auto requests = RequestsAfter(1);
+        ASSERT_EQ(requests.size(), 1u);
+        EXPECT_EQ(requests[0], c.expected) << c.start;
+        EXPECT_EQ(order, 9);
+    }
 }
 
 TEST_F(VideoBlocks, ACompleteBlockFillsItsSixtyFourSamples) {
@@ -489,13 +479,6 @@ TEST_F(Transactions, TeachWithReplyReadsTheParametersBackAtOnce) {
     EXPECT_EQ(target, EEPROM);
 }
 
-TEST_F(Transactions, TeachShowsItsNoteBeforeAnyReply) {
-    std::string seen;
-    AtTime(300, [&seen] { seen = Status(); });
-    Click(CC_ButtonTeach);
-    EXPECT_EQ(seen, "New setpoint value teached!");
-}
-
 TEST_F(Transactions, TeachWithoutReplyEndsAsATimeOutAndReadsNothing) {
     const double t0 = Timer();
     Click(CC_ButtonTeach);
@@ -518,12 +501,6 @@ TEST_F(Transactions, TeachReplyInTheLastPassComesTooLate) {
     EXPECT_EQ(sensor.orders(), std::vector<std::uint16_t>{6});
 }
 
-TEST_F(Transactions, TeachActsOnCommitOnly) {
-    Click(CC_ButtonTeach, EVENT_LEFT_CLICK);
-    Click(CC_ButtonTeach, EVENT_VAL_CHANGED);
-    EXPECT_FALSE(sensor.waitForRequests(1, milliseconds(200)));
-}
-
 TEST_F(Transactions, ResetWithReplyIsOk) {
     for (int i = 0; i < PNUM; i++)
         pp[i] = static_cast<unsigned short>(i * 2);
@@ -534,13 +511,6 @@ TEST_F(Transactions, ResetWithReplyIsOk) {
     const auto requests = RequestsAfter(1);
     ASSERT_EQ(requests.size(), 1u);
     EXPECT_EQ(requests[0], Request(11, current));
-}
-
-TEST_F(Transactions, ResetShowsItsNoteWhileWaiting) {
-    std::string seen;
-    AtTime(300, [&seen] { seen = Status(); });
-    Click(CC_ButtonReset);
-    EXPECT_EQ(seen, "Reset Max/Min values...");
 }
 
 TEST_F(Transactions, ResetWithoutReplyTimesOut) {
@@ -558,35 +528,48 @@ TEST_F(Transactions, ResetReplyShortlyBeforeTheLimitIsOk) {
     EXPECT_EQ(Status(), "Reset Max/Min OK!");
 }
 
-TEST_F(Transactions, ResetActsOnCommitOnly) {
-    Click(CC_ButtonReset, EVENT_LEFT_CLICK);
-    EXPECT_FALSE(sensor.waitForRequests(1, milliseconds(200)));
+using Callback = int (*)(int, int, int, void *, int, int);
+const struct {
+    const char *name;
+    Callback press;
+    std::uint16_t order;
+    const char *note;
+} kTeachAndReset[] = {
+    {"Teach", CC_ButtonTeach, sim::order::Teach, "New setpoint value teached!"},
+    {"Reset", CC_ButtonReset, sim::order::ResetMaxMin, "Reset Max/Min values..."},
+};
+
+TEST_F(Transactions, TeachAndResetShowTheirNoteWhileWaitingAndActOnCommitOnly) {
+    for (const auto &b : kTeachAndReset) {
+        Click(b.press, EVENT_LEFT_CLICK);
+        Click(b.press, EVENT_VAL_CHANGED);
+        EXPECT_FALSE(sensor.waitForRequests(1, milliseconds(100))) << b.name;
+        std::string seen;
+        AtTime(300, [&seen] { seen = Status(); });
+        Click(b.press);
+        EXPECT_EQ(seen, b.note);
+        EXPECT_EQ(sensor.orders(), std::vector<std::uint16_t>{b.order});
+        sensor.clearRequests();
+    }
 }
 
 // ---- one exchange at a time -----------------------------------------------------------
 
-TEST_F(Transactions, TeachDuringAResetWaitIsRefused) {
-    std::string seen;
-    AtTime(300, [&seen] {
-        Click(CC_ButtonTeach);
-        seen = Status();
-    });
-    Click(CC_ButtonReset); // silent sensor: waits 1.5 s
-    EXPECT_EQ(seen, "Busy - press Stop or wait!");
-    EXPECT_EQ(sensor.orders(), std::vector<std::uint16_t>{11});
-    EXPECT_EQ(Status(), "Timeout-RS-232...");
-    EXPECT_EQ(SensorBusy(), 0);
-}
-
-TEST_F(Transactions, ResetDuringATeachWaitIsRefused) {
-    std::string seen;
-    AtTime(300, [&seen] {
-        Click(CC_ButtonReset);
-        seen = Status();
-    });
-    Click(CC_ButtonTeach);
-    EXPECT_EQ(seen, "Busy - press Stop or wait!");
-    EXPECT_EQ(sensor.orders(), std::vector<std::uint16_t>{6});
+TEST_F(Transactions, TeachAndResetAreRefusedWhileTheOtherWaits) {
+    for (const auto &first : kTeachAndReset) {
+        const auto &second = kTeachAndReset[first.press == CC_ButtonTeach ? 1 : 0];
+        std::string seen;
+        AtTime(300, [&seen, &second] {
+            Click(second.press);
+            seen = Status();
+        });
+        Click(first.press); // silent sensor: waits 1.5 s
+        EXPECT_EQ(seen, "Busy - press Stop or wait!") << second.name;
+        EXPECT_EQ(sensor.orders(), std::vector<std::uint16_t>{first.order});
+        EXPECT_EQ(Status(), "Timeout-RS-232...");
+        EXPECT_EQ(SensorBusy(), 0);
+        sensor.clearRequests();
+    }
 }
 
 TEST_F(Transactions, TheReadBackAfterATeachIsPartOfTheSameExchange) {
