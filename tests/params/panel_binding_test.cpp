@@ -6,9 +6,8 @@
 
 #include "display/video_view.h"
 #include "params/panel_binding.h"
-#include "params/parameter_table.h"
-#include "runtime/widget_access.h"
 #include "runtime/runtime.h"
+#include "runtime/widget_access.h"
 #include "shell/controls.h"
 #include "shell/globals.h"
 #include "shell/startup.h"
@@ -72,153 +71,93 @@ class PanelBinding : public testing::Test {
     }
 };
 
-TEST_F(PanelBinding, PowerUpTo1000StaysAboveBecomes500) {
-    power = 1000;
-    SetPanelValues();
-    EXPECT_EQ(power, 1000u);
-    EXPECT_EQ(Val(panelHandle, NEDITPower), 1000);
-    power = 1001;
-    SetPanelValues();
-    EXPECT_EQ(power, 500u);
-    EXPECT_EQ(Val(panelHandle, NEDITPower), 500);
-    power = 65535;
-    SetPanelValues();
-    EXPECT_EQ(power, 500u);
-}
-
-TEST_F(PanelBinding, EdgeModeFiveBecomesFourAndThreeAndFourStay) {
-    eMode = 3;
-    SetPanelValues();
-    EXPECT_EQ(eMode, 3u);
-    eMode = 4;
-    SetPanelValues();
-    EXPECT_EQ(eMode, 4u);
-    EXPECT_EQ(Val(panelHandle, RING_EdgeMode), 4);
-    eMode = 5;
-    SetPanelValues();
-    EXPECT_EQ(eMode, 4u);
-    eMode = 65535;
-    SetPanelValues();
-    EXPECT_EQ(eMode, 4u);
-}
-
-TEST_F(PanelBinding, Para15IsClampedInto800To1200) {
-    para15 = 0;
-    SetPanelValues();
-    EXPECT_EQ(para15, 800u);
-    para15 = 1201;
-    SetPanelValues();
-    EXPECT_EQ(para15, 1200u);
-    para15 = 800;
-    SetPanelValues();
-    EXPECT_EQ(para15, 800u);
-    para15 = 1200;
-    SetPanelValues();
-    EXPECT_EQ(para15, 1200u);
-    para15 = 799;
-    SetPanelValues();
-    EXPECT_EQ(para15, 800u);
-}
-
-TEST_F(PanelBinding, RightEdgeBoundIs1024ButItsReplacementIsThePixelCount) {
+// Each value in, what the range check leaves in the variable and what the
+// panels show. A value at its bound stays; above it, the replacement.
+TEST_F(PanelBinding, RangeChecksKeepBoundsAndReplaceWhatLiesBeyond) {
+    struct Shown {
+        int *panel;
+        int control;
+        int value;
+    };
+    const struct {
+        const char *name;
+        unsigned short *var;
+        unsigned short in, out;
+        std::vector<Shown> shown;
+    } cases[] = {
+        {"power", &power, 1000, 1000, {{&panelHandle, NEDITPower, 1000}}},
+        {"power", &power, 1001, 500, {{&panelHandle, NEDITPower, 500}}},
+        {"power", &power, 65535, 500, {}},
+        {"rs232Mode", &rs232Mode, 1, 1, {{&panelHandle, RING_RS232Mode, 1}}},
+        {"rs232Mode", &rs232Mode, 2, 0, {{&panelHandle, RING_RS232Mode, 0}}},
+        {"vThd", &vThd, 1023, 1023, {{&panelHandle, NEDITVideoThreshold, 1023}}},
+        {"vThd", &vThd, 1024, 512, {{&panelHandle, NEDITVideoThreshold, 512}}},
+        {"bVal", &bVal, 1023, 1023, {{&panelPopUp, NEDITBVal, 1023}}},
+        {"bVal", &bVal, 1024, 60, {{&panelPopUp, NEDITBVal, 60}}},
+        {"polarity", &polarity, 0, 0, {{&panelHandle, BIN_Polarity, 0}}},
+        {"polarity", &polarity, 2, 1, {{&panelHandle, BIN_Polarity, 1}}},
+        {"eMode", &eMode, 3, 3, {{&panelHandle, RING_EdgeMode, 3}}},
+        {"eMode", &eMode, 4, 4, {{&panelHandle, RING_EdgeMode, 4}}}, // above the bound: 4 again
+        {"eMode", &eMode, 5, 4, {{&panelHandle, RING_EdgeMode, 4}}},
+        {"eMode", &eMode, 65535, 4, {}},
+        {"eBeg", &eBeg, 1024, 1024, {{&panelHandle, NEDITEdgeLeft, 1024}}},
+        {"eBeg", &eBeg, 1025, 1, {{&panelHandle, NEDITEdgeLeft, 1}}},
+        {"eEnd", &eEnd, 700, 700, {{&panelHandle, NEDITEdgeRight, 700}}},
+        {"eEnd", &eEnd, 1024, 1024, {}}, // the bound is 1024 even on a 512-pixel line ...
+        {"eEnd", &eEnd, 1025, 512, {{&panelHandle, NEDITEdgeRight, 512}}}, // ... the repl. not
+        {"tVal",
+         &tVal,
+         1024,
+         1024,
+         {{&panelPopUp, NEDITTeach, 1024}, {&panelHandle, NUM_TeachValue, 1024}}},
+        {"tVal",
+         &tVal,
+         1025,
+         512,
+         {{&panelPopUp, NEDITTeach, 512}, {&panelHandle, NUM_TeachValue, 512}}},
+        {"tTol",
+         &tTol,
+         512,
+         512,
+         {{&panelPopUp, NEDITTolerance, 512}, {&panelHandle, NUM_Tolerance, 512}}},
+        {"tTol",
+         &tTol,
+         513,
+         128,
+         {{&panelPopUp, NEDITTolerance, 128}, {&panelHandle, NUM_Tolerance, 128}}},
+        {"iGain", &iGain, 2, 0, {{&panelPopUp, BIN_Switch_VGain, 0}}},
+        {"ePoti", &ePoti, 7, 1, {{&panelPopUp, BIN_Sw_EnableTol, 1}}},
+        {"ccdMode", &ccdMode, 2, 2, {{&panelPopUp, RING_CCDMode, 2}}}, // not checked
+        {"anaMode", &anaMode, 4, 4, {{&panelPopUp, RING_AnaMode, 4}}}, // not checked
+        {"pStart",
+         &pStart,
+         900,
+         900,
+         {{&panelPopUp, NSLIDE_PixelStart, 900}, {&panelPopUp, NUM_PixelEnd, 1155}}},
+        {"pStart",
+         &pStart,
+         1023,
+         1023,
+         {{&panelPopUp, NSLIDE_PixelStart, 1023}, {&panelPopUp, NUM_PixelEnd, 1278}}},
+        {"pStart",
+         &pStart,
+         1024,
+         1,
+         {{&panelPopUp, NSLIDE_PixelStart, 1}, {&panelPopUp, NUM_PixelEnd, 256}}},
+        {"para15", &para15, 0, 800, {}},
+        {"para15", &para15, 799, 800, {}},
+        {"para15", &para15, 800, 800, {}},
+        {"para15", &para15, 1200, 1200, {}},
+        {"para15", &para15, 1201, 1200, {}},
+    };
     ccdmaxpixel = 512;
-    eEnd = 700;
-    SetPanelValues();
-    EXPECT_EQ(eEnd, 700u);
-    EXPECT_EQ(Val(panelHandle, NEDITEdgeRight), 700);
-    eEnd = 1025;
-    SetPanelValues();
-    EXPECT_EQ(eEnd, 512u);
-    EXPECT_EQ(Val(panelHandle, NEDITEdgeRight), 512);
-    eEnd = 1024;
-    SetPanelValues();
-    EXPECT_EQ(eEnd, 1024u);
-}
-
-TEST_F(PanelBinding, ToleranceAbove512Becomes128OnBothPanels) {
-    tTol = 512;
-    SetPanelValues();
-    EXPECT_EQ(tTol, 512u);
-    tTol = 513;
-    SetPanelValues();
-    EXPECT_EQ(tTol, 128u);
-    EXPECT_EQ(Val(panelPopUp, NEDITTolerance), 128);
-    EXPECT_EQ(Val(panelHandle, NUM_Tolerance), 128);
-}
-
-TEST_F(PanelBinding, TeachValueShowsOnBothPanelsAndAbove1024Becomes512) {
-    tVal = 1024;
-    SetPanelValues();
-    EXPECT_EQ(Val(panelPopUp, NEDITTeach), 1024);
-    EXPECT_EQ(Val(panelHandle, NUM_TeachValue), 1024);
-    tVal = 1025;
-    SetPanelValues();
-    EXPECT_EQ(tVal, 512u);
-    EXPECT_EQ(Val(panelHandle, NUM_TeachValue), 512);
-}
-
-TEST_F(PanelBinding, OtherChecksReplaceAsTheTableSays) {
-    bVal = 1024;
-    rs232Mode = 2;
-    vThd = 1024;
-    polarity = 2;
-    eBeg = 1025;
-    iGain = 2;
-    ePoti = 7;
-    SetPanelValues();
-    EXPECT_EQ(bVal, 60u);
-    EXPECT_EQ(Val(panelPopUp, NEDITBVal), 60);
-    EXPECT_EQ(rs232Mode, 0u);
-    EXPECT_EQ(vThd, 512u);
-    EXPECT_EQ(polarity, 1u);
-    EXPECT_EQ(eBeg, 1u);
-    EXPECT_EQ(iGain, 0u);
-    EXPECT_EQ(ePoti, 1u);
-}
-
-TEST_F(PanelBinding, UpperBoundsThemselvesPass) {
-    bVal = 1023;
-    vThd = 1023;
-    eBeg = 1024;
-    rs232Mode = 1;
-    SetPanelValues();
-    EXPECT_EQ(bVal, 1023u);
-    EXPECT_EQ(vThd, 1023u);
-    EXPECT_EQ(eBeg, 1024u);
-    EXPECT_EQ(rs232Mode, 1u);
-}
-
-TEST_F(PanelBinding, CcdAndAnalogueModesGoUncheckedToTheirSelectors) {
-    ccdMode = 2;
-    anaMode = 4;
-    SetPanelValues();
-    EXPECT_EQ(ccdMode, 2u);
-    EXPECT_EQ(anaMode, 4u);
-    EXPECT_EQ(Val(panelPopUp, RING_CCDMode), 2);
-    EXPECT_EQ(Val(panelPopUp, RING_AnaMode), 4);
-}
-
-TEST_F(PanelBinding, PixelStart1024BecomesOneWithPixelEnd256) {
-    pStart = 1024;
-    SetPanelValues();
-    EXPECT_EQ(pStart, 1u);
-    EXPECT_EQ(Val(panelPopUp, NSLIDE_PixelStart), 1);
-    EXPECT_EQ(Val(panelPopUp, NUM_PixelEnd), 256);
-}
-
-TEST_F(PanelBinding, PixelStart1023StaysWithPixelEnd1278) {
-    pStart = 1023;
-    SetPanelValues();
-    EXPECT_EQ(pStart, 1023u);
-    EXPECT_EQ(Val(panelPopUp, NSLIDE_PixelStart), 1023);
-    EXPECT_EQ(Val(panelPopUp, NUM_PixelEnd), 1278);
-}
-
-TEST_F(PanelBinding, PixelStart900OnA1024LineIsNotClampedByTheSlidersCallback) {
-    pStart = 900;
-    SetPanelValues();
-    EXPECT_EQ(Val(panelPopUp, NSLIDE_PixelStart), 900);
-    EXPECT_EQ(Val(panelPopUp, NUM_PixelEnd), 1155);
+    for (const auto &c : cases) {
+        *c.var = c.in;
+        SetPanelValues();
+        EXPECT_EQ(*c.var, c.out) << c.name << " " << c.in;
+        for (const Shown &s : c.shown)
+            EXPECT_EQ(Val(*s.panel, s.control), s.value) << c.name << " " << c.in;
+    }
 }
 
 TEST_F(PanelBinding, FullLineModeMarksPixels0To1023InGrey) {
@@ -332,26 +271,6 @@ TEST_F(PanelBinding, GetPanelValuesChecksNothing) {
     GetPanelValues();
     EXPECT_EQ(power, 5000u);
     EXPECT_EQ(bVal, 4000u);
-}
-
-TEST(ParameterTable, ReadCheckAndWriteOrdersCoverTheirWordsOnce) {
-    int read[16] = {}, checked[16] = {}, written[16] = {};
-    for (int w : panelReadOrder)
-        read[w]++;
-    for (int w : rangeCheckOrder)
-        checked[w]++;
-    for (const PanelWrite &w : panelWriteOrder)
-        written[w.word]++;
-    for (int w = 0; w < 15; w++)
-        EXPECT_EQ(read[w], 1) << w;
-    EXPECT_EQ(read[15], 0);
-    EXPECT_EQ(checked[12], 0);
-    EXPECT_EQ(checked[14], 0);
-    EXPECT_EQ(checked[15], 1);
-    EXPECT_EQ(written[8], 2);  // NEDITTeach and NUM_TeachValue
-    EXPECT_EQ(written[9], 2);  // NEDITTolerance and NUM_Tolerance
-    EXPECT_EQ(written[13], 2); // slider and pixel end
-    EXPECT_EQ(written[15], 0);
 }
 
 // ---- the video graph ------------------------------------------------------------

@@ -89,39 +89,25 @@ TEST_F(CcdSettingsPanel, SliderDraggedPastTheLineIsHeldAt769On1024Pixels) {
     EXPECT_EQ(pStart, 1); // the variable follows only when the panels are read
 }
 
-TEST_F(CcdSettingsPanel, SliderIsHeldAt257On512Pixels) {
-    ccdmaxpixel = 512;
-    SetCtrlAttribute(panelPopUp, NSLIDE_PixelStart, ATTR_MAX_VALUE, 512);
-    SetCtrlAttribute(panelPopUp, NSLIDE_PixelStart, ATTR_DIMMED, 0);
-    slider()->setFocus();
-    QTest::keyClick(slider(), Qt::Key_End); // to the slider's maximum
-    settle();
-    EXPECT_EQ(intValue(panelPopUp, NSLIDE_PixelStart), 257);
-    EXPECT_EQ(intValue(panelPopUp, NUM_PixelEnd), 512);
-
-    SetCtrlVal(panelPopUp, NSLIDE_PixelStart, 300);
-    CC_NSLIDE_PixelStart(panelPopUp, NSLIDE_PixelStart, EVENT_VAL_CHANGED, nullptr, 0, 0);
-    EXPECT_EQ(intValue(panelPopUp, NSLIDE_PixelStart), 257);
-    EXPECT_EQ(intValue(panelPopUp, NUM_PixelEnd), 512);
-}
-
-TEST_F(CcdSettingsPanel, SliderStartThatFitsStaysAndShowsItsEnd) {
-    SetCtrlVal(panelPopUp, NSLIDE_PixelStart, 769);
-    CC_NSLIDE_PixelStart(panelPopUp, NSLIDE_PixelStart, EVENT_VAL_CHANGED, nullptr, 0, 0);
-    EXPECT_EQ(intValue(panelPopUp, NSLIDE_PixelStart), 769);
-    EXPECT_EQ(intValue(panelPopUp, NUM_PixelEnd), 1024);
-
-    SetCtrlVal(panelPopUp, NSLIDE_PixelStart, 10);
-    CC_NSLIDE_PixelStart(panelPopUp, NSLIDE_PixelStart, EVENT_VAL_CHANGED, nullptr, 0, 0);
-    EXPECT_EQ(intValue(panelPopUp, NUM_PixelEnd), 265);
-}
-
-TEST_F(CcdSettingsPanel, SliderOnALineShorterThanTheWindowStartsAtTheFirstPixel) {
-    ccdmaxpixel = 200;
-    SetCtrlVal(panelPopUp, NSLIDE_PixelStart, 50);
-    CC_NSLIDE_PixelStart(panelPopUp, NSLIDE_PixelStart, EVENT_VAL_CHANGED, nullptr, 0, 0);
-    EXPECT_EQ(intValue(panelPopUp, NSLIDE_PixelStart), 1);
-    EXPECT_EQ(intValue(panelPopUp, NUM_PixelEnd), 256);
+// A window start that would run past the line is held where the 256-pixel
+// window ends on the last pixel; a line shorter than the window starts at 1.
+TEST_F(CcdSettingsPanel, SliderKeepsTheWindowOnTheLineAndShowsItsEnd) {
+    const struct {
+        unsigned short ccdmaxpixel;
+        int start, shownStart, shownEnd;
+    } cases[] = {
+        {1024, 10, 10, 265},  {1024, 769, 769, 1024}, {1024, 800, 769, 1024}, {512, 257, 257, 512},
+        {512, 300, 257, 512}, {255, 50, 1, 256},      {200, 50, 1, 256},
+    };
+    for (const auto &c : cases) {
+        ccdmaxpixel = c.ccdmaxpixel;
+        SetCtrlVal(panelPopUp, NSLIDE_PixelStart, c.start);
+        CC_NSLIDE_PixelStart(panelPopUp, NSLIDE_PixelStart, EVENT_VAL_CHANGED, nullptr, 0, 0);
+        EXPECT_EQ(intValue(panelPopUp, NSLIDE_PixelStart), c.shownStart)
+            << c.start << " on " << c.ccdmaxpixel;
+        EXPECT_EQ(intValue(panelPopUp, NUM_PixelEnd), c.shownEnd)
+            << c.start << " on " << c.ccdmaxpixel;
+    }
 }
 
 TEST_F(CcdSettingsPanel, SliderActsOnValueChangedOnly) {
@@ -198,20 +184,6 @@ TEST_F(CcdSettingsPanel, TeachValueIsMirroredOnlyOnCommit) {
     settle();
     EXPECT_EQ(intValue(panelHandle, NUM_TeachValue), 42);
     EXPECT_EQ(tVal, 512);
-}
-
-TEST_F(CcdSettingsPanel, VideoGainSwitchChangesNothing) {
-    SetCtrlVal(panelHandle, NUM_Tolerance, 11);
-    const unsigned short gainBefore = iGain;
-    const int dimBefore = dimmed(panelPopUp, NEDITTolerance);
-    for (int event : {EVENT_COMMIT, EVENT_VAL_CHANGED, EVENT_LEFT_CLICK, EVENT_CLOSE})
-        EXPECT_EQ(CC_BIN_Switch_VGain(panelPopUp, BIN_Switch_VGain, event, nullptr, 0, 0), 0);
-    clickIndicator(rt::controlWidget(panelPopUp, BIN_Switch_VGain));
-    EXPECT_EQ(iGain, gainBefore);
-    EXPECT_EQ(dimmed(panelPopUp, NEDITTolerance), dimBefore);
-    EXPECT_EQ(intValue(panelHandle, NUM_Tolerance), 11);
-    EXPECT_EQ(hidePopUp, 0);
-    EXPECT_STREQ(szStatus, "InitVars");
 }
 
 } // namespace

@@ -20,29 +20,27 @@ class EdgeWindow : public PanelTest {
     }
 };
 
-TEST_F(EdgeWindow, RightEdgeAboveTheLineIsHeldAtTheLastPixel) {
-    typeAndCommit(panelHandle, NEDITEdgeRight, "2000");
-    EXPECT_EQ(intValue(panelHandle, NEDITEdgeRight), 1024);
-    EXPECT_EQ(eEnd, 1024);
-    expectCursor(3, 1024.0);
-}
-
-TEST_F(EdgeWindow, RightEdgeIsHeldAtAShorterLine) {
-    ccdmaxpixel = 512;
-    eEnd = 1000;
-    SetCtrlVal(panelHandle, NEDITEdgeRight, 700);
-    CC_NEDITEdgeRight(panelHandle, NEDITEdgeRight, EVENT_COMMIT, nullptr, 0, 0);
-    EXPECT_EQ(intValue(panelHandle, NEDITEdgeRight), 512);
-    EXPECT_EQ(eEnd, 512);
-    expectCursor(3, 512.0);
-}
-
-TEST_F(EdgeWindow, RightEdgeWithinTheLineMovesTheCursorOnly) {
-    eEnd = 1000;
-    typeAndCommit(panelHandle, NEDITEdgeRight, "800");
-    EXPECT_EQ(intValue(panelHandle, NEDITEdgeRight), 800);
-    EXPECT_EQ(eEnd, 1000);
-    expectCursor(3, 800.0);
+// A right edge beyond the line is held at its last pixel, numeric and
+// variable; one within the line moves the cursor only.
+TEST_F(EdgeWindow, RightEdgeIsHeldOnTheLineAndMovesCursorThree) {
+    const struct {
+        unsigned short ccdmaxpixel;
+        const char *typed;
+        int shown;
+        unsigned short eEnd;
+    } cases[] = {
+        {1024, "2000", 1024, 1024},
+        {512, "700", 512, 512},
+        {1024, "800", 800, 1000},
+    };
+    for (const auto &c : cases) {
+        ccdmaxpixel = c.ccdmaxpixel;
+        eEnd = 1000;
+        typeAndCommit(panelHandle, NEDITEdgeRight, c.typed);
+        EXPECT_EQ(intValue(panelHandle, NEDITEdgeRight), c.shown) << c.typed;
+        EXPECT_EQ(eEnd, c.eEnd) << c.typed;
+        expectCursor(3, c.shown);
+    }
 }
 
 TEST_F(EdgeWindow, RightEdgeActsOnCommitOnly) {

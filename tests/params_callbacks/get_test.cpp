@@ -101,9 +101,9 @@ TEST_F(Get, IsRefusedWhileAnotherExchangeRuns) {
     connectSensor();
     BeginExchange();
     get();
+    EXPECT_EQ(statusLine(), "Busy - press Stop or wait!");
     EndExchange();
     expectLineSilent();
-    EXPECT_EQ(statusLine(), "Busy - press Stop or wait!");
 }
 
 TEST_F(Get, OtherEventsReadNothing) {
@@ -160,15 +160,19 @@ TEST_F(Get, LoadedValueAbove65535KeepsItsLow16Bits) {
     EXPECT_EQ(intValue(panelHandle, NEDITPower), 700);
 }
 
-TEST_F(Get, CancelledLoadStillReplacesUnsentEdits) {
+TEST_F(Get, ALoadDialogWithoutAFileStillReplacesUnsentEdits) {
     target = DATFILE;
-    power = 500;
-    SetCtrlVal(panelHandle, NEDITPower, 999);
-    answerLoadWith(path("whatever.dat"), 0);
-    get();
-    EXPECT_EQ(asked_.size(), 1u);
-    EXPECT_EQ(power, 500);
-    EXPECT_EQ(intValue(panelHandle, NEDITPower), 500);
+    answerLoadWith(fileWith("700 1 300 70 0 2 10 1000 400 50 0 0 1 200 3 900"));
+    get();                       // the last file loaded stays named in the dialog's result
+    for (int result : {0, -1}) { // cancelled, failed
+        power = 500;
+        SetCtrlVal(panelHandle, NEDITPower, 999);
+        answerLoadWith(path("whatever.dat"), result);
+        get();
+        EXPECT_EQ(power, 500) << result;
+        EXPECT_EQ(intValue(panelHandle, NEDITPower), 500) << result;
+    }
+    EXPECT_EQ(asked_.size(), 3u);
 }
 
 TEST_F(Get, FromFileNeedsNoSensorSoRunsDuringAnExchange) {

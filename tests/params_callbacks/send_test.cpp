@@ -137,13 +137,26 @@ TEST_F(Send, FileOfTheStartValuesHoldsThemLineByLine) {
     EXPECT_EQ(linesOf(file), expected);
 }
 
-TEST_F(Send, CancelledSaveDialogWritesNothing) {
+TEST_F(Send, ASaveDialogWithoutAFileLeavesTheLastSavedFileAlone) {
     target = DATFILE;
-    answerSaveWith(path("never.dat"), 0);
+    const std::string file = path("earlier.dat");
+    answerSaveWith(file);
     send();
-    EXPECT_EQ(asked_.size(), 1u);
-    EXPECT_FALSE(std::filesystem::exists(path("never.dat")));
-    EXPECT_EQ(statusLine(), "Transmit...");
+    const std::vector<std::string> saved = linesOf(file);
+    ASSERT_EQ(saved.size(), 16u);
+    SetCtrlVal(panelHandle, NEDITPower, 777);
+    const struct {
+        int result;
+        const char *status;
+    } cases[] = {{0, "Transmit..."}, {-1, "Cannot write parameter file!"}}; // cancelled, failed
+    for (const auto &c : cases) {
+        answerSaveWith(path("never.dat"), c.result);
+        send();
+        EXPECT_EQ(linesOf(file), saved) << c.result;
+        EXPECT_FALSE(std::filesystem::exists(path("never.dat"))) << c.result;
+        EXPECT_EQ(statusLine(), c.status) << c.result;
+    }
+    EXPECT_EQ(asked_.size(), 3u);
 }
 
 TEST_F(Send, FileThatCannotBeWrittenIsReported) {

@@ -15,28 +15,35 @@ class TargetSelection : public PanelTest {
     }
 };
 
-TEST_F(TargetSelection, SwitchingEepromOnLightsItAloneAndMakesItTheTarget) {
-    SetCtrlVal(panelHandle, RBTEeprom, 1);
-    CC_RBTEeprom(panelHandle, RBTEeprom, EVENT_VAL_CHANGED, nullptr, 0, 0);
-    EXPECT_EQ(target, EEPROM);
-    expectLit(0, 1, 0);
-}
-
-TEST_F(TargetSelection, SwitchingFileOnLightsItAloneAndMakesItTheTarget) {
-    SetCtrlVal(panelHandle, RBTEeprom, 1); // left lit by an earlier choice
-    SetCtrlVal(panelHandle, RBTFile, 1);
-    CC_RBTFile(panelHandle, RBTFile, EVENT_VAL_CHANGED, nullptr, 0, 0);
-    EXPECT_EQ(target, DATFILE);
-    expectLit(0, 0, 1);
-}
-
-TEST_F(TargetSelection, SwitchingRamOnLightsItAlone) {
-    target = EEPROM;
-    SetCtrlVal(panelHandle, RBTRam, 1);
-    SetCtrlVal(panelHandle, RBTEeprom, 1);
-    CC_RBTRam(panelHandle, RBTRam, EVENT_VAL_CHANGED, nullptr, 0, 0);
-    EXPECT_EQ(target, RAM);
-    expectLit(1, 0, 0);
+// The program sees a button's new state on its value-changed event: on, it
+// lights that button alone and makes it the target; off, back to RAM.
+TEST_F(TargetSelection, ASwitchedButtonLightsAloneOrFallsBackToRam) {
+    using Callback = int (*)(int, int, int, void *, int, int);
+    const struct {
+        const char *name;
+        int button;
+        Callback callback;
+        int litBefore[3]; // RAM, EEPROM, file, with the new state of `button`
+        int targetBefore, targetAfter;
+        int litAfter[3];
+    } cases[] = {
+        {"EEPROM on", RBTEeprom, CC_RBTEeprom, {1, 1, 0}, RAM, EEPROM, {0, 1, 0}},
+        {"file on", RBTFile, CC_RBTFile, {0, 1, 1}, EEPROM, DATFILE, {0, 0, 1}},
+        {"RAM on", RBTRam, CC_RBTRam, {1, 1, 0}, EEPROM, RAM, {1, 0, 0}},
+        {"EEPROM off", RBTEeprom, CC_RBTEeprom, {0, 0, 0}, EEPROM, RAM, {1, 0, 0}},
+        {"file off", RBTFile, CC_RBTFile, {0, 0, 0}, DATFILE, RAM, {1, 0, 0}},
+    };
+    for (const auto &c : cases) {
+        SetCtrlVal(panelHandle, RBTRam, c.litBefore[0]);
+        SetCtrlVal(panelHandle, RBTEeprom, c.litBefore[1]);
+        SetCtrlVal(panelHandle, RBTFile, c.litBefore[2]);
+        target = c.targetBefore;
+        c.callback(panelHandle, c.button, EVENT_VAL_CHANGED, nullptr, 0, 0);
+        EXPECT_EQ(target, c.targetAfter) << c.name;
+        EXPECT_EQ(intValue(panelHandle, RBTRam), c.litAfter[0]) << c.name;
+        EXPECT_EQ(intValue(panelHandle, RBTEeprom), c.litAfter[1]) << c.name;
+        EXPECT_EQ(intValue(panelHandle, RBTFile), c.litAfter[2]) << c.name;
+    }
 }
 
 TEST_F(TargetSelection, ClickingFileTwiceFallsBackToRam) {
@@ -47,15 +54,6 @@ TEST_F(TargetSelection, ClickingFileTwiceFallsBackToRam) {
     expectLit(0, 0, 1);
 
     clickIndicator(file); // switched off again
-    EXPECT_EQ(target, RAM);
-    expectLit(1, 0, 0);
-}
-
-TEST_F(TargetSelection, SwitchingEepromOffFallsBackToRam) {
-    SetCtrlVal(panelHandle, RBTRam, 0);
-    SetCtrlVal(panelHandle, RBTEeprom, 0);
-    target = EEPROM;
-    CC_RBTEeprom(panelHandle, RBTEeprom, EVENT_VAL_CHANGED, nullptr, 0, 0);
     EXPECT_EQ(target, RAM);
     expectLit(1, 0, 0);
 }

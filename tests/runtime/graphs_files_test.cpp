@@ -12,7 +12,6 @@
 
 #include "recorder.h"
 #include "runtime/runtime.h"
-#include "runtime/test_hooks.h"
 #include "runtime/widget_access.h"
 #include "shell/controls.h"
 
@@ -185,28 +184,6 @@ TEST_F(RuntimeFiles, ReaderAcceptsWhiteSpaceAndKeepsLow32Bits) {
     EXPECT_EQ(values[0], 12u);
     EXPECT_EQ(values[1], 1u);
     EXPECT_EQ(values[2], 3u);
-}
-
-TEST_F(RuntimeFiles, FileDialogIsAnsweredThroughTheHook) {
-    FileSelectRequest seen;
-    SetFileSelectHook([&](const FileSelectRequest &r, std::string &chosen) {
-        seen = r;
-        chosen = "/tmp/answer.dat";
-        return 2;
-    });
-    char pathName[260] = {};
-    EXPECT_EQ(FileSelectPopup("/dir", "VEXApara.dat", "*.dat", "Title", VAL_LOAD_BUTTON, 0, 1, 1, 1,
-                              pathName),
-              2);
-    EXPECT_STREQ(pathName, "/tmp/answer.dat");
-    EXPECT_EQ(seen.title, "Title");
-    EXPECT_EQ(seen.buttonLabel, VAL_LOAD_BUTTON);
-    SetFileSelectHook([](const FileSelectRequest &, std::string &) { return 0; });
-    pathName[0] = 'k';
-    EXPECT_EQ(FileSelectPopup("/dir", "VEXApara.dat", "*.dat", "Title", 0, 0, 1, 1, 1, pathName),
-              0);
-    EXPECT_EQ(pathName[0], 'k');
-    SetFileSelectHook(nullptr);
 }
 
 } // namespace
