@@ -13,6 +13,7 @@
 #include <cstdio>
 #include <memory>
 
+#include "runtime/paint_pace.h"
 #include "runtime/registry.h"
 #include "runtime/test_hooks.h"
 #include "runtime/widget_access.h"
@@ -174,6 +175,7 @@ int LoadPanel(int parentPanel, const char *fileName, int resourceId) {
     if (!widget)
         return -5;
     widget->hide();
+    rt::pacePainting(widget.get());
     rt::Panel &panel = rt::Registry::instance().add(widget.get(), parentPanel);
     if (!attachCallbacks(panel)) {
         rt::Registry::instance().remove(panel.handle);
