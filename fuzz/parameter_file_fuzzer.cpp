@@ -34,7 +34,8 @@ constexpr unsigned int kUntouched = 0xA5A5A5A5u;
 // with a NUL byte in it as the number in front of the NUL ("12\0\0" as 12),
 // so a file of zeros after a cut-off write still loads. Until the run-time
 // refuses such a token, the check accepts that reading, unless
-// VEXA_FUZZ_ALL_CHECKS is set (to reproduce the finding).
+// VEXA_FUZZ_ALL_CHECKS is set: to reproduce the finding, and in the merge
+// that makes the corpus (scripts/fuzz), which so keeps such inputs out.
 bool ToleratesNulInNumber() {
     static const bool tolerate = std::getenv("VEXA_FUZZ_ALL_CHECKS") == nullptr;
     return tolerate;
