@@ -4,18 +4,28 @@
 
 namespace sim {
 
-RequestFramer::RequestFramer(unsigned bytesPerSecond, std::chrono::milliseconds staleLimit)
-    : staleLimit_(staleLimit) {
-    if (bytesPerSecond > 0)
-        byteTime_ = std::chrono::duration_cast<Clock::duration>(
-            std::chrono::nanoseconds((1'000'000'000LL + bytesPerSecond / 2) / bytesPerSecond));
+Clock::duration lineTime(std::size_t count, unsigned bytesPerSecond) {
+    if (bytesPerSecond == 0)
+        return Clock::duration::zero();
+    constexpr unsigned long long kNsPerSecond = 1'000'000'000ULL;
+    const unsigned long long ns =
+        (static_cast<unsigned long long>(count) * kNsPerSecond + bytesPerSecond - 1) /
+        bytesPerSecond;
+    return std::chrono::duration_cast<Clock::duration>(std::chrono::nanoseconds(ns));
 }
+
+RequestFramer::RequestFramer(unsigned bytesPerSecond, std::chrono::milliseconds staleLimit)
+    : rate_(bytesPerSecond), staleLimit_(staleLimit) {}
 
 void RequestFramer::push(const std::uint8_t *data, std::size_t n, Clock::time_point now) {
     for (std::size_t i = 0; i < n; ++i) {
-        lineFreeAt_ = std::max(lineFreeAt_, now) + byteTime_;
+        if (rate_ == 0 || now >= runStart_ + lineTime(runBytes_, rate_)) {
+            runStart_ = now; // the line was idle: this byte starts a new run
+            runBytes_ = 0;
+        }
+        ++runBytes_;
         bytes_.push_back(data[i]);
-        onLine_.push_back(lineFreeAt_);
+        onLine_.push_back(runStart_ + lineTime(runBytes_, rate_));
     }
 }
 

@@ -13,6 +13,11 @@ namespace sim {
 
 using Clock = std::chrono::steady_clock;
 
+// Time a line of `bytesPerSecond` needs for `count` bytes, rounded up to the nanosecond
+// (0 bytes per second: no time). Every paced time is an absolute one made of this: a start
+// plus the line time of a byte count, so rounding never adds up over a long run.
+Clock::duration lineTime(std::size_t count, unsigned bytesPerSecond);
+
 // Accumulates incoming bytes and hands out complete requests.
 //
 // A request starts with the sync bytes 00 55; anything else in front of them is dropped, so
@@ -21,9 +26,10 @@ using Clock = std::chrono::steady_clock;
 // again in what followed).
 //
 // With a line rate set (bytes per second, 0 = none) the framer also plays the serial line's
-// part: each byte needs 1/rate s on the line after the one before it, so a request counts as
-// received 36/rate s after its first byte at the earliest, and requests that arrive in one
-// burst are received one after the other.
+// part: a byte that arrives while the line is idle starts a run, and the n-th byte of a run has
+// come off the line n/rate s after the run's start (never earlier than it arrived). So a
+// request counts as received exactly 36/rate s after its first byte came, and requests that
+// arrive in one burst are received one after the other.
 class RequestFramer {
   public:
     struct Request {
@@ -49,11 +55,12 @@ class RequestFramer {
     void dropFront();
     void resync();
 
-    Clock::duration byteTime_{};
+    unsigned rate_;
     std::chrono::milliseconds staleLimit_;
     std::deque<std::uint8_t> bytes_;
-    std::deque<Clock::time_point> onLine_; // line time of each buffered byte
-    Clock::time_point lineFreeAt_{};
+    std::deque<Clock::time_point> onLine_; // when each buffered byte has come off the line
+    Clock::time_point runStart_{};         // the current run of back-to-back bytes began here
+    std::size_t runBytes_ = 0;             // and holds this many bytes
     std::size_t dropped_ = 0;
 };
 

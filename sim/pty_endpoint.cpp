@@ -31,14 +31,6 @@ timespec toTimespec(Clock::duration d) {
     return ts;
 }
 
-// Time from the start of a reply until `count` bytes of it are through the line.
-Clock::duration lineTime(std::size_t count, unsigned rate) {
-    if (rate == 0)
-        return Clock::duration::zero();
-    const long long ns = (static_cast<long long>(count) * kNsPerSecond + rate - 1) / rate;
-    return std::chrono::duration_cast<Clock::duration>(std::chrono::nanoseconds(ns));
-}
-
 void drain(int fd) {
     char buf[64];
     while (::read(fd, buf, sizeof buf) > 0) {

@@ -91,3 +91,30 @@ TEST(RequestFramer, ARequestCountsWhenItsLastByteIsThroughTheLine) {
         EXPECT_NEAR(usAfterT0(line.pop(t0 + 100ms).value()), 100000 + 1e6 / 1920, 2.0);
     }
 }
+
+// Line times are counted from the start of a run of back-to-back bytes, not added up byte by
+// byte: 1/1920 s is 520833.3 ns, and a run of 1000 requests would drift by 12 us if each byte's
+// time were rounded on its own.
+TEST(RequestFramer, ALongBurstKeepsTheExactLineTimeOfEveryRequest) {
+    RequestFramer line(1920, std::chrono::hours(1));
+    std::vector<std::uint8_t> burst;
+    for (int i = 0; i < 1000; ++i) {
+        const auto req = request(sim::order::Echo);
+        burst.insert(burst.end(), req.begin(), req.end());
+    }
+    push(line, burst, t0);
+    for (int i = 1; i <= 1000; ++i) {
+        const auto r = line.pop(t0);
+        ASSERT_TRUE(r) << i;
+        const auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(r->receivedAt - t0);
+        EXPECT_NEAR(static_cast<double>(ns.count()), i * 36 * 1e9 / 1920, 1.0) << i;
+    }
+}
+
+TEST(RequestFramer, LineTimeIsRoundedUpToTheNanosecond) {
+    EXPECT_EQ(sim::lineTime(0, 1920), std::chrono::nanoseconds(0));
+    EXPECT_EQ(sim::lineTime(1, 1920), std::chrono::nanoseconds(520834));
+    EXPECT_EQ(sim::lineTime(3, 1920), std::chrono::nanoseconds(1562500));
+    EXPECT_EQ(sim::lineTime(36, 1920), std::chrono::nanoseconds(18750000));
+    EXPECT_EQ(sim::lineTime(1000, 0), std::chrono::nanoseconds(0));
+}
