@@ -48,8 +48,9 @@ constexpr unsigned bytesPerSecondOf(unsigned baud) {
 // only means "not yet connected" (the thread retries every 10 ms); once a peer has been seen,
 // a hang-up means the program closed the port again.
 //
-// Outgoing bytes are paced like a serial line: each byte leaves 1/rate s after the one before,
-// timed against the monotonic clock from the start of each reply, so the rate does not drift.
+// Outgoing bytes are paced like a serial line, on absolute times of the monotonic clock: byte
+// k of a transmission leaves at its start + k/rate s, so a late wake-up delays the bytes then
+// due but never shifts the ones after them.
 //
 // Derived classes supply the hooks, call start() at the end of their constructor and stop()
 // at the start of their destructor. The hooks run on the serving thread with mutex_ held.
@@ -100,12 +101,18 @@ class PtyEndpoint {
     mutable std::mutex mutex_;
 
   private:
-    struct Chunk {
+    // One transmission: byte k leaves at start + k/rate s.
+    struct Outgoing {
         std::vector<std::uint8_t> bytes;
-        Clock::time_point start; // the first byte is on the line from here
+        Clock::time_point start;
         unsigned rate = 0;
         std::size_t sent = 0;
         bool hangUpAfter = false;
+
+        // How many of the bytes may have been handed over at `now`.
+        std::size_t dueAt(Clock::time_point now) const;
+        // When the byte after those sent so far is due.
+        Clock::time_point nextDue() const;
     };
 
     void run();
@@ -120,7 +127,7 @@ class PtyEndpoint {
     Fd wakeWrite_;
     std::string slavePath_;
     unsigned rate_;
-    std::deque<Chunk> queue_;
+    std::deque<Outgoing> queue_;
     Clock::time_point lineFreeAt_{};
     bool stopWhenPeerCloses_ = false;
     std::atomic<bool> stopRequested_{false};
