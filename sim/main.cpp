@@ -54,6 +54,7 @@ int main(int argc, char **argv) {
     sim::ServerOptions serverOptions;
     serverOptions.baud = options.baud;
     serverOptions.once = options.once;
+    serverOptions.chunk = options.chunk;
     if (options.verbose)
         serverOptions.log = [](const std::string &line) {
             std::fprintf(stderr, "vexa-sim: %s\n", line.c_str());

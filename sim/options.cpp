@@ -116,6 +116,11 @@ std::string parseOptions(const std::vector<std::string> &args, Options &out) {
             if (!takeValue() || !toNumber(value, 10'000'000, v) || (v != 0 && v < 10))
                 return bad + value + " (0, or 10 and above)";
             out.baud = static_cast<unsigned>(v);
+        } else if (name == "--chunk") {
+            unsigned long long v = 0;
+            if (!takeValue() || !toNumber(value, 4096, v) || v == 0)
+                return bad + value + " (1 to 4096 bytes)";
+            out.chunk = static_cast<unsigned>(v);
         } else if (name == "--no-reply" || name == "--bad-header" || name == "--bad-echo" ||
                    name == "--garbage") {
             std::set<std::uint16_t> &set = name == "--no-reply"     ? faults.noReply
@@ -170,7 +175,12 @@ of the serial port to open; the sensor then answers orders 1 to 11 until it is k
                        750 with type 2 is the optical variant)
   --seed N             seed of the noise on the CCD line (default 1)
   --baud N             line speed to emulate, N/10 bytes per second both ways
-                       (default 19200; 0 answers at once)
+                       (default 19200; 0 answers at once). A request counts 36 byte
+                       times after its first byte came; the reply's first byte leaves
+                       then, byte k of it k byte times later
+  --chunk N            hand reply bytes over in groups of N, each group when its last
+                       byte leaves (default 1; 8 is a 16550 UART's receive FIFO);
+                       the reply's last byte comes at the same time whatever N is
   -v, --verbose        log each order on stderr
   -h, --help           this text
 

@@ -15,6 +15,7 @@ struct Options {
     bool verbose = false;
     bool help = false;
     unsigned baud = 19200;
+    unsigned chunk = 1; // reply bytes handed over together
     SensorConfig sensor;
 };
 

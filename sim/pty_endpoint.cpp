@@ -167,13 +167,16 @@ std::size_t PtyEndpoint::Outgoing::dueAt(Clock::time_point now) const {
     const auto left = static_cast<std::size_t>(ns / kNsPerSecond * rate +
                                                ns % kNsPerSecond * rate / kNsPerSecond) +
                       1;
-    return std::min(left, bytes.size());
+    if (left >= bytes.size())
+        return bytes.size();
+    return left / chunk * chunk; // a group goes with its last byte
 }
 
 Clock::time_point PtyEndpoint::Outgoing::nextDue() const {
     if (bytes.empty() || rate == 0)
         return start;
-    return start + lineTime(sent, rate);
+    const std::size_t groupEnd = std::min(sent / chunk * chunk + chunk, bytes.size());
+    return start + lineTime(groupEnd - 1, rate);
 }
 
 void PtyEndpoint::transmit(std::vector<std::uint8_t> bytes, Clock::time_point earliest,
@@ -181,6 +184,7 @@ void PtyEndpoint::transmit(std::vector<std::uint8_t> bytes, Clock::time_point ea
     Outgoing o;
     o.start = std::max(earliest, lineFreeAt_);
     o.rate = rate_;
+    o.chunk = chunk_;
     o.hangUpAfter = hangUpAfter;
     lineFreeAt_ = o.start + lineTime(bytes.size(), o.rate);
     o.bytes = std::move(bytes);

@@ -3,6 +3,7 @@
 
 #include "sim/framer.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
@@ -50,7 +51,9 @@ constexpr unsigned bytesPerSecondOf(unsigned baud) {
 //
 // Outgoing bytes are paced like a serial line, on absolute times of the monotonic clock: byte
 // k of a transmission leaves at its start + k/rate s, so a late wake-up delays the bytes then
-// due but never shifts the ones after them.
+// due but never shifts the ones after them. With a chunk of N the bytes are handed over in
+// groups of N, each group when its last byte leaves (as a UART's FIFO would pass them on); the
+// last byte of a transmission leaves at the same time whatever N is.
 //
 // Derived classes supply the hooks, call start() at the end of their constructor and stop()
 // at the start of their destructor. The hooks run on the serving thread with mutex_ held.
@@ -92,6 +95,10 @@ class PtyEndpoint {
     // With mutex_ held: new line rate for replies queued from now on.
     void setBytesPerSecond(unsigned bytesPerSecond) { rate_ = bytesPerSecond; }
     unsigned bytesPerSecond() const { return rate_; }
+    // With mutex_ held: bytes handed over together in replies queued from now on (0 counts
+    // as 1).
+    void setChunk(std::size_t bytes) { chunk_ = std::max<std::size_t>(bytes, 1); }
+    std::size_t chunk() const { return chunk_; }
 
     // Wake the serving thread (after queueing from another thread).
     void wake();
@@ -101,17 +108,18 @@ class PtyEndpoint {
     mutable std::mutex mutex_;
 
   private:
-    // One transmission: byte k leaves at start + k/rate s.
+    // One transmission: byte k leaves at start + k/rate s, in groups of `chunk` bytes.
     struct Outgoing {
         std::vector<std::uint8_t> bytes;
         Clock::time_point start;
         unsigned rate = 0;
+        std::size_t chunk = 1;
         std::size_t sent = 0;
         bool hangUpAfter = false;
 
         // How many of the bytes may have been handed over at `now`.
         std::size_t dueAt(Clock::time_point now) const;
-        // When the byte after those sent so far is due.
+        // When the group after the bytes sent so far is due.
         Clock::time_point nextDue() const;
     };
 
@@ -127,6 +135,7 @@ class PtyEndpoint {
     Fd wakeWrite_;
     std::string slavePath_;
     unsigned rate_;
+    std::size_t chunk_ = 1;
     std::deque<Outgoing> queue_;
     Clock::time_point lineFreeAt_{};
     bool stopWhenPeerCloses_ = false;

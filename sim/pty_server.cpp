@@ -17,6 +17,7 @@ PtyServer::PtyServer(Sensor sensor, ServerOptions options)
       options_(std::move(options)),
       framer_(bytesPerSecondOf(options_.baud), staleLimitFor(bytesPerSecondOf(options_.baud))) {
     setStopWhenPeerCloses(options_.once);
+    setChunk(options_.chunk);
     start();
 }
 

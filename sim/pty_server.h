@@ -12,6 +12,7 @@ namespace sim {
 struct ServerOptions {
     unsigned baud = 19200; // line speed to emulate; 0 answers at once
     bool once = false;     // end when the program closes the port again
+    std::size_t chunk = 1; // reply bytes handed over together (8: a 16550's FIFO); 0 counts as 1
     // Called on the serving thread for every request and reply (for --verbose).
     std::function<void(const std::string &)> log;
 };
@@ -21,7 +22,8 @@ struct ServerOptions {
 // closes the port after it had opened it.
 //
 // Requests are timed as on a line of the given speed: a request counts as received 36 bytes'
-// time after its first byte, and replies go out at the line's byte rate.
+// time after its first byte came, the reply's first byte leaves at that moment and the others
+// follow at the line's byte rate (in groups of `chunk`, each when its last byte leaves).
 class PtyServer : public PtyEndpoint {
   public:
     explicit PtyServer(Sensor sensor, ServerOptions options = {});

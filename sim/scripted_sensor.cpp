@@ -53,6 +53,11 @@ void ScriptedSensor::setBaud(unsigned baud) {
     framer_ = RequestFramer(rate, staleLimitFor(rate));
 }
 
+void ScriptedSensor::setChunk(std::size_t bytes) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    PtyEndpoint::setChunk(bytes);
+}
+
 std::vector<Telegram> ScriptedSensor::requests() const {
     std::lock_guard<std::mutex> lock(mutex_);
     return requests_;

@@ -45,6 +45,9 @@ class ScriptedSensor : public PtyEndpoint {
     // Emulate a line of this speed from now on (a request half received is dropped);
     // 0 = no pacing.
     void setBaud(unsigned baud);
+    // Hand paced replies over in groups of this many bytes from now on (8: a 16550's FIFO);
+    // each group goes when its last byte has left. Default 1.
+    void setChunk(std::size_t bytes);
 
     // Complete requests received so far, and when each was complete.
     std::vector<Telegram> requests() const;

@@ -6,6 +6,7 @@ TEST(SimOptions, DefaultsAreA19200BaudType1SensorWithoutFaults) {
     sim::Options o;
     EXPECT_EQ(sim::parseOptions({}, o), "");
     EXPECT_EQ(o.baud, 19200u);
+    EXPECT_EQ(o.chunk, 1u);
     EXPECT_EQ(o.sensor.ccdType, 1);
     EXPECT_EQ(o.sensor.resolution, 250);
     EXPECT_FALSE(o.once);
@@ -23,7 +24,7 @@ TEST(SimOptions, TakesEveryOption) {
                            "--bad-echo",     "10",        "--delay-ms",   "30",
                            "--delay-ms",     "9:700,8:5", "--cut",        "7:40",
                            "--extra",        "9:1,8:2",   "--garbage",    "2",
-                           "--hangup-after", "3"},
+                           "--hangup-after", "3",         "--chunk",      "8"},
                           o),
         "");
     EXPECT_EQ(o.link, "/tmp/x");
@@ -43,14 +44,20 @@ TEST(SimOptions, TakesEveryOption) {
     EXPECT_EQ(f.extra, (std::map<std::uint16_t, std::size_t>{{8, 2}, {9, 1}}));
     EXPECT_EQ(f.garbage, (std::set<std::uint16_t>{2}));
     EXPECT_EQ(f.hangupAfterFrames, 3u);
+    EXPECT_EQ(o.chunk, 8u);
 }
 
 TEST(SimOptions, RefusesWhatItCannotUse) {
     const std::vector<std::vector<std::string>> bad = {
-        {"--frobnicate"},     {"--ccd-type", "4"},      {"--ccd-type"},       {"--no-reply", "12"},
-        {"--no-reply", "5,"}, {"--cut", "8"},           {"--extra", "x:1"},   {"--baud", "-1"},
-        {"--baud", "5"},      {"--hangup-after", "0"},  {"--delay-ms", "9:"}, {"--once=yes"},
-        {"--link"},           {"--resolution", "65536"}};
+        {"--frobnicate"},     {"--ccd-type", "4"},
+        {"--ccd-type"},       {"--no-reply", "12"},
+        {"--no-reply", "5,"}, {"--cut", "8"},
+        {"--extra", "x:1"},   {"--baud", "-1"},
+        {"--baud", "5"},      {"--hangup-after", "0"},
+        {"--delay-ms", "9:"}, {"--once=yes"},
+        {"--link"},           {"--resolution", "65536"},
+        {"--chunk", "0"},     {"--chunk", "4097"},
+        {"--chunk"}};
     for (const auto &args : bad) {
         sim::Options o;
         EXPECT_NE(sim::parseOptions(args, o), "") << args[0];

@@ -197,7 +197,9 @@ TEST(VexaSimProgram, HelpPrintsTheUsageAndBadOptionsFail) {
     {
         Program p({"--help"});
         EXPECT_EQ(p.wait(), 0);
-        EXPECT_NE(p.output().find("--hangup-after"), std::string::npos);
+        const std::string usage = p.output();
+        EXPECT_NE(usage.find("--hangup-after"), std::string::npos);
+        EXPECT_NE(usage.find("--chunk N"), std::string::npos);
     }
     {
         Program p({"--ccd-type", "9"});
