@@ -64,7 +64,8 @@ int main(int, char **argv) {
     const auto times = sensor.requestTimes();
     std::vector<double> gapsMs;
     for (size_t i = 1; i < times.size(); ++i)
-        gapsMs.push_back(std::chrono::duration<double, std::milli>(times[i] - times[i - 1]).count());
+        gapsMs.push_back(
+            std::chrono::duration<double, std::milli>(times[i] - times[i - 1]).count());
     std::sort(gapsMs.begin(), gapsMs.end());
     if (gapsMs.empty())
         return 1;

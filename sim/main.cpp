@@ -3,13 +3,33 @@
 #include "sim/options.h"
 #include "sim/pty_server.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <exception>
 #include <sys/stat.h>
 #include <unistd.h>
+
+namespace {
+
+void printTurnarounds(unsigned order, std::vector<sim::Clock::duration> times) {
+    if (times.empty())
+        return;
+    std::sort(times.begin(), times.end());
+    const auto ms = [](sim::Clock::duration d) {
+        return std::chrono::duration<double, std::milli>(d).count();
+    };
+    std::fprintf(stderr,
+                 "vexa-sim: turnaround before order %u: %zu requests, median %.3f ms, "
+                 "p99 %.3f ms\n",
+                 order, times.size(), ms(times[times.size() / 2]),
+                 ms(times[times.size() * 99 / 100]));
+}
+
+} // namespace
 
 int main(int argc, char **argv) {
     sim::Options options;
@@ -84,6 +104,9 @@ int main(int argc, char **argv) {
                 break;
         }
         server.stop();
+        if (options.stats)
+            for (std::uint16_t order = 1; order <= 11; ++order)
+                printTurnarounds(order, server.turnarounds(order));
         if (!options.link.empty())
             ::unlink(options.link.c_str());
         if (options.verbose && server.finished())

@@ -92,6 +92,8 @@ std::string parseOptions(const std::vector<std::string> &args, Options &out) {
             out.once = true;
         } else if (name == "--verbose" || name == "-v") {
             out.verbose = true;
+        } else if (name == "--stats") {
+            out.stats = true;
         } else if (name == "--link" || name == "--eeprom") {
             if (!takeValue() || value.empty())
                 return name + " needs a path";
@@ -153,7 +155,7 @@ std::string parseOptions(const std::vector<std::string> &args, Options &out) {
             return "unknown option: " + args[i];
         }
         if (hasValue && (name == "--help" || name == "-h" || name == "--once" ||
-                         name == "--verbose" || name == "-v"))
+                         name == "--verbose" || name == "-v" || name == "--stats"))
             return name + " takes no value";
     }
     return {};
@@ -182,6 +184,9 @@ of the serial port to open; the sensor then answers orders 1 to 11 until it is k
                        byte leaves (default 1; 8 is a 16550 UART's receive FIFO);
                        the reply's last byte comes at the same time whatever N is
   -v, --verbose        log each order on stderr
+  --stats              at exit, print on stderr how long the program took from a reply's
+                       last byte to its next request, by the request's order code
+                       (count, median, p99, in ms)
   -h, --help           this text
 
 Faults (ORDERS is a comma list of order codes, e.g. 5,10):

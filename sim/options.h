@@ -13,6 +13,7 @@ struct Options {
     std::string eeprom; // EEPROM file, if not empty
     bool once = false;
     bool verbose = false;
+    bool stats = false; // print the program's turnaround times at exit
     bool help = false;
     unsigned baud = 19200;
     unsigned chunk = 1; // reply bytes handed over together

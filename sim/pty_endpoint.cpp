@@ -1,5 +1,7 @@
 #include "sim/pty_endpoint.h"
 
+#include <utility>
+
 #include <algorithm>
 #include <cerrno>
 #include <fcntl.h>
@@ -222,6 +224,8 @@ std::optional<Clock::time_point> PtyEndpoint::sendDue(Clock::time_point now, boo
         if (o.sent == o.bytes.size()) {
             const bool last = o.hangUpAfter;
             queue_.pop_front();
+            if (queue_.empty())
+                replyEnded_ = Clock::now();
             if (last) {
                 closeNow = true;
                 return std::nullopt;
@@ -240,6 +244,8 @@ void PtyEndpoint::readMaster(bool &hup) {
         if (n > 0) {
             const auto now = Clock::now();
             std::lock_guard<std::mutex> lock(mutex_);
+            if (replyEnded_ && queue_.empty())
+                turnaround_ = now - *std::exchange(replyEnded_, std::nullopt);
             received(buf, static_cast<std::size_t>(n), now);
             continue;
         }

@@ -12,6 +12,7 @@
 #include <optional>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 namespace sim {
@@ -92,6 +93,9 @@ class PtyEndpoint {
     // Without mutex_ held: end the serving thread and close the master; whatever is still
     // queued is lost.
     void closeLine();
+    // With mutex_ held: how long the program took from the last reply's last byte, as it
+    // was handed over, to the first byte it sent since; taken once, then empty.
+    std::optional<Clock::duration> takeTurnaround() { return std::exchange(turnaround_, {}); }
     // With mutex_ held: new line rate for replies queued from now on.
     void setBytesPerSecond(unsigned bytesPerSecond) { rate_ = bytesPerSecond; }
     unsigned bytesPerSecond() const { return rate_; }
@@ -136,6 +140,8 @@ class PtyEndpoint {
     std::string slavePath_;
     unsigned rate_;
     std::size_t chunk_ = 1;
+    std::optional<Clock::time_point> replyEnded_; // the last reply's last byte went out
+    std::optional<Clock::duration> turnaround_;
     std::deque<Outgoing> queue_;
     Clock::time_point lineFreeAt_{};
     bool stopWhenPeerCloses_ = false;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <utility>
 
 namespace sim {
 
@@ -25,7 +26,15 @@ PtyServer::~PtyServer() {
     stop();
 }
 
+std::vector<Clock::duration> PtyServer::turnarounds(std::uint16_t orderCode) const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    const auto it = turnarounds_.find(orderCode);
+    return it == turnarounds_.end() ? std::vector<Clock::duration>{} : it->second;
+}
+
 void PtyServer::received(const std::uint8_t *data, std::size_t n, Clock::time_point now) {
+    if (auto turnaround = takeTurnaround())
+        nextTurnaround_ = turnaround;
     framer_.push(data, n, now);
     serveComplete(now);
 }
@@ -42,6 +51,8 @@ void PtyServer::serveComplete(Clock::time_point now) {
     const std::size_t droppedBefore = framer_.droppedBytes();
     while (auto request = framer_.pop(now)) {
         const std::uint16_t code = requestOrder(request->bytes);
+        if (nextTurnaround_)
+            turnarounds_[code].push_back(*std::exchange(nextTurnaround_, std::nullopt));
         Reply reply = sensor_.handle(request->bytes);
         if (options_.log) {
             char text[96];

@@ -5,7 +5,10 @@
 #include "sim/sensor.h"
 
 #include <functional>
+#include <map>
+#include <optional>
 #include <string>
+#include <vector>
 
 namespace sim {
 
@@ -29,6 +32,10 @@ class PtyServer : public PtyEndpoint {
     explicit PtyServer(Sensor sensor, ServerOptions options = {});
     ~PtyServer() override;
 
+    // How long the program took from a reply's last byte to the first byte of its next
+    // request, for each request of this order code that followed a reply.
+    std::vector<Clock::duration> turnarounds(std::uint16_t orderCode) const;
+
     // Runs f on the sensor while the serving thread keeps its hands off it.
     template <typename F> auto withSensor(F &&f) {
         std::lock_guard<std::mutex> lock(mutex_);
@@ -46,6 +53,8 @@ class PtyServer : public PtyEndpoint {
     Sensor sensor_;
     ServerOptions options_;
     RequestFramer framer_;
+    std::optional<Clock::duration> nextTurnaround_;
+    std::map<std::uint16_t, std::vector<Clock::duration>> turnarounds_;
 };
 
 // Stale limit of a partial request: 200 ms, or two requests' time on a slow line.

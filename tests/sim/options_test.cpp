@@ -24,10 +24,12 @@ TEST(SimOptions, TakesEveryOption) {
                            "--bad-echo",     "10",        "--delay-ms",   "30",
                            "--delay-ms",     "9:700,8:5", "--cut",        "7:40",
                            "--extra",        "9:1,8:2",   "--garbage",    "2",
-                           "--hangup-after", "3",         "--chunk",      "8"},
+                           "--hangup-after", "3",         "--chunk",      "8",
+                           "--stats"},
                           o),
         "");
     EXPECT_EQ(o.link, "/tmp/x");
+    EXPECT_TRUE(o.stats);
     EXPECT_TRUE(o.once);
     EXPECT_EQ(o.eeprom, "/tmp/e.dat");
     EXPECT_EQ(o.sensor.ccdType, 3);

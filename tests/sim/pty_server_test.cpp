@@ -46,6 +46,25 @@ TEST(PtyServer, AnswersAnEchoRequestOnTheSlave) {
     EXPECT_TRUE(port.readFor(50ms).empty()) << "nothing after the reply";
 }
 
+// The time from a reply's last byte to the next request's first byte is
+// the program's: the test waits 30 ms before it asks again.
+TEST(PtyServer, MeasuresTheProgramsTurnaroundFromReplyToNextRequest) {
+    PtyServer server(sim::Sensor{}, unpaced());
+    Port port(server.slavePath());
+    ASSERT_TRUE(port.isOpen());
+    ASSERT_TRUE(port.write(request(sim::order::Echo, {})));
+    ASSERT_EQ(port.read(36, 2000ms).size(), 36u);
+    EXPECT_TRUE(server.turnarounds(sim::order::Echo).empty()) << "no request followed a reply";
+    std::this_thread::sleep_for(30ms);
+    ASSERT_TRUE(port.write(request(sim::order::ReadRam, {})));
+    ASSERT_EQ(port.read(36, 2000ms).size(), 36u);
+    EXPECT_TRUE(server.turnarounds(sim::order::Echo).empty());
+    const auto times = server.turnarounds(sim::order::ReadRam);
+    ASSERT_EQ(times.size(), 1u);
+    EXPECT_GE(times[0], 30ms);
+    EXPECT_LT(times[0], 1000ms);
+}
+
 TEST(PtyServer, ControlCharactersPassUnchangedBothWays) {
     PtyServer server(sim::Sensor{}, unpaced());
     Port port(server.slavePath());
