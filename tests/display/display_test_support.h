@@ -29,11 +29,6 @@ namespace display_test {
 constexpr int BTNStop = 41; // known to the program only through its callback
 constexpr int TEST_PORT = 5;
 
-// The program's own callbacks, under the names the panel file attaches.
-inline void RegisterAllCallbacks() {
-    RegisterProgramCallbacks();
-}
-
 inline void Settle(int rounds = 20) {
     for (int i = 0; i < rounds; ++i)
         ProcessSystemEvents();
@@ -97,7 +92,7 @@ inline void ClickStop() {
 class PanelTest : public testing::Test {
   protected:
     void SetUp() override {
-        RegisterAllCallbacks();
+        RegisterProgramCallbacks(); // under the names the panel file attaches
         panelHandle = LoadPanel(0, VEXA_PANEL_FILE_PATH, PANEL);
         ASSERT_GT(panelHandle, 0);
         panelPopUp = LoadPanel(panelHandle, VEXA_PANEL_FILE_PATH, CCDPANEL);
