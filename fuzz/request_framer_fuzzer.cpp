@@ -126,10 +126,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
 
     sim::RequestFramer framer(rate, staleLimit);
     sim::Sensor sensor(config);
-    const Clock::duration byteTime =
-        rate ? std::chrono::duration_cast<Clock::duration>(
-                   std::chrono::nanoseconds((1'000'000'000LL + rate / 2) / rate))
-             : Clock::duration::zero();
+    // A byte's time on the line, rounded down: no byte comes off sooner.
+    const Clock::duration byteTime = rate ? std::chrono::duration_cast<Clock::duration>(
+                                                std::chrono::nanoseconds(1'000'000'000LL / rate))
+                                          : Clock::duration::zero();
 
     Clock::time_point now = Clock::time_point() + 1h;
     std::vector<std::uint8_t> stream;        // every byte pushed

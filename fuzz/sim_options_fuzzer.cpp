@@ -72,12 +72,15 @@ std::vector<std::string> WrittenOut(const sim::Options &o) {
         args.emplace_back("--once");
     if (o.verbose)
         args.emplace_back("-v");
+    if (o.stats)
+        args.emplace_back("--stats");
     if (o.help)
         args.emplace_back("--help");
     add("--ccd-type", std::to_string(o.sensor.ccdType));
     add("--resolution", std::to_string(o.sensor.resolution));
     add("--seed", std::to_string(o.sensor.seed));
     add("--baud", std::to_string(o.baud));
+    add("--chunk", std::to_string(o.chunk));
     if (!f.noReply.empty())
         add("--no-reply", List(f.noReply));
     if (!f.badHeader.empty())
@@ -102,11 +105,11 @@ std::vector<std::string> WrittenOut(const sim::Options &o) {
 bool Same(const sim::Options &a, const sim::Options &b) {
     const sim::Faults &f = a.sensor.faults, &g = b.sensor.faults;
     return a.link == b.link && a.eeprom == b.eeprom && a.once == b.once && a.verbose == b.verbose &&
-           a.help == b.help && a.baud == b.baud && a.sensor.ccdType == b.sensor.ccdType &&
-           a.sensor.resolution == b.sensor.resolution && a.sensor.seed == b.sensor.seed &&
-           f.noReply == g.noReply && f.badHeader == g.badHeader && f.badEcho == g.badEcho &&
-           f.garbage == g.garbage && f.cut == g.cut && f.extra == g.extra &&
-           f.delayMs == g.delayMs && f.delayMsByOrder == g.delayMsByOrder &&
+           a.stats == b.stats && a.help == b.help && a.baud == b.baud && a.chunk == b.chunk &&
+           a.sensor.ccdType == b.sensor.ccdType && a.sensor.resolution == b.sensor.resolution &&
+           a.sensor.seed == b.sensor.seed && f.noReply == g.noReply && f.badHeader == g.badHeader &&
+           f.badEcho == g.badEcho && f.garbage == g.garbage && f.cut == g.cut &&
+           f.extra == g.extra && f.delayMs == g.delayMs && f.delayMsByOrder == g.delayMsByOrder &&
            f.hangupAfterFrames == g.hangupAfterFrames;
 }
 
@@ -115,6 +118,7 @@ void CheckValues(const sim::Options &o) {
     VEXA_FUZZ_CHECK(o.sensor.ccdType >= 1 && o.sensor.ccdType <= 3, "CCD types are 1 to 3");
     VEXA_FUZZ_CHECK(o.baud == 0 || (o.baud >= 10 && o.baud <= 10'000'000),
                     "the line speed is 0 or 10 to 10000000");
+    VEXA_FUZZ_CHECK(o.chunk >= 1 && o.chunk <= 4096, "reply bytes go in groups of 1 to 4096");
     VEXA_FUZZ_CHECK(OrderCodes(f.noReply) && OrderCodes(f.badHeader) && OrderCodes(f.badEcho) &&
                         OrderCodes(f.garbage) && OrderCodes(f.cut) && OrderCodes(f.extra) &&
                         OrderCodes(f.delayMsByOrder),
