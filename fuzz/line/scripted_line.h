@@ -56,6 +56,8 @@ class ScriptedLine {
     // receive callback when its count of bytes is queued.
     void serviceReceiveEvent();
     double now();
+    // The program sleeps: its time passes on the line's clock.
+    void sleep(double seconds) { spend(seconds); }
 
     // ---- the harness's side ------------------------------------------------------------
     // Bytes that come without a request: the next reply of the script.
