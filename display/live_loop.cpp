@@ -85,6 +85,7 @@ int CC_BTNRun(int /*panel*/, int /*control*/, int event, void * /*callbackData*/
         ProcessSystemEvents();
     }
 
+    SetWakeDeadline(0); // no wait any more
     rx_flag = 0;
     FlushInQ(com);
     DrainOutQ();

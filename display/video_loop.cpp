@@ -48,9 +48,10 @@ void WaitForFrame(void) {
         if (tdiff > TIMEOUT) {
             SetStatus("Timeout RS232-Line!");
             stop_flag = 1;
-            return;
+            break;
         }
     }
+    SetWakeDeadline(0); // the wait is over
 }
 
 // The four blocks of 64 samples; only the last carries the last-block flag.

@@ -38,7 +38,6 @@ int GetVERSIONInfo(void) {
 
     int n = 0;
     tstart = Timer();
-    SetWakeDeadline(tstart + FIRMWARE_TIMEOUT);
     for (;;) {
         n = QueuedBytes();
         tdiff = Timer() - tstart;

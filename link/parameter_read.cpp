@@ -41,6 +41,7 @@ void PushGET(int transferTarget) {
                 break;
             }
         }
+        SetWakeDeadline(0); // the wait is over
     }
 
     SetPanelValues();

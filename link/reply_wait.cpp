@@ -20,9 +20,10 @@ void RequestAndAwaitReply(int port, unsigned short orderCode) {
         tdiff = Timer() - tstart;
         if (tdiff > TIMEOUT) {
             PutResult("Timeout-RS-232...");
-            return;
+            break;
         }
         if (rx_flag != 0)
-            return;
+            break;
     }
+    SetWakeDeadline(0); // the wait is over
 }

@@ -44,6 +44,7 @@ int CC_ButtonTeach(int /*panel*/, int /*control*/, int event, void * /*callbackD
         if (!(tdiff < TEACH_TIMEOUT))
             break;
     }
+    SetWakeDeadline(0); // the wait is over
     // Without an answer the note must not stand as the result.
     if (!answered)
         SetStatus("Timeout-RS-232...");
@@ -70,6 +71,7 @@ int CC_ButtonReset(int /*panel*/, int /*control*/, int event, void * /*callbackD
         if (!(tdiff < TIMEOUT))
             break;
     }
+    SetWakeDeadline(0); // the wait is over
     if (tdiff <= TIMEOUT)
         PutResult("Reset Max/Min OK!");
     else

@@ -75,6 +75,7 @@ int ReadData64(int start, int lastBlock) {
         if (n >= VIDEO_BLOCK_LEN)
             break;
     }
+    SetWakeDeadline(0); // the wait is over
 
     int count = n < static_cast<int>(sizeof szReadBuf) ? n : static_cast<int>(sizeof szReadBuf);
     nBytesR = count > 0 ? ComRd(com, szReadBuf, count) : 0;

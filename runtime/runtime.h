@@ -78,8 +78,9 @@ int QuitUserInterface(int returnCode);
 // it waits for the next event, at most until the wake deadline.
 int ProcessSystemEvents(void);
 // The Timer() value at which the caller's wait ends (its time-out):
-// ProcessSystemEvents may sleep until then when nothing happens. Without a
-// deadline ahead it returns within about 2 ms.
+// ProcessSystemEvents may sleep until then when nothing happens. A wait sets
+// it when it starts and clears it (0) when it ends; without a deadline ahead
+// ProcessSystemEvents returns within about 2 ms.
 void SetWakeDeadline(double timerValue);
 int GetProjectDir(char directory[]); // at most 260 characters
 

@@ -147,6 +147,7 @@ TEST_F(LoopFaults, ASendDuringTheBlockReadsWaitsForTheirEnd) {
     SafetyStop safety(5000);
     Data();
     EXPECT_FALSE(safety.fired());
+    sensor->waitForRequests(6, 500ms); // the held Send went out as the loop ended
     const std::vector<std::uint16_t> orders = Orders();
     ASSERT_GE(orders.size(), 6u);
     EXPECT_EQ(std::vector<std::uint16_t>(orders.begin(), orders.begin() + 6),
