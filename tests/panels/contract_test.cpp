@@ -98,15 +98,6 @@ TEST_F(PanelContract, EveryInventoryControlHasItsNameKindAndCallback) {
     }
 }
 
-TEST_F(PanelContract, BusyControlsAreTheRunDataAndGetButtons) {
-    EXPECT_EQ(rt::controlWidget(handle(PANEL), CTRL_Busy1)->property("busyName").toString(),
-              "CTRL_Busy1");
-    EXPECT_EQ(rt::controlWidget(handle(PANEL), CTRL_Busy2)->property("busyName").toString(),
-              "CTRL_Busy2");
-    EXPECT_EQ(rt::controlWidget(handle(PANEL), CTRL_Busy3)->property("busyName").toString(),
-              "CTRL_Busy3");
-}
-
 TEST_F(PanelContract, SelectorsHoldACaptionedEntryForEveryValueInUse) {
     const struct {
         int panel, id, lastValue;
