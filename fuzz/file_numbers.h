@@ -54,15 +54,6 @@ class FileNumbers {
         return v;
     }
 
-    // Token i cut at its first NUL byte, as a number (see value()).
-    std::optional<std::uint64_t> valueBeforeNul(std::size_t i) const {
-        if (i >= tokens.size())
-            return std::nullopt;
-        FileNumbers cut = *this;
-        cut.tokens[i] = tokens[i].substr(0, tokens[i].find('\0'));
-        return cut.value(i);
-    }
-
     // The first n tokens are all plain digit runs below 2^64.
     bool wellFormed(std::size_t n) const {
         if (tokens.size() < n)

@@ -133,8 +133,10 @@ int FileToArray(const char *fileName, void *array, int dataType, int numElements
     for (const QByteArray &token : tokens) {
         if (token.isEmpty() || static_cast<int>(values.size()) == numElements)
             break;
-        bool ok = false;
-        const qulonglong v = token.toULongLong(&ok, 10);
+        // toULongLong stops at a NUL byte and still reports success: a file
+        // cut off and filled with zeros would load.
+        bool ok = !token.contains('\0');
+        const qulonglong v = ok ? token.toULongLong(&ok, 10) : 0;
         if (!ok)
             return -3;
         values.push_back(static_cast<unsigned int>(v & 0xFFFFFFFFu));

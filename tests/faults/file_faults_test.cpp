@@ -101,6 +101,16 @@ TEST_F(ParameterFiles, AFileWithAByteOrderMarkIsRead) {
     EXPECT_EQ(intValue(panelHandle, NEDITPower), 800);
 }
 
+// A save cut off and filled with zeros leaves NUL bytes behind a number.
+TEST_F(ParameterFiles, ANumberWithANulByteInItMakesTheFileUnreadable) {
+    const std::string file = path("cut.dat");
+    writeFile(file, std::string(
+                        "800\0\n1\n600\n70\n0\n2\n10\n900\n400\n50\n0\n0\n1\n200\n2\n1100\n", 49));
+    load(file);
+    EXPECT_EQ(statusLine(), "Cannot read parameter file!");
+    EXPECT_EQ(power, 500);
+}
+
 // The real dialog: the name typed without ".dat" gets it, and the file of
 // that name exists, so replacing it must be asked, as when ".dat" is typed.
 TEST_F(ParameterFiles, ReplacingAFileIsAskedWhetherOrNotDatWasTyped) {
