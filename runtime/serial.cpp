@@ -184,6 +184,7 @@ class ComPort : public QObject {
     void flushInput() {
         port_.clear(QSerialPort::Input);
         input_.clear();
+        rested_ = false;
     }
     void flushOutput() { port_.clear(QSerialPort::Output); }
 
@@ -309,8 +310,9 @@ class ComPort : public QObject {
     // more for it, instead of once for every byte or FIFO load.
     void restUntilTelegramEnd() {
         const int missing = notifyCount_ - queued();
-        if (missing < 2 || !readable_)
+        if (missing < 2 || !readable_ || rested_)
             return;
+        rested_ = true; // once per telegram: its last bytes wake the program as they come
         readable_->setEnabled(false);
         restWait_.start(static_cast<int>((missing - 1) * byteSeconds_ * 1000.0));
     }
@@ -333,6 +335,7 @@ class ComPort : public QObject {
             return;
         }
         restWait_.stop();
+        rested_ = false;
         if (readable_)
             readable_->setEnabled(true);
         inCallback_ = true;
@@ -380,6 +383,7 @@ class ComPort : public QObject {
     ComCallbackPtr callback_ = nullptr;
     void *data_ = nullptr;
     bool inCallback_ = false;
+    bool rested_ = false; // the telegram in the queue has had its rest wait
 };
 
 SerialOutputObserver &outputObserver() {
