@@ -162,7 +162,7 @@ LoopFigures RunLoop(CtrlCallbackPtr loop, double seconds, int maxRequests = 1 <<
 }
 
 void Row(const char *figure, double value, const char *unit, double limit, const char *goal) {
-    std::printf("%-52s %10.2f %-9s %10.2f  %6.1f %%  %s\n", figure, value, unit, limit,
+    std::printf("%-64s %9.2f %-9s %8.2f  %6.1f %%  %s\n", figure, value, unit, limit,
                 limit > 0 ? 100.0 * value / limit : 0.0, goal);
 }
 
@@ -189,7 +189,7 @@ int main(int argc, char **argv) {
     InitVars();
     DisplayPanel(panelHandle);
 
-    std::printf("%-52s %10s %-9s %10s  %8s  %s\n", "figure", "measured", "", "limit", "ratio",
+    std::printf("%-64s %9s %-9s %8s  %8s  %s\n", "figure", "measured", "", "limit", "ratio",
                 "goal");
     {
         Simulator sim(VEXA_SIM, {"--baud", "19200", "--chunk", "8", "--stats"});
