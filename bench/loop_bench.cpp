@@ -19,6 +19,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/program_panels.h"
 #include "display/live_loop.h"
 #include "display/video_loop.h"
 #include "link/connection.h"
@@ -176,17 +177,10 @@ bool Connect(const std::string &port) {
 } // namespace
 
 int main(int argc, char **argv) {
-    setenv("QT_QPA_PLATFORM", "offscreen", 0);
     const double seconds = argc > 1 ? std::atof(argv[1]) : 8.0;
     char *noArgs[] = {argv[0], nullptr};
-    if (!InitCVIRTE(nullptr, noArgs, nullptr))
+    if (!StartProgramPanels(noArgs))
         return 1;
-    RegisterProgramCallbacks();
-    panelHandle = LoadPanel(0, VEXA_PANEL_FILE, PANEL);
-    panelPopUp = LoadPanel(panelHandle, VEXA_PANEL_FILE, CCDPANEL);
-    if (panelHandle < 0 || panelPopUp < 0)
-        return 1;
-    InitVars();
     DisplayPanel(panelHandle);
 
     std::printf("%-64s %9s %-9s %8s  %8s  %s\n", "figure", "measured", "", "limit", "ratio",

@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <vector>
 
+#include "bench/program_panels.h"
 #include "link/connection.h"
 #include "link/transactions.h"
 #include "runtime/runtime.h"
@@ -36,15 +37,8 @@ template <typename F> void cpuPerWall(const char *what, double goal, F wait) {
 } // namespace
 
 int main(int, char **argv) {
-    setenv("QT_QPA_PLATFORM", "offscreen", 0);
-    if (!InitCVIRTE(nullptr, argv, nullptr))
+    if (!StartProgramPanels(argv))
         return 1;
-    RegisterProgramCallbacks();
-    panelHandle = LoadPanel(0, VEXA_PANEL_FILE, PANEL);
-    panelPopUp = LoadPanel(panelHandle, VEXA_PANEL_FILE, CCDPANEL);
-    if (panelHandle < 0 || panelPopUp < 0)
-        return 1;
-    InitVars();
 
     sim::ScriptedSensor sensor(0); // answers at once
     com = 1;

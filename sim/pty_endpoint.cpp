@@ -1,4 +1,5 @@
 #include "sim/pty_endpoint.h"
+#include "sim/prompt_wake_ups.h"
 
 #include <utility>
 
@@ -8,11 +9,6 @@
 #include <poll.h>
 #include <stdlib.h>
 #include <sys/ioctl.h>
-#ifdef __linux__
-#include <sched.h>
-#include <sys/prctl.h>
-#include <sys/syscall.h>
-#endif
 #include <system_error>
 #include <termios.h>
 #include <unistd.h>
@@ -42,31 +38,6 @@ timespec toTimespec(Clock::duration d) {
     ts.tv_sec = static_cast<time_t>(ns / kNsPerSecond);
     ts.tv_nsec = static_cast<long>(ns % kNsPerSecond);
     return ts;
-}
-
-// The serving thread asks Linux to wake it on time: without timer slack (by default a sleep may
-// end up to 50 us late, to bundle wake-ups), and with the shortest time slice, so that on a
-// busy processor it takes over at once when it wakes instead of after the running thread's
-// slice (a few ms). Kernels before 6.12 ignore the slice; elsewhere this does nothing.
-void wakeOnTime() {
-#ifdef __linux__
-    ::prctl(PR_SET_TIMERSLACK, 1UL, 0UL, 0UL, 0UL);
-    struct SchedAttr { // struct sched_attr, first version
-        std::uint32_t size;
-        std::uint32_t policy;
-        std::uint64_t flags;
-        std::int32_t nice;
-        std::uint32_t priority;
-        std::uint64_t runtime; // ns; the slice, for a normal thread
-        std::uint64_t deadline;
-        std::uint64_t period;
-    } attr{};
-    if (::syscall(SYS_sched_getattr, 0, &attr, sizeof attr, 0) == 0 && attr.policy == SCHED_OTHER) {
-        attr.size = sizeof attr;
-        attr.runtime = 100'000;
-        ::syscall(SYS_sched_setattr, 0, &attr, 0);
-    }
-#endif
 }
 
 void drain(int fd) {
@@ -279,7 +250,7 @@ void PtyEndpoint::lingerUntilDrained() {
 }
 
 void PtyEndpoint::run() {
-    wakeOnTime();
+    const PromptWakeUps onTime; // the serving thread keeps its times
     while (!stopRequested_) {
         auto now = Clock::now();
         bool wantWrite = false;

@@ -13,6 +13,7 @@
 // still on the line.) One exchange is at the mercy of the scheduler:
 // the checks take medians over many, and bound single exchanges only from below (no byte can
 // come before its time, however loaded the machine).
+#include "sim/prompt_wake_ups.h"
 #include "sim/pty_server.h"
 #include "sim/scripted_sensor.h"
 
@@ -28,11 +29,6 @@
 #include <functional>
 #include <memory>
 #include <termios.h>
-#ifdef __linux__
-#include <sched.h>
-#include <sys/prctl.h>
-#include <sys/syscall.h>
-#endif
 #include <thread>
 
 using namespace simtest;
@@ -194,54 +190,6 @@ double byteTimesToRead(std::size_t k, std::size_t size, std::size_t chunk) {
     return 36.0 + static_cast<double>(groupEnd);
 }
 
-// While the test runs, the client wakes on time like the sensor's serving thread: no timer
-// slack (Linux's default lets a sleep end up to 50 us late) and the shortest time slice, so
-// that a busy processor does not hold its wake-ups back by a few ms (Linux 6.12 and later).
-class PromptWakeUps {
-  public:
-    PromptWakeUps() {
-#ifdef __linux__
-        const int slack = ::prctl(PR_GET_TIMERSLACK, 0, 0, 0, 0);
-        slack_ = slack > 0 ? static_cast<unsigned long>(slack) : 0;
-        ::prctl(PR_SET_TIMERSLACK, 1UL, 0UL, 0UL, 0UL);
-        if (::syscall(SYS_sched_getattr, 0, &old_, sizeof old_, 0) == 0 &&
-            old_.policy == SCHED_OTHER) {
-            SchedAttr attr = old_;
-            attr.size = sizeof attr;
-            attr.runtime = 100'000;
-            restore_ = ::syscall(SYS_sched_setattr, 0, &attr, 0) == 0;
-        }
-#endif
-    }
-    PromptWakeUps(const PromptWakeUps &) = delete;
-    PromptWakeUps &operator=(const PromptWakeUps &) = delete;
-    ~PromptWakeUps() {
-#ifdef __linux__
-        if (slack_ > 0)
-            ::prctl(PR_SET_TIMERSLACK, slack_, 0UL, 0UL, 0UL);
-        if (restore_) {
-            old_.size = sizeof old_;
-            ::syscall(SYS_sched_setattr, 0, &old_, 0);
-        }
-#endif
-    }
-
-  private:
-    struct SchedAttr { // struct sched_attr, first version
-        std::uint32_t size;
-        std::uint32_t policy;
-        std::uint64_t flags;
-        std::int32_t nice;
-        std::uint32_t priority;
-        std::uint64_t runtime; // ns; the slice, for a normal thread
-        std::uint64_t deadline;
-        std::uint64_t period;
-    };
-    unsigned long slack_ = 0;
-    SchedAttr old_{};
-    bool restore_ = false;
-};
-
 enum class Served { InProcess, Program, Scripted };
 
 struct PacingCase {
@@ -373,7 +321,7 @@ void measure(const PacingCase &c, TimedClient &client, TimedClient &reference, T
 // hold up more than half of the exchanges of one run (a sensor late by its own fault is late
 // in every run), so a case that misses is measured again, up to three runs in all.
 TEST(LineTiming, RepliesKeepTheLineTimesWithinHalfAPercent) {
-    const PromptWakeUps onTime;
+    const sim::PromptWakeUps onTime;
     Loopback loopback;
     TimedClient reference(loopback.slavePath());
     ASSERT_TRUE(reference.isOpen());
