@@ -15,6 +15,7 @@
 #include <array>
 #include <map>
 
+#include "runtime/paint_pace.h"
 #include "runtime/registry.h"
 #include "runtime/widget_access.h"
 
@@ -32,6 +33,8 @@ struct Curve {
     int color = 0;
 };
 
+class Redraw;
+
 struct GraphState {
     std::map<int, Curve> curves;
     std::map<int, QPointer<QCPItemRect>> rectangles;
@@ -39,7 +42,7 @@ struct GraphState {
     std::array<Cursor, 3> cursors;
     QHash<int, int> traceColors; // strip chart: trace number -> 0xRRGGBB
     int nextHandle = 1;
-    QObject *redraw = nullptr; // the plot's Redraw, a child of the plot
+    Redraw *redraw = nullptr; // a child of the plot
 };
 
 QHash<const QWidget *, GraphState> &states() {
@@ -55,8 +58,6 @@ QCustomPlot *plotOf(int panel, int control) {
     return qobject_cast<QCustomPlot *>(rt::Registry::instance().control(panel, control));
 }
 
-constexpr int SCREEN_INTERVAL_MS = 16;
-
 // The pending redraw of one plot.
 class Redraw : public QObject {
   public:
@@ -69,7 +70,7 @@ class Redraw : public QObject {
         if (timer_.isActive())
             return;
         const qint64 waited = since_.elapsed();
-        timer_.start(waited >= SCREEN_INTERVAL_MS ? 0 : int(SCREEN_INTERVAL_MS - waited));
+        timer_.start(waited >= rt::SCREEN_INTERVAL_MS ? 0 : int(rt::SCREEN_INTERVAL_MS - waited));
     }
 
   private:
@@ -94,8 +95,8 @@ class Redraw : public QObject {
 };
 
 void requestReplot(QCustomPlot *plot) {
-    if (auto *redraw = static_cast<Redraw *>(states().value(plot).redraw))
-        redraw->request();
+    if (const auto it = states().constFind(plot); it != states().constEnd() && it->redraw)
+        it->redraw->request();
     else
         plot->replot(QCustomPlot::rpQueuedReplot);
 }

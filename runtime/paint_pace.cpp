@@ -14,8 +14,6 @@
 namespace rt {
 namespace {
 
-constexpr int SCREEN_INTERVAL_MS = 16;
-
 class PaintPace : public QObject {
   public:
     explicit PaintPace(QWidget *window) : QObject(window), window_(window) {

@@ -6,6 +6,9 @@ class QWidget;
 
 namespace rt {
 
+// No screen shows more than one picture in this time.
+constexpr int SCREEN_INTERVAL_MS = 16;
+
 void pacePainting(QWidget *window);
 
 } // namespace rt

@@ -61,11 +61,6 @@ QString deviceFor(int port) {
     return defaultDevice(port);
 }
 
-QHash<int, QString> &openProblems() {
-    static QHash<int, QString> problems;
-    return problems;
-}
-
 struct OpenFailure {
     int code;
     QString problem;
@@ -308,8 +303,8 @@ class ComPort : public QObject {
     // the rest cannot come faster than the line's rate: the notifier rests
     // until just before the last byte is due and wakes the program once
     // more for it, instead of once for every byte or FIFO load.
-    void restUntilTelegramEnd() {
-        const int missing = notifyCount_ - queued();
+    void restUntilTelegramEnd(int queuedNow) {
+        const int missing = notifyCount_ - queuedNow;
         if (missing < 2 || !readable_ || rested_)
             return;
         rested_ = true; // once per telegram: its last bytes wake the program as they come
@@ -329,9 +324,9 @@ class ComPort : public QObject {
     void checkReceiveEvent() {
         if (inCallback_ || !callback_ || !(mask_ & LWRS_RECEIVE_COUNT) || !port_.isOpen())
             return;
-        if (queued() < notifyCount_) {
-            if (!restWait_.isActive() && queued() > 0)
-                restUntilTelegramEnd();
+        if (const int queuedNow = queued(); queuedNow < notifyCount_) {
+            if (!restWait_.isActive() && queuedNow > 0)
+                restUntilTelegramEnd(queuedNow);
             return;
         }
         restWait_.stop();
@@ -432,7 +427,8 @@ void SetComDeviceLookup(ComDeviceLookup lookup) {
 }
 
 int GetComOpenProblem(int port, char text[]) {
-    const QByteArray problem = openProblems().value(port).toLocal8Bit();
+    const auto it = ports().find(port);
+    const QByteArray problem = it != ports().end() ? it->second->problem().toLocal8Bit() : "";
     std::snprintf(text, 260, "%s", problem.constData());
     return problem.size();
 }
@@ -446,9 +442,7 @@ int OpenComConfig(int port, const char *deviceName, long baudRate, int parity, i
     auto &slot = ports()[port];
     if (!slot)
         slot = std::make_unique<ComPort>(port);
-    const int result = slot->open(device, baudRate, parity, dataBits, stopBits);
-    openProblems().insert(port, slot->problem());
-    return result;
+    return slot->open(device, baudRate, parity, dataBits, stopBits);
 }
 
 int CloseCom(int port) {
