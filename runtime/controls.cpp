@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QLabel>
+#include <QLayout>
 #include <QPlainTextEdit>
 #include <QSignalBlocker>
 #include <QSlider>
@@ -256,7 +257,11 @@ int NewCtrl(int panel, int style, const char *label, int top, int left) {
         return -2;
     auto *text = new QLabel(rt::fromProgramText(label), p->root);
     text->setProperty("runTimeText", true);
-    text->move(left, top);
+    // Panel coordinates start under the window's menu bar, as a client area's do.
+    const QLayout *layout = p->root->layout();
+    const int menuHeight =
+        layout && layout->menuBar() ? layout->menuBar()->sizeHint().height() : 0;
+    text->move(left, top + menuHeight);
     text->adjustSize();
     text->show();
     text->raise();

@@ -10,6 +10,7 @@
 #include "shell/controls.h"
 #include "shell/globals.h"
 #include "shell/status_line.h"
+#include "window/help_menu.h"
 #include "window/keyboard.h"
 
 namespace {
@@ -35,6 +36,7 @@ int WinMain(void *hInstance, void *, char *, int) {
     }
     AttachPortSelector(panelHandle, DropDCom, TEXT_Status);
     AttachStopKey(panelHandle, CC_BTNStop);
+    AttachHelpMenu(panelHandle);
     GetProjectDir(proj_dir);
     InitVars();
     InitRS232(com);

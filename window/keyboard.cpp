@@ -12,6 +12,7 @@ void AttachStopKey(int panel, CtrlCallbackPtr stop) {
         return;
     auto *key = new QShortcut(QKeySequence(Qt::Key_Escape), window);
     key->setContext(Qt::WindowShortcut);
+    key->setWhatsThis(QObject::tr("Stop the running loop"));
     // Shortcuts fire from event processing, where the callbacks of clicks run.
     QObject::connect(key, &QShortcut::activated, window,
                      [panel, stop] { stop(panel, 0, EVENT_LEFT_CLICK, nullptr, 0, 0); });

@@ -1,0 +1,95 @@
+#include "window/help_menu.h"
+
+#include <QAction>
+#include <QKeySequence>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QRegularExpression>
+#include <QShortcut>
+#include <QString>
+#include <QWidget>
+#include <qcustomplot.h>
+
+#include "runtime/widget_access.h"
+#include "window/menu_bar.h"
+
+namespace window {
+
+namespace {
+
+QString withoutMnemonic(QString text) {
+    return text.remove(QRegularExpression(QStringLiteral("&(?!&)"))).replace(
+        QStringLiteral("&&"), QStringLiteral("&"));
+}
+
+QString aboutText() {
+    return QStringLiteral("<h3>V-EXA-TB-Scope %1</h3>"
+                          "<p>Configures and monitors a V-EXA-TB CCD line-sensor edge sensor "
+                          "over RS-232.</p>"
+                          "<p>Licence: GNU General Public License, version 3 or later "
+                          "(GPL-3.0-or-later). This program comes with ABSOLUTELY NO "
+                          "WARRANTY.</p>"
+                          "<p>Qt %2 (built with %3)<br>QCustomPlot %4</p>")
+        .arg(QStringLiteral(VEXA_VERSION), QString::fromLatin1(qVersion()),
+             QStringLiteral(QT_VERSION_STR), QStringLiteral(QCUSTOMPLOT_VERSION_STR));
+}
+
+// Non-modal boxes: a running loop keeps going while one is open.
+void showBox(QWidget *mainWindow, const QString &title, const QString &text, bool rich) {
+    auto *box = new QMessageBox(QMessageBox::NoIcon, title, text, QMessageBox::Close, mainWindow);
+    box->setTextFormat(rich ? Qt::RichText : Qt::PlainText);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->setWindowModality(Qt::NonModal);
+    box->show();
+}
+
+} // namespace
+
+QString keyboardText(QWidget *mainWindow) {
+    QStringList lines;
+    if (QMenuBar *bar = menuBar(mainWindow)) {
+        for (QAction *top : bar->actions()) {
+            QMenu *sub = top->menu();
+            if (!sub)
+                continue;
+            for (QAction *item : sub->actions())
+                if (!item->shortcut().isEmpty())
+                    lines << QStringLiteral("%1\t%2 > %3")
+                                 .arg(item->shortcut().toString(QKeySequence::NativeText),
+                                      withoutMnemonic(sub->title()),
+                                      withoutMnemonic(item->text()));
+        }
+    }
+    // Keys held by shortcuts of their own (not menu items), e.g. Esc for Stop.
+    for (QShortcut *key : mainWindow->findChildren<QShortcut *>())
+        if (!key->whatsThis().isEmpty())
+            lines << QStringLiteral("%1\t%2").arg(
+                         key->key().toString(QKeySequence::NativeText), key->whatsThis());
+    if (lines.isEmpty())
+        return QObject::tr("No shortcuts.");
+    return lines.join(QLatin1Char('\n'));
+}
+
+void addHelpMenu(QWidget *mainWindow) {
+    QMenu *help = menu(mainWindow, TopMenu::Help);
+    if (!help)
+        return;
+    QAction *about = help->addAction(QObject::tr("About"));
+    about->setObjectName(QStringLiteral("actionAbout"));
+    QObject::connect(about, &QAction::triggered, mainWindow, [mainWindow] {
+        showBox(mainWindow, QObject::tr("About V-EXA-TB-Scope"), aboutText(), true);
+    });
+    QAction *keys = help->addAction(QObject::tr("Keyboard"));
+    keys->setObjectName(QStringLiteral("actionKeyboard"));
+    QObject::connect(keys, &QAction::triggered, mainWindow, [mainWindow] {
+        showBox(mainWindow, QObject::tr("Keyboard"), keyboardText(mainWindow), false);
+    });
+}
+
+} // namespace window
+
+void AttachHelpMenu(int panel) {
+    if (QWidget *mainWindow = rt::panelWidget(panel))
+        window::addHelpMenu(mainWindow);
+}

@@ -1,0 +1,82 @@
+#include "window/menu_bar.h"
+
+#include <QLayout>
+#include <QMenu>
+#include <QMenuBar>
+#include <QWidget>
+
+#include <array>
+#include <iterator>
+
+namespace window {
+
+namespace {
+
+struct TopMenuEntry {
+    TopMenu which;
+    const char *title;
+    const char *objectName;
+};
+
+constexpr std::array<TopMenuEntry, 4> TOP_MENUS{{
+    {TopMenu::File, QT_TRANSLATE_NOOP("window", "&File"), "menuFile"},
+    {TopMenu::Sensor, QT_TRANSLATE_NOOP("window", "&Sensor"), "menuSensor"},
+    {TopMenu::Tools, QT_TRANSLATE_NOOP("window", "&Tools"), "menuTools"},
+    {TopMenu::Help, QT_TRANSLATE_NOOP("window", "&Help"), "menuHelp"},
+}};
+
+int rankOf(TopMenu which) {
+    for (std::size_t i = 0; i < TOP_MENUS.size(); ++i)
+        if (TOP_MENUS[i].which == which)
+            return static_cast<int>(i);
+    return static_cast<int>(TOP_MENUS.size());
+}
+
+} // namespace
+
+QMenuBar *menuBar(QWidget *mainWindow) {
+    if (!mainWindow || !mainWindow->layout())
+        return nullptr;
+    if (auto *bar = mainWindow->findChild<QMenuBar *>(QStringLiteral("menuBar"),
+                                                      Qt::FindDirectChildrenOnly))
+        return bar;
+    auto *bar = new QMenuBar(mainWindow);
+    bar->setObjectName(QStringLiteral("menuBar"));
+    // Under a desktop that shows menus outside the window the bar would take
+    // the panel's place in the layout for nothing; keep it in the window.
+    bar->setNativeMenuBar(false);
+    mainWindow->layout()->setMenuBar(bar);
+    return bar;
+}
+
+QMenu *menu(QWidget *mainWindow, TopMenu which) {
+    QMenuBar *bar = menuBar(mainWindow);
+    if (!bar)
+        return nullptr;
+    const int rank = rankOf(which);
+    const TopMenuEntry &entry = TOP_MENUS[static_cast<std::size_t>(rank)];
+    if (auto *existing = bar->findChild<QMenu *>(QLatin1String(entry.objectName),
+                                                Qt::FindDirectChildrenOnly))
+        return existing;
+
+    // Put it before the first menu of a later rank that is already there.
+    QAction *before = nullptr;
+    for (QAction *action : bar->actions()) {
+        QMenu *other = action->menu();
+        if (!other)
+            continue;
+        for (std::size_t i = static_cast<std::size_t>(rank) + 1; i < TOP_MENUS.size(); ++i)
+            if (other->objectName() == QLatin1String(TOP_MENUS[i].objectName)) {
+                before = action;
+                break;
+            }
+        if (before)
+            break;
+    }
+    auto *created = new QMenu(QMenuBar::tr(entry.title), bar);
+    created->setObjectName(QLatin1String(entry.objectName));
+    bar->insertMenu(before, created);
+    return created;
+}
+
+} // namespace window

@@ -1,0 +1,21 @@
+// The menu bar above the main panel's controls. The panel file stays as it
+// is: the bar sits in the panel's top-level layout, and every addition puts
+// its items into one of the fixed top menus.
+#pragma once
+
+class QMenu;
+class QMenuBar;
+class QWidget;
+
+namespace window {
+
+// The top menus, in the order they appear whichever is asked for first.
+enum class TopMenu { File, Sensor, Tools, Help };
+
+// The bar of the main window `mainWindow` (a panel's root widget), made on
+// the first call; null when the window has no layout to hold it.
+QMenuBar *menuBar(QWidget *mainWindow);
+// A top menu of that bar, made and put in its place on the first call.
+QMenu *menu(QWidget *mainWindow, TopMenu which);
+
+} // namespace window
