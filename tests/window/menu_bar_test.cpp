@@ -1,0 +1,68 @@
+// The menu bar keeps its top menus in one order whoever asks first, hands
+// each feature the same menu again, and the keyboard list names every item
+// that has a shortcut and only those.
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QMenu>
+#include <QMenuBar>
+#include <QShortcut>
+#include <QVBoxLayout>
+#include <QWidget>
+
+#include "window/help_menu.h"
+#include "window/menu_bar.h"
+
+namespace {
+
+QStringList topTitles(QWidget *window) {
+    QStringList titles;
+    for (QAction *action : window::menuBar(window)->actions())
+        titles << action->text();
+    return titles;
+}
+
+TEST(MenuBar, TopMenusKeepTheirOrderWhoeverComesFirst) {
+    QWidget mainWindow;
+    new QVBoxLayout(&mainWindow);
+    QMenu *help = window::menu(&mainWindow, window::TopMenu::Help);
+    window::menu(&mainWindow, window::TopMenu::Tools);
+    window::menu(&mainWindow, window::TopMenu::File);
+    window::menu(&mainWindow, window::TopMenu::Sensor);
+    EXPECT_EQ(topTitles(&mainWindow),
+              (QStringList{QStringLiteral("&File"), QStringLiteral("&Sensor"),
+                           QStringLiteral("&Tools"), QStringLiteral("&Help")}));
+    EXPECT_EQ(window::menu(&mainWindow, window::TopMenu::Help), help);
+    EXPECT_EQ(window::menuBar(&mainWindow), mainWindow.layout()->menuBar());
+}
+
+TEST(MenuBar, WindowWithoutLayoutGetsNoBar) {
+    QWidget bare;
+    EXPECT_EQ(window::menuBar(&bare), nullptr);
+    EXPECT_EQ(window::menu(&bare, window::TopMenu::File), nullptr);
+}
+
+TEST(HelpMenu, KeyboardListNamesEveryShortcutAndOnlyThose) {
+    QWidget mainWindow;
+    new QVBoxLayout(&mainWindow);
+    window::addHelpMenu(&mainWindow);
+    QMenu *sensor = window::menu(&mainWindow, window::TopMenu::Sensor);
+    sensor->addAction(QStringLiteral("&Run"))->setShortcut(QKeySequence(Qt::Key_F5));
+    sensor->addAction(QStringLiteral("Without key"));
+    auto *stop = new QShortcut(QKeySequence(Qt::Key_Escape), &mainWindow);
+    stop->setWhatsThis(QStringLiteral("Stop the running loop"));
+
+    const QStringList lines = window::keyboardText(&mainWindow).split(QLatin1Char('\n'));
+    EXPECT_EQ(lines, (QStringList{QStringLiteral("F5\tSensor > Run"),
+                                  QStringLiteral("Esc\tStop the running loop")}));
+
+    const QStringList help = [&] {
+        QStringList items;
+        for (QAction *a : window::menu(&mainWindow, window::TopMenu::Help)->actions())
+            items << a->text();
+        return items;
+    }();
+    EXPECT_EQ(help, (QStringList{QStringLiteral("About"), QStringLiteral("Keyboard")}));
+}
+
+} // namespace
