@@ -1,17 +1,26 @@
 // The panel file against the control inventory the program relies on.
 #include <gtest/gtest.h>
 
+#include <QAbstractButton>
+#include <QAbstractSlider>
+#include <QAbstractSpinBox>
 #include <QComboBox>
 #include <QLabel>
+#include <QPlainTextEdit>
+#include <QRegularExpression>
 #include <QSet>
+#include <QSpinBox>
 #include <QWidget>
 
+#include <algorithm>
 #include <string>
 
 #include "../runtime/recorder.h"
-#include "runtime/widget_access.h"
+#include "params/parameter_table.h"
 #include "runtime/runtime.h"
+#include "runtime/widget_access.h"
 #include "shell/controls.h"
+#include "shell/globals.h"
 
 namespace {
 
@@ -195,6 +204,79 @@ TEST_F(PanelContract, VideoGraphAndTrendShareOneAreaWithOneShown) {
     EXPECT_EQ(dataVisible + trendVisible, 1);
     EXPECT_EQ(rt::controlWidget(handle(PANEL), GRAPH_Data)->parentWidget(),
               rt::controlWidget(handle(PANEL), STRIP_Trend)->parentWidget());
+}
+
+bool isInput(QWidget *w) {
+    return qobject_cast<QAbstractButton *>(w) || qobject_cast<QAbstractSpinBox *>(w) ||
+           qobject_cast<QComboBox *>(w) || qobject_cast<QAbstractSlider *>(w) ||
+           qobject_cast<QPlainTextEdit *>(w);
+}
+
+TEST_F(PanelContract, EveryControlAndInputHasATooltip) {
+    int seen = 0;
+    for (int resource : {PANEL, CCDPANEL})
+        for (QWidget *w : rt::panelWidget(handle(resource))->findChildren<QWidget *>()) {
+            const QString name = w->objectName();
+            if (name.isEmpty() || name.startsWith("qt_"))
+                continue; // the inner parts Qt builds into a control
+            if (!w->property("controlId").isValid() && !isInput(w))
+                continue;
+            ++seen;
+            EXPECT_FALSE(w->toolTip().trimmed().isEmpty()) << name.toStdString();
+        }
+    EXPECT_GE(seen, 40);
+}
+
+// The lowest value a parameter control can show: its own minimum, or the
+// check's lower bound when that is higher.
+int lowestShown(const QWidget *w, const ParameterEntry &p) {
+    int widgetMin = 0;
+    if (auto *spin = qobject_cast<const QSpinBox *>(w))
+        widgetMin = spin->minimum();
+    else if (auto *slider = qobject_cast<const QAbstractSlider *>(w))
+        widgetMin = slider->minimum();
+    return std::max<int>(widgetMin, p.lower);
+}
+
+QString replacementWords(const ParameterEntry &p) {
+    if (!p.upperReplVar)
+        return QString::number(p.upperRepl);
+    if (p.upperReplVar == &ccdmaxpixel)
+        return "the CCD's pixel count";
+    return "(a replacement variable the tooltips do not know)";
+}
+
+bool mentions(const QString &tip, const QString &words) {
+    return tip.contains(QRegularExpression("\\b" + QRegularExpression::escape(words) + "\\b"));
+}
+
+// A changed bound or replacement in the table, or a tooltip that no longer
+// names it, fails here. A value a read replaces shows as the replacement, so
+// the range shown runs up to the larger of the bound and the replacement.
+TEST_F(PanelContract, ParameterTooltipsNameTheRangeCheckOfTheParameterTable) {
+    int controls = 0;
+    for (const ParameterEntry &p : parameterTable) {
+        if (!p.panel)
+            continue; // para15 has no control
+        ++controls;
+        QWidget *w =
+            rt::controlWidget(handle(p.panel == &panelPopUp ? CCDPANEL : PANEL), p.control);
+        ASSERT_NE(w, nullptr);
+        const QString tip = w->toolTip().simplified(); // a tooltip wraps at any space
+        SCOPED_TRACE(w->objectName().toStdString() + ": " + tip.toStdString());
+        if (p.upper == NO_CHECK) {
+            auto *combo = qobject_cast<QComboBox *>(w);
+            ASSERT_NE(combo, nullptr) << "only selectors go unchecked";
+            EXPECT_TRUE(mentions(tip, QString("0-%1").arg(combo->count() - 1)));
+            EXPECT_TRUE(tip.contains("Not range-checked"));
+            continue;
+        }
+        const int highest = std::max(p.upper, p.upperReplVar ? p.upper : p.upperRepl);
+        EXPECT_TRUE(mentions(tip, QString("%1-%2").arg(lowestShown(w, p)).arg(highest)));
+        EXPECT_TRUE(mentions(tip, QString("above %1").arg(p.upper)));
+        EXPECT_TRUE(mentions(tip, "show as " + replacementWords(p)));
+    }
+    EXPECT_EQ(controls, 15);
 }
 
 } // namespace
