@@ -4,11 +4,11 @@
 
 #include <QImage>
 #include <QRegularExpression>
-#include <QStringList>
 
 #include <sys/resource.h>
 
 #include <csignal>
+#include <optional>
 
 #include "exporters/csv_exporter.h"
 #include "exporters/graph_exporters.h"
@@ -17,119 +17,76 @@ using namespace export_test;
 
 namespace {
 
-const struct {
-    const char *name;
-    Graph graph;
-    int control;
-} GRAPHS[] = {
-    {"edge graph", EdgeGraph, GRAPH_Raw},
-    {"trend chart", TrendChart, STRIP_Trend},
-    {"video graph", VideoGraph, GRAPH_Data},
-};
+using ExportFiles = WithExport<display_test::PanelTest>;
 
-TEST_F(ExportTest, PngIsTheGraphAtItsShownSize) {
+const exporters::PngExporter PNG;
+const exporters::PdfExporter PDF;
+const exporters::CsvExporter CSV;
+
+TEST_F(ExportFiles, EachGraphIsAPngOrPdfOfItsShownSize) {
     DriveFrames();
-    for (const auto &g : GRAPHS) {
-        const QString path = Path("graph.png");
-        ASSERT_TRUE(actions->exportGraph(g.graph, exporters::PngExporter(), path)) << g.name;
-        const QImage image(path, "PNG");
-        ASSERT_FALSE(image.isNull()) << g.name;
-        EXPECT_EQ(image.size(), actions->exportSize(g.graph)) << g.name;
-        bool drawn = false; // not one plain colour
-        for (int x = 0; x < image.width() && !drawn; ++x)
-            drawn = image.pixel(x, image.height() / 2) != image.pixel(0, 0);
-        EXPECT_TRUE(drawn) << g.name;
-    }
-    // The two graphs in one place: the hidden one takes the shown one's size.
-    QWidget *video = rt::controlWidget(panelHandle, GRAPH_Data);
-    ASSERT_TRUE(video->isVisible());
-    EXPECT_FALSE(rt::controlWidget(panelHandle, STRIP_Trend)->isVisible());
-    EXPECT_EQ(actions->exportSize(VideoGraph), video->size());
-    EXPECT_EQ(actions->exportSize(TrendChart), video->size());
+    // The trend chart is hidden behind the video graph: it takes that size.
+    const QSize video = rt::controlWidget(panelHandle, GRAPH_Data)->size();
+    EXPECT_EQ(actions->exportSize(TrendChart), video);
+    EXPECT_EQ(actions->exportSize(VideoGraph), video);
     EXPECT_EQ(actions->exportSize(EdgeGraph), rt::controlWidget(panelHandle, GRAPH_Raw)->size());
-}
+    for (Graph g : {EdgeGraph, TrendChart, VideoGraph}) {
+        const QSize size = actions->exportSize(g);
+        ASSERT_TRUE(actions->exportGraph(g, PNG, Path("g.png"))) << g;
+        const QImage image(Path("g.png"), "PNG");
+        EXPECT_EQ(image.size(), size) << g;
+        int drawn = 0; // pixels of the middle row unlike the corner: axes, curves
+        for (int x = 0; x < image.width(); ++x)
+            drawn += image.pixel(x, image.height() / 2) != image.pixel(0, 0);
+        EXPECT_GT(drawn, 0) << g;
 
-TEST_F(ExportTest, PdfIsOnePageOfTheGraphsSize) {
-    DriveFrames();
-    for (const auto &g : GRAPHS) {
-        const QString path = Path("graph.pdf");
-        ASSERT_TRUE(actions->exportGraph(g.graph, exporters::PdfExporter(), path)) << g.name;
-        const QByteArray pdf = ReadAll(path);
-        EXPECT_TRUE(pdf.startsWith("%PDF-1.")) << g.name;
-        EXPECT_GT(pdf.size(), 2000) << g.name;
-        EXPECT_TRUE(pdf.trimmed().endsWith("%%EOF")) << g.name;
-        const QSize size = actions->exportSize(g.graph);
-        const QRegularExpression box(QStringLiteral("/MediaBox \\[0 0 %1(\\.0+)? %2(\\.0+)?\\]")
-                                         .arg(size.width())
-                                         .arg(size.height()));
-        const QString text = QString::fromLatin1(pdf);
-        EXPECT_TRUE(text.contains(box))
-            << g.name << ": "
-            << text.mid(text.indexOf(QLatin1String("/MediaBox")), 40).toStdString();
+        ASSERT_TRUE(actions->exportGraph(g, PDF, Path("g.pdf"))) << g;
+        const QString pdf = QString::fromLatin1(ReadAll(Path("g.pdf")));
+        EXPECT_TRUE(pdf.startsWith(QLatin1String("%PDF-1.")) && pdf.size() > 2000) << g;
+        EXPECT_TRUE(pdf.trimmed().endsWith(QLatin1String("%%EOF"))) << g;
+        EXPECT_TRUE(pdf.contains(
+            QRegularExpression(QStringLiteral("/MediaBox \\[0 0 %1(\\.0+)? %2(\\.0+)?\\]")
+                                   .arg(size.width())
+                                   .arg(size.height()))))
+            << g;
     }
 }
 
-// The CSV's sections as rows of cells, without their header lines.
-struct Csv {
-    QStringList trendHeader, videoHeader;
-    std::vector<QStringList> trend, video;
-};
-Csv ParseCsv(const QByteArray &bytes) {
-    Csv csv;
-    const QStringList sections = QString::fromLatin1(bytes).split(QStringLiteral("\r\n\r\n"));
-    if (sections.size() != 2)
-        return csv;
-    auto rows = [](const QString &section, QStringList &header, std::vector<QStringList> &out) {
-        QStringList lines = section.split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
-        header = lines.takeFirst().split(QLatin1Char(','));
-        for (const QString &line : lines)
-            out.push_back(line.split(QLatin1Char(',')));
-    };
-    rows(sections[0], csv.trendHeader, csv.trend);
-    rows(sections[1], csv.videoHeader, csv.video);
-    return csv;
-}
-
-TEST_F(ExportTest, CsvHoldsTheTrendHistoryAndTheVideoCurveAsShown) {
+TEST_F(ExportFiles, CsvHoldsTheTrendHistoryAndTheVideoCurveAsShown) {
     DriveFrames();
-    const QString path = Path("data.csv");
-    ASSERT_TRUE(actions->exportData(exporters::CsvExporter(), path));
-    const Csv csv = ParseCsv(ReadAll(path));
-
-    EXPECT_EQ(csv.trendHeader.join(QLatin1Char(',')),
+    ASSERT_TRUE(actions->exportData(CSV, Path("data.csv")));
+    const QStringList sections = QString::fromLatin1(ReadAll(Path("data.csv"))).split("\r\n\r\n");
+    ASSERT_EQ(sections.size(), 2);
+    QStringList trend = sections[0].split("\r\n"), video = sections[1].split("\r\n");
+    ASSERT_EQ(video.takeLast(), ""); // the last line ends too
+    EXPECT_EQ(trend.takeFirst(),
               "Trend point,Upper limit,Lower limit,Teach value,Measured value,Selected value");
+    EXPECT_EQ(video.takeFirst(), "Video pixel,Video signal,Video threshold");
+
     const auto traces = rt::stripChartTraces(panelHandle, STRIP_Trend);
     ASSERT_EQ(traces.size(), 5u);
-    ASSERT_EQ(csv.trend.size(), 100u);
-    for (std::size_t k = 0; k < 100; ++k) {
-        ASSERT_EQ(csv.trend[k].size(), 6) << k;
-        EXPECT_EQ(csv.trend[k][0].toInt(), static_cast<int>(k));
-        for (std::size_t t = 0; t < 5; ++t)
-            EXPECT_EQ(csv.trend[k][static_cast<int>(t) + 1].toDouble(), traces[t][k]) << k;
+    ASSERT_EQ(trend.size(), 100);
+    for (int k = 0; k < 100; ++k) {
+        QStringList row = {QString::number(k)};
+        for (const auto &trace : traces)
+            row << QString::number(trace.at(static_cast<std::size_t>(k)));
+        EXPECT_EQ(trend[k], row.join(',')) << k;
     }
-    // The three frames are the newest points, oldest first; the history
-    // before them is the start-up zeros.
-    EXPECT_EQ(csv.trend[97].join(QLatin1Char(',')), "97,540,460,500,250,900");
-    EXPECT_EQ(csv.trend[99].join(QLatin1Char(',')), "99,540,460,500,270,900");
-    EXPECT_EQ(csv.trend[96].join(QLatin1Char(',')), "96,0,0,0,0,0");
+    // Oldest first: the three frames last, the start-up zeros before them.
+    EXPECT_EQ(trend[96], "96,0,0,0,0,0");
+    EXPECT_EQ(trend[97], "97,540,460,500,250,900");
+    EXPECT_EQ(trend[99], "99,540,460,500,270,900");
 
-    EXPECT_EQ(csv.videoHeader.join(QLatin1Char(',')), "Video pixel,Video signal,Video threshold");
-    ASSERT_EQ(csv.video.size(), 256u);
-    for (int i = 0; i < 256; ++i) {
-        ASSERT_EQ(csv.video[static_cast<std::size_t>(i)].size(), 3);
-        EXPECT_EQ(csv.video[static_cast<std::size_t>(i)].join(QLatin1Char(',')),
-                  QStringLiteral("%1,%2,333").arg(4 * i).arg((i * 7) % 1024))
-            << i;
-    }
+    ASSERT_EQ(video.size(), 256);
+    for (int i = 0; i < 256; ++i)
+        EXPECT_EQ(video[i], QStringLiteral("%1,%2,333").arg(4 * i).arg((i * 7) % 1024)) << i;
 }
 
-// Limits the size of files this process writes, so that writing fails as on
-// a full disk.
+// Files this process writes end after `bytes`, as on a full disk.
 class FullDisk {
   public:
-    explicit FullDisk(rlim_t bytes) {
+    explicit FullDisk(rlim_t bytes) : oldSignal_(std::signal(SIGXFSZ, SIG_IGN)) {
         getrlimit(RLIMIT_FSIZE, &old_);
-        oldSignal_ = std::signal(SIGXFSZ, SIG_IGN);
         rlimit small = old_;
         small.rlim_cur = bytes;
         setrlimit(RLIMIT_FSIZE, &small);
@@ -140,60 +97,49 @@ class FullDisk {
     }
 
   private:
+    void (*oldSignal_)(int);
     rlimit old_{};
-    void (*oldSignal_)(int) = nullptr;
 };
 
-TEST_F(ExportTest, AWriteErrorSaysWhyAndLeavesTheOldFile) {
+TEST_F(ExportFiles, AWriteErrorSaysWhyAndLeavesTheOldFile) {
     DriveFrames();
     const QByteArray old = "the file that was there\n";
-    WriteAll(Path("old.png"), old);
-    WriteAll(Path("old.pdf"), old);
-    WriteAll(Path("old.csv"), old);
-    WriteAll(Path("not-a-folder"), old);
-
-    const exporters::PngExporter png;
-    const exporters::PdfExporter pdf;
-    const exporters::CsvExporter csv;
+    for (const char *name : {"old.png", "old.pdf", "old.csv", "not-a-folder"})
+        WriteAll(Path(name), old);
     const struct {
-        const char *name;
         const exporters::Exporter &exporter;
-        QString path;
+        const char *path;
         bool fullDisk;
     } cases[] = {
-        {"PNG into a folder that is a file", png, Path("not-a-folder/graph.png"), false},
-        {"PDF into a folder that is a file", pdf, Path("not-a-folder/graph.pdf"), false},
-        {"CSV into a folder that is a file", csv, Path("not-a-folder/data.csv"), false},
-        {"PNG over a file on a full disk", png, Path("old.png"), true},
-        {"PDF over a file on a full disk", pdf, Path("old.pdf"), true},
-        {"CSV over a file on a full disk", csv, Path("old.csv"), true},
+        {PNG, "not-a-folder/g.png", false},
+        {PDF, "not-a-folder/g.pdf", false},
+        {CSV, "not-a-folder/d.csv", false},
+        {PNG, "old.png", true},
+        {PDF, "old.pdf", true},
+        {CSV, "old.csv", true},
     };
     for (const auto &c : cases) {
+        const QString path = Path(c.path);
         bool written = true;
         {
-            std::unique_ptr<FullDisk> full;
+            std::optional<FullDisk> full;
             if (c.fullDisk)
-                full = std::make_unique<FullDisk>(64);
-            written = &c.exporter == &csv ? actions->exportData(c.exporter, c.path)
-                                          : actions->exportGraph(EdgeGraph, c.exporter, c.path);
+                full.emplace(64);
+            written = &c.exporter == &CSV ? actions->exportData(c.exporter, path)
+                                          : actions->exportGraph(EdgeGraph, c.exporter, path);
         }
-        EXPECT_FALSE(written) << c.name;
-        QMessageBox *box = Box("exportErrorBox");
-        ASSERT_NE(box, nullptr) << c.name;
-        EXPECT_TRUE(box->isVisible()) << c.name;
-        EXPECT_EQ(box->windowModality(), Qt::NonModal) << c.name;
-        EXPECT_TRUE(box->text().contains(c.path)) << c.name;
-        EXPECT_TRUE(box->text().contains(QLatin1String("Nothing was written"))) << c.name;
+        EXPECT_FALSE(written) << c.path;
+        auto *box = Find<QMessageBox>("exportErrorBox");
+        ASSERT_NE(box, nullptr) << c.path;
+        EXPECT_TRUE(box->isVisible() && box->windowModality() == Qt::NonModal) << c.path;
+        EXPECT_TRUE(box->text().contains(path)) << box->text().toStdString();
         delete box;
-        if (c.fullDisk) {
-            EXPECT_EQ(ReadAll(c.path), old) << c.name;
-        } else {
-            EXPECT_EQ(ReadAll(Path("not-a-folder")), old) << c.name;
-        }
     }
-    // Nothing half-written was left beside the files.
+    // Every old file as it was, and nothing half-written beside them.
     const QStringList files = QDir(folder.path()).entryList(QDir::Files | QDir::Hidden);
-    EXPECT_EQ(files.size(), 4) << files.join(QLatin1Char(' ')).toStdString();
+    EXPECT_EQ(files.size(), 4) << files.join(' ').toStdString();
+    for (const QString &file : files)
+        EXPECT_EQ(ReadAll(folder.filePath(file)), old) << file.toStdString();
 }
 
 } // namespace
