@@ -2,9 +2,10 @@
 // event loop, shut-down.
 #include "shell/startup.h"
 
+#include "display/live_loop.h"
+#include "exporters/attach_export.h"
 #include "link/connection.h"
 #include "params/panel_binding.h"
-#include "display/live_loop.h"
 #include "ports/ports.h"
 #include "runtime/runtime.h"
 #include "shell/controls.h"
@@ -37,6 +38,7 @@ int WinMain(void *hInstance, void *, char *, int) {
     AttachPortSelector(panelHandle, DropDCom, TEXT_Status);
     AttachStopKey(panelHandle, CC_BTNStop);
     AttachHelpMenu(panelHandle);
+    AttachExport(panelHandle, GRAPH_Raw, STRIP_Trend, GRAPH_Data);
     GetProjectDir(proj_dir);
     InitVars();
     InitRS232(com);

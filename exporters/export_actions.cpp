@@ -1,0 +1,246 @@
+// The export items, their dialogs and the graphs' right-click menus. The
+// dialogs list what the exporter registry holds; the file is written when the
+// user has chosen it (and agreed to replace one that is there), in the same
+// event processing that delivered the choice, which takes milliseconds.
+#include "exporters/export_actions.h"
+
+#include <QAbstractButton>
+#include <QAction>
+#include <QApplication>
+#include <QClipboard>
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QImage>
+#include <QKeyCombination>
+#include <QKeySequence>
+#include <QMenu>
+#include <QMessageBox>
+#include <QWidget>
+
+#include <qcustomplot.h>
+
+#include "exporters/exporter.h"
+#include "exporters/graph_data.h"
+#include "runtime/widget_access.h"
+#include "window/menu_bar.h"
+
+namespace exporters {
+
+namespace {
+
+// The File menu's items: text, object name, shortcut, what they open.
+struct FileItem {
+    const char *text;
+    const char *objectName;
+    QKeyCombination shortcut;
+    void (ExportActions::*open)();
+};
+const FileItem FILE_ITEMS[] = {
+    {QT_TRANSLATE_NOOP("exporters", "Export graph..."), "actionExportGraph", Qt::CTRL | Qt::Key_E,
+     &ExportActions::openGraphDialog},
+    {QT_TRANSLATE_NOOP("exporters", "Export data..."), "actionExportData",
+     Qt::CTRL | Qt::SHIFT | Qt::Key_E, &ExportActions::openDataDialog},
+};
+
+QString withSuffix(QString path, const QString &suffix) {
+    if (!path.endsWith(QLatin1Char('.') + suffix, Qt::CaseInsensitive))
+        path += QLatin1Char('.') + suffix;
+    return path;
+}
+
+QMessageBox *nonModalBox(QWidget *parent, QMessageBox::Icon icon, const QString &title,
+                         const QString &text, QMessageBox::StandardButtons buttons,
+                         const char *objectName) {
+    auto *box = new QMessageBox(icon, title, text, buttons, parent);
+    box->setObjectName(QLatin1String(objectName));
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->setWindowModality(Qt::NonModal);
+    return box;
+}
+
+} // namespace
+
+ExportActions::ExportActions(QWidget *mainWindow, int panel, int edgeGraph, int trendChart,
+                             int videoGraph)
+    : QObject(mainWindow), mainWindow_(mainWindow),
+      panel_(panel), graphs_{{tr("Edge graph"), edgeGraph},
+                             {tr("Trend chart"), trendChart},
+                             {tr("Video graph"), videoGraph}},
+      trendChart_(trendChart), videoGraph_(videoGraph), folder_(QDir::homePath()) {}
+
+QCustomPlot *ExportActions::plot(std::size_t graph) const {
+    return graph < graphs_.size()
+               ? qobject_cast<QCustomPlot *>(rt::controlWidget(panel_, graphs_[graph].control))
+               : nullptr;
+}
+
+QSize ExportActions::exportSize(std::size_t graph) const {
+    QCustomPlot *shown = plot(graph);
+    if (!shown)
+        return {};
+    if (!shown->isVisible() && shown->parentWidget()) {
+        // The trend chart and the video graph take turns in one place.
+        for (auto *other : shown->parentWidget()->findChildren<QCustomPlot *>(
+                 QString(), Qt::FindDirectChildrenOnly))
+            if (other != shown && other->isVisible())
+                return other->size();
+    }
+    return shown->size().expandedTo(shown->minimumSize());
+}
+
+void ExportActions::addToFileMenu() {
+    QMenu *file = window::menu(mainWindow_, window::TopMenu::File);
+    if (!file)
+        return;
+    // Before Quit, and before the separator that sets Quit apart.
+    QAction *before = file->findChild<QAction *>(QStringLiteral("actionQuit"));
+    if (before && !file->actions().contains(before))
+        before = nullptr;
+    if (before) {
+        const auto actions = file->actions();
+        const auto at = actions.indexOf(before);
+        if (at > 0 && actions[at - 1]->isSeparator())
+            before = actions[at - 1];
+    }
+    for (const FileItem &item : FILE_ITEMS) {
+        auto *action = new QAction(tr(item.text), file);
+        action->setObjectName(QLatin1String(item.objectName));
+        action->setShortcut(QKeySequence(item.shortcut));
+        connect(action, &QAction::triggered, this, [this, open = item.open] { (this->*open)(); });
+        file->insertAction(before, action);
+    }
+}
+
+void ExportActions::addGraphMenus() {
+    for (std::size_t g = 0; g < graphs_.size(); ++g) {
+        QCustomPlot *graph = plot(g);
+        if (!graph)
+            continue;
+        graph->setContextMenuPolicy(Qt::CustomContextMenu);
+        connect(
+            graph, &QWidget::customContextMenuRequested, this,
+            [this, g, graph](const QPoint &at) { graphMenu(g)->popup(graph->mapToGlobal(at)); });
+    }
+}
+
+QMenu *ExportActions::graphMenu(std::size_t graph) {
+    auto *menu = new QMenu(plot(graph));
+    menu->setObjectName(QStringLiteral("graphMenu"));
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    for (const Exporter *exporter : exportersOf(Exporter::Kind::Graph))
+        connect(menu->addAction(tr("Export as %1...").arg(exporter->format())), &QAction::triggered,
+                this, [this, graph, exporter] {
+                    askForFile(tr("Export %1").arg(graphs_[graph].name),
+                               QStringLiteral("exportGraphDialog"), {{graph, exporter}}, 0);
+                });
+    menu->addSeparator();
+    connect(menu->addAction(tr("Copy image")), &QAction::triggered, this,
+            [this, graph] { copyImage(graph); });
+    return menu;
+}
+
+void ExportActions::openGraphDialog() {
+    std::vector<Choice> choices;
+    for (std::size_t g = 0; g < graphs_.size(); ++g)
+        for (const Exporter *exporter : exportersOf(Exporter::Kind::Graph))
+            choices.push_back({g, exporter});
+    askForFile(tr("Export graph"), QStringLiteral("exportGraphDialog"), choices, 0);
+}
+
+void ExportActions::openDataDialog() {
+    std::vector<Choice> choices;
+    for (const Exporter *exporter : exportersOf(Exporter::Kind::Data))
+        choices.push_back({NO_GRAPH, exporter});
+    askForFile(tr("Export data"), QStringLiteral("exportDataDialog"), choices, 0);
+}
+
+void ExportActions::askForFile(const QString &title, const QString &objectName,
+                               const std::vector<Choice> &choices, std::size_t preselected) {
+    if (choices.empty())
+        return;
+    QStringList filters;
+    for (const Choice &choice : choices)
+        filters << (choice.graph == NO_GRAPH
+                        ? choice.exporter->nameFilter()
+                        : tr("%1 as %2")
+                              .arg(graphs_[choice.graph].name, choice.exporter->nameFilter()));
+    auto *dialog = new QFileDialog(mainWindow_, title, folder_);
+    dialog->setObjectName(objectName);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    dialog->setWindowModality(Qt::NonModal);
+    dialog->setAcceptMode(QFileDialog::AcceptSave);
+    dialog->setFileMode(QFileDialog::AnyFile);
+    // Replacing is asked afterwards, in a box that does not hold the loops.
+    dialog->setOption(QFileDialog::DontConfirmOverwrite);
+    dialog->setNameFilters(filters);
+    dialog->selectNameFilter(
+        filters.at(static_cast<int>(std::min(preselected, choices.size() - 1))));
+    connect(dialog, &QFileDialog::fileSelected, this,
+            [this, dialog, title, filters, choices](const QString &file) {
+                const auto index = filters.indexOf(dialog->selectedNameFilter());
+                const Choice choice = choices[index < 0 ? 0 : static_cast<std::size_t>(index)];
+                const QString path = withSuffix(file, choice.exporter->suffix());
+                folder_ = QFileInfo(path).absolutePath();
+                replaceThenExport(title, choice, path);
+            });
+    dialog->show();
+}
+
+void ExportActions::replaceThenExport(const QString &title, const Choice &choice,
+                                      const QString &path) {
+    if (!QFileInfo::exists(path)) {
+        run(choice, path);
+        return;
+    }
+    QMessageBox *box = nonModalBox(
+        mainWindow_, QMessageBox::Question, title,
+        tr("%1 already exists.\nDo you want to replace it?").arg(QFileInfo(path).fileName()),
+        QMessageBox::Yes | QMessageBox::No, "exportReplaceBox");
+    connect(box, &QMessageBox::buttonClicked, this,
+            [this, box, choice, path](QAbstractButton *button) {
+                if (box->standardButton(button) == QMessageBox::Yes)
+                    run(choice, path);
+            });
+    box->show();
+}
+
+bool ExportActions::run(const Choice &choice, const QString &path) {
+    return choice.graph == NO_GRAPH ? exportData(*choice.exporter, path)
+                                    : exportGraph(choice.graph, *choice.exporter, path);
+}
+
+bool ExportActions::exportGraph(std::size_t graph, const Exporter &exporter, const QString &path) {
+    QString error;
+    if (exporter.exportTo(Source{plot(graph), exportSize(graph), nullptr}, path, &error))
+        return true;
+    showError(path, error);
+    return false;
+}
+
+bool ExportActions::exportData(const Exporter &exporter, const QString &path) {
+    const GraphData data = graphData(panel_, trendChart_, videoGraph_);
+    QString error;
+    if (exporter.exportTo(Source{nullptr, {}, &data}, path, &error))
+        return true;
+    showError(path, error);
+    return false;
+}
+
+void ExportActions::copyImage(std::size_t graph) {
+    if (QCustomPlot *shown = plot(graph)) {
+        const QSize size = exportSize(graph);
+        QApplication::clipboard()->setImage(shown->toPixmap(size.width(), size.height()).toImage());
+    }
+}
+
+void ExportActions::showError(const QString &path, const QString &reason) {
+    nonModalBox(mainWindow_, QMessageBox::Warning, tr("Export failed"),
+                tr("Could not write %1:\n%2\n\nNothing was written; a file that was there "
+                   "is as it was.")
+                    .arg(QDir::toNativeSeparators(path), reason),
+                QMessageBox::Close, "exportErrorBox")
+        ->show();
+}
+
+} // namespace exporters
