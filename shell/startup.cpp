@@ -6,11 +6,14 @@
 #include "exporters/attach_export.h"
 #include "link/connection.h"
 #include "params/panel_binding.h"
+#include "params/transfer_buttons.h"
 #include "ports/ports.h"
+#include "record/record_menu.h"
 #include "runtime/runtime.h"
 #include "shell/controls.h"
 #include "shell/globals.h"
 #include "shell/status_line.h"
+#include "window/file_menu.h"
 #include "window/help_menu.h"
 #include "window/keyboard.h"
 
@@ -37,6 +40,8 @@ int WinMain(void *hInstance, void *, char *, int) {
     }
     AttachPortSelector(panelHandle, DropDCom, TEXT_Status);
     AttachStopKey(panelHandle, CC_BTNStop);
+    AttachFileMenu(panelHandle, LoadParameterFile, SaveParameterFile);
+    AttachRecording(panelHandle, TEXT_Status);
     AttachHelpMenu(panelHandle);
     AttachExport(panelHandle, GRAPH_Raw, STRIP_Trend, GRAPH_Data);
     GetProjectDir(proj_dir);
