@@ -2,16 +2,21 @@
 // event loop, shut-down.
 #include "shell/startup.h"
 
-#include "link/connection.h"
-#include "params/panel_binding.h"
 #include "display/live_loop.h"
+#include "link/connection.h"
+#include "params/ccd_settings_panel.h"
+#include "params/panel_binding.h"
 #include "ports/ports.h"
 #include "runtime/runtime.h"
 #include "shell/controls.h"
 #include "shell/globals.h"
 #include "shell/status_line.h"
+#include "shell/window_note.h"
+#include "window/ccd_window.h"
+#include "window/file_folders.h"
 #include "window/help_menu.h"
-#include "window/keyboard.h"
+#include "window/sensor_menu.h"
+#include "window/window_note.h"
 
 namespace {
 
@@ -35,12 +40,18 @@ int WinMain(void *hInstance, void *, char *, int) {
         return -1;
     }
     AttachPortSelector(panelHandle, DropDCom, TEXT_Status);
-    AttachStopKey(panelHandle, CC_BTNStop);
+    AttachSensorMenu(panelHandle);
+    AttachCCDWindow(panelHandle, panelPopUp, HideCCDSettings);
+    AttachFileFolders();
+    SetWindowNoteHook(ShowWindowNote);
     AttachHelpMenu(panelHandle);
     GetProjectDir(proj_dir);
     InitVars();
-    InitRS232(com);
+    // Shown before the connect sequence, which takes seconds without a
+    // sensor: the user sees its progress in the status line. Clicks meanwhile
+    // meet it as they meet a reconnect from the port selector.
     DisplayPanel(panelHandle);
+    InitRS232(com);
     RunUserInterface();
     CloseCom(com);
     DiscardPanel(panelPopUp);
