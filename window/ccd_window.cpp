@@ -6,10 +6,9 @@
 
 #include <QEvent>
 #include <QGuiApplication>
-#include <QKeySequence>
+#include <QKeyEvent>
 #include <QPointer>
 #include <QScreen>
-#include <QShortcut>
 #include <QWidget>
 
 #include <optional>
@@ -24,6 +23,11 @@ namespace {
 constexpr const char *KEEP_CLEAR[] = {"GROUP_Measurement", "GROUP_Transfer", "TEXT_Status",
                                       "statusBar"};
 constexpr const char *GRAPHS[] = {"GROUP_EdgeGraph", "GROUP_Signal"};
+
+bool isEsc(const QEvent *event) {
+    const auto *key = static_cast<const QKeyEvent *>(event);
+    return key->key() == Qt::Key_Escape && key->modifiers() == Qt::NoModifier;
+}
 
 QRect onScreen(const QWidget *w) {
     return QRect(w->mapToGlobal(QPoint(0, 0)), w->size());
@@ -41,10 +45,6 @@ class CcdWindowKeeper : public QObject {
           userPos_(window::savedCcdWindowPosition()) {
         ccd->setWindowFlag(Qt::WindowCloseButtonHint, true);
         ccd->installEventFilter(this);
-        auto *esc = new QShortcut(QKeySequence(Qt::Key_Escape), ccd);
-        esc->setContext(Qt::WindowShortcut);
-        esc->setWhatsThis(QObject::tr("Hide the CCD settings window (in that window)"));
-        QObject::connect(esc, &QShortcut::activated, this, [this] { hide_(); });
     }
     ~CcdWindowKeeper() override { keepUserPosition(); }
 
@@ -56,6 +56,19 @@ class CcdWindowKeeper : public QObject {
             event->ignore();
             hide_();
             return true;
+        case QEvent::ShortcutOverride:
+            // Esc here is this window's, not the main window's Stop.
+            if (isEsc(event)) {
+                event->accept();
+                return true;
+            }
+            break;
+        case QEvent::KeyPress:
+            if (isEsc(event)) {
+                hide_();
+                return true;
+            }
+            break;
         case QEvent::Show:
             if (!event->spontaneous())
                 place();

@@ -8,7 +8,6 @@
 #include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QVBoxLayout>
 
 #include <string>
 #include <vector>
@@ -27,20 +26,14 @@ namespace {
 
 constexpr int BTNSend = 42; // known to the program only by its callback
 
-TEST(Settings, WhatIsSavedIsReadBack) {
+TEST(Settings, WhatIsSavedIsReadBackAndAGarbageFileGivesTheDefaults) {
     window_test::TempSettings settings;
     QTemporaryDir folder;
-    EXPECT_FALSE(window::savedCcdWindowPosition().has_value());
-    EXPECT_TRUE(window::savedFileFolder().isEmpty());
     window::saveCcdWindowPosition(QPoint(-12, 345));
     window::saveFileFolder(folder.path());
     EXPECT_EQ(window::savedCcdWindowPosition(), QPoint(-12, 345));
     EXPECT_EQ(window::savedFileFolder(), folder.path());
-}
 
-TEST(Settings, AGarbageFileGivesTheDefaults) {
-    window_test::TempSettings settings;
-    QDir().mkpath(QFileInfo(settings.file()).path());
     QFile file(settings.file());
     ASSERT_TRUE(file.open(QIODevice::WriteOnly));
     file.write("[ccdSettingsWindow]\nposition=@Point(1 2 3\n[parameterFiles]\n"
@@ -51,17 +44,13 @@ TEST(Settings, AGarbageFileGivesTheDefaults) {
     EXPECT_TRUE(window::savedFileFolder().isEmpty());
 }
 
-TEST(Settings, AFolderThatIsGoneIsNotOffered) {
-    window_test::TempSettings settings;
-    window::saveFileFolder(QStringLiteral("/nonexistent/vexa-folder"));
-    EXPECT_TRUE(window::savedFileFolder().isEmpty());
-}
-
-class FileFolders : public PanelTest {
+// Send with the File target, the file dialog answered by the test.
+class SendToFile : public PanelTest {
   protected:
     void SetUp() override {
         PanelTest::SetUp();
         AttachFileFolders();
+        SetWindowNoteHook(ShowWindowNote);
         SetFileSelectHook([this](const FileSelectRequest &request, std::string &chosen) {
             asked_.push_back(request.directory);
             chosen = pick_;
@@ -71,6 +60,7 @@ class FileFolders : public PanelTest {
     }
     void TearDown() override {
         SetFileSelectHook(nullptr);
+        SetWindowNoteHook(nullptr);
         rt::setDialogFolders({});
         PanelTest::TearDown();
     }
@@ -78,21 +68,17 @@ class FileFolders : public PanelTest {
         QTest::mouseClick(rt::controlWidget(panelHandle, BTNSend), Qt::LeftButton);
         Settle();
     }
+    static QString note() {
+        const auto *bar = rt::panelWidget(panelHandle)->findChild<QStatusBar *>();
+        return bar ? bar->currentMessage() : QStringLiteral("<no status bar>");
+    }
 
     window_test::TempSettings settings_;
     std::vector<std::string> asked_;
     std::string pick_;
 };
 
-TEST_F(FileFolders, AWritableProgramFolderIsWhereTheDialogsOpen) {
-    QTemporaryDir program;
-    std::snprintf(proj_dir, sizeof proj_dir, "%s", qPrintable(program.path()));
-    clickSend();
-    ASSERT_EQ(asked_.size(), 1u);
-    EXPECT_EQ(asked_[0], program.path().toStdString());
-}
-
-TEST_F(FileFolders, AnUnwritableProgramFolderGivesTheDocumentsThenTheFolderLastUsed) {
+TEST_F(SendToFile, AnUnwritableProgramFolderGivesTheDocumentsThenTheFolderLastUsed) {
     std::snprintf(proj_dir, sizeof proj_dir, "%s", "/nonexistent/vexa-install");
     QTemporaryDir chosen;
     pick_ = chosen.filePath(QStringLiteral("mine.dat")).toStdString();
@@ -103,56 +89,27 @@ TEST_F(FileFolders, AnUnwritableProgramFolderGivesTheDocumentsThenTheFolderLastU
     EXPECT_EQ(asked_[0],
               QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation).toStdString());
     EXPECT_EQ(asked_[1], chosen.path().toStdString());
-    EXPECT_TRUE(QFile::exists(chosen.filePath(QStringLiteral("mine.dat"))));
 }
 
-class SendNotes : public FileFolders {
-  protected:
-    void SetUp() override {
-        FileFolders::SetUp();
-        SetWindowNoteHook(ShowWindowNote);
-    }
-    void TearDown() override {
-        SetWindowNoteHook(nullptr);
-        FileFolders::TearDown();
-    }
-    static QString note() {
-        auto *bar =
-            rt::panelWidget(panelHandle)->findChild<QStatusBar *>(QStringLiteral("statusBar"));
-        return bar ? bar->currentMessage() : QStringLiteral("<no status bar>");
-    }
-};
-
-TEST_F(SendNotes, ASendOnAPortThatIsNotOpenSaysNothingWasWritten) {
-    target = RAM;
-    com = TEST_PORT; // never opened here
-    clickSend();
-    EXPECT_EQ(note(), QStringLiteral("Send: nothing written - port not open"));
-    EXPECT_EQ(StatusText(), "Transmit...");
-}
-
-TEST_F(SendNotes, ACancelledSaveSaysSoAndASaveTakesTheNoteAway) {
+TEST_F(SendToFile, ACancelledSaveSaysSoAndASaveTakesTheNoteAway) {
+    QTemporaryDir program;
+    std::snprintf(proj_dir, sizeof proj_dir, "%s", qPrintable(program.path()));
     clickSend();
     EXPECT_EQ(note(), QStringLiteral("Send: cancelled"));
     EXPECT_EQ(StatusText(), "Transmit...");
+    EXPECT_EQ(asked_.at(0), std::string(proj_dir)); // a writable program folder stays
     QTemporaryDir folder;
     pick_ = folder.filePath(QStringLiteral("p.dat")).toStdString();
     clickSend();
     EXPECT_EQ(note(), QString());
 }
 
-TEST(WindowNote, GoesToTheStatusBarThereIsAndMakesOneOnlyWhenNoneIs) {
-    QWidget window;
-    auto *layout = new QVBoxLayout(&window);
-    layout->addWidget(new QWidget);
-    window::showWindowNote(&window, QStringLiteral("first"));
-    const auto bars = window.findChildren<QStatusBar *>();
-    ASSERT_EQ(bars.size(), 1);
-    EXPECT_EQ(bars[0]->objectName(), QStringLiteral("statusBar"));
-    EXPECT_EQ(layout->indexOf(bars[0]), layout->count() - 1);
-    window::showWindowNote(&window, QStringLiteral("second"));
-    EXPECT_EQ(window.findChildren<QStatusBar *>().size(), 1);
-    EXPECT_EQ(bars[0]->currentMessage(), QStringLiteral("second"));
+TEST_F(SendToFile, ASendOnAPortThatIsNotOpenSaysNothingWasWritten) {
+    target = RAM;
+    com = TEST_PORT; // never opened here
+    clickSend();
+    EXPECT_EQ(note(), QStringLiteral("Send: nothing written - port not open"));
+    EXPECT_EQ(StatusText(), "Transmit...");
 }
 
 } // namespace
