@@ -22,13 +22,17 @@ int CC_BTN_CCDSettings(int /*panel*/, int /*control*/, int event, void * /*callb
         return 0;
     // The flag decides, not whether the panel is actually visible.
     if (hidePopUp == 0) {
-        HidePanel(panelPopUp);
-        hidePopUp = 1;
+        HideCCDSettings();
     } else {
         DisplayPanel(panelPopUp);
         hidePopUp = 0;
     }
     return 0;
+}
+
+void HideCCDSettings(void) {
+    HidePanel(panelPopUp);
+    hidePopUp = 1;
 }
 
 int CC_RING_CCDMode(int /*panel*/, int /*control*/, int event, void * /*callbackData*/,

@@ -25,3 +25,7 @@ int CC_NEDITTeach(int panel, int control, int event, void *callbackData, int eve
 // Does nothing for any event.
 int CC_BIN_Switch_VGain(int panel, int control, int event, void *callbackData, int eventData1,
                         int eventData2);
+// Hides the panel as the CCD-settings button does, with hidePopUp set, so
+// that the button's next click shows it again; for a close of the panel's
+// window outside the button.
+void HideCCDSettings(void);

@@ -1,6 +1,8 @@
 // The Send and Get buttons.
 #include "params/transfer_buttons.h"
 
+#include <cstdio>
+
 #include "link/exchange_guard.h"
 #include "link/send_hold.h"
 #include "link/telegram.h"
@@ -10,8 +12,27 @@
 #include "runtime/runtime.h"
 #include "shell/globals.h"
 #include "shell/status_line.h"
+#include "shell/window_note.h"
 
 namespace {
+
+constexpr int PORT_NOT_OPEN = -3; // ComWrt's result on a port that is not open
+
+// The status line keeps "Transmit..." when a Send wrote nothing; the note
+// beside it says why, and a later Send that went out takes it away.
+void NoteSendResult(int written) {
+    char text[72];
+    if (written == TELEGRAM_LEN)
+        text[0] = '\0';
+    else if (written == PORT_NOT_OPEN)
+        std::snprintf(text, sizeof text, "Send: nothing written - port not open");
+    else if (written <= 0)
+        std::snprintf(text, sizeof text, "Send: nothing written - write error");
+    else
+        std::snprintf(text, sizeof text, "Send: only %d of %d bytes written", written,
+                      TELEGRAM_LEN);
+    WindowNote(text);
+}
 
 // Save dialog, then the file; a cancelled dialog writes nothing.
 void SendToFile(void) {
@@ -19,10 +40,14 @@ void SendToFile(void) {
         FileSelectPopup(proj_dir, PARA_FILE_NAME, PARA_FILE_TYPES, "V-EXA-TB-Series Parameter File",
                         VAL_OK_BUTTON, PARA_FILE_RESTRICT_DIR, PARA_FILE_RESTRICT_EXT,
                         PARA_FILE_ALLOW_CANCEL, PARA_FILE_ALLOW_MAKE_DIR, file_name);
-    if (chosen > 0)
+    if (chosen > 0) {
+        WindowNote("");
         SendParaToFile();
-    else if (chosen < 0) // a path the program cannot hold: as unwritable
+    } else if (chosen == 0) {
+        WindowNote("Send: cancelled");
+    } else { // a path the program cannot hold: as unwritable
         ReportUnusablePath(1);
+    }
 }
 
 // The file is read here; PushGET only checks and shows it.
@@ -42,6 +67,7 @@ void SendToSensor(void) {
     nBytesW = ComWrt(com, szWriteBuf, TELEGRAM_LEN);
     if (nBytesW == TELEGRAM_LEN)
         ShowNote("Line Ok!");
+    NoteSendResult(nBytesW);
 }
 
 } // namespace

@@ -20,6 +20,7 @@
 #include <cstdio>
 
 #include "display/frame_hooks.h"
+#include "link/exchange_guard.h"
 #include "runtime/widget_access.h"
 #include "window/menu_bar.h"
 
@@ -217,30 +218,38 @@ bool RecordMenu::eventFilter(QObject *watched, QEvent *event) {
 
 namespace {
 
-// Clicks a button once the window has first been shown, that is after the
-// connect sequence of the start.
+// Clicks a button once the window has been shown and the connect sequence of
+// the start is over (the window shows before it, and a click during it would
+// be refused as busy).
 class ClickWhenShown : public QObject {
   public:
     ClickWhenShown(QWidget *window, QString button)
         : QObject(window), window_(window), button_(std::move(button)) {
         window->installEventFilter(this);
+        connect(&poll_, &QTimer::timeout, this, &ClickWhenShown::clickWhenIdle);
     }
 
   protected:
     bool eventFilter(QObject *watched, QEvent *event) override {
         if (watched == window_ && event->type() == QEvent::Show) {
             window_->removeEventFilter(this);
-            QTimer::singleShot(0, window_, [window = window_, name = button_] {
-                if (auto *button = window->findChild<QAbstractButton *>(name))
-                    button->click();
-            });
+            poll_.start(50);
         }
         return false;
     }
 
   private:
+    void clickWhenIdle() {
+        if (SensorBusy())
+            return;
+        poll_.stop();
+        if (auto *button = window_->findChild<QAbstractButton *>(button_))
+            button->click();
+    }
+
     QWidget *window_;
     QString button_;
+    QTimer poll_;
 };
 
 } // namespace

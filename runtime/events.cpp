@@ -22,6 +22,7 @@
 #include <QSpinBox>
 
 #include "runtime/registry.h"
+#include "runtime/widget_access.h"
 
 namespace rt {
 namespace {
@@ -97,6 +98,18 @@ void watchSpinBox(QSpinBox *spin, ControlEventFilter *filter, int panel, int id,
 }
 
 } // namespace
+
+bool postUserEvent(int panel, int control, int event) {
+    QWidget *widget = Registry::instance().control(panel, control);
+    if (!widget || !widget->isEnabled())
+        return false;
+    const CallbackEntry *entry =
+        Registry::instance().findCallback(widget->property("callback").toString());
+    if (!entry || !entry->control)
+        return false;
+    postControlEvent(panel, control, entry->control, event);
+    return true;
+}
 
 void connectControlEvents(int panel, int id, QWidget *widget, CtrlCallbackPtr callback) {
     auto *filter = new ControlEventFilter(widget, panel, id, callback);

@@ -11,6 +11,7 @@
 #include <cstring>
 #include <vector>
 
+#include "runtime/dialog_folders.h"
 #include "runtime/runtime.h"
 #include "runtime/test_hooks.h"
 
@@ -19,6 +20,17 @@ namespace {
 FileSelectHook &fileSelectHook() {
     static FileSelectHook hook;
     return hook;
+}
+
+rt::DialogFolders &dialogFolders() {
+    static rt::DialogFolders folders;
+    return folders;
+}
+
+std::string dialogFolder(const char *requested) {
+    if (!dialogFolders().folderFor)
+        return requested;
+    return dialogFolders().folderFor(QString::fromLocal8Bit(requested)).toLocal8Bit().toStdString();
 }
 
 // The file dialog. With a restricted extension the name gets it, and an
@@ -72,17 +84,22 @@ void SetFileSelectHook(FileSelectHook hook) {
     fileSelectHook() = std::move(hook);
 }
 
+void rt::setDialogFolders(DialogFolders folders) {
+    dialogFolders() = std::move(folders);
+}
+
 int FileSelectPopup(const char *defaultDirectory, const char *defaultFileName,
                     const char *fileTypeList, const char *title, int buttonLabel, int,
                     int restrictExtension, int, int, char pathName[]) {
     std::string chosen;
     int result = 0;
+    const std::string directory = dialogFolder(defaultDirectory);
     if (fileSelectHook()) {
-        FileSelectRequest request{defaultDirectory, defaultFileName,       fileTypeList, title,
-                                  buttonLabel,      restrictExtension != 0};
+        FileSelectRequest request{directory, defaultFileName, fileTypeList,
+                                  title,     buttonLabel,     restrictExtension != 0};
         result = fileSelectHook()(request, chosen);
     } else {
-        const QString path = runFileDialog(defaultDirectory, defaultFileName, fileTypeList, title,
+        const QString path = runFileDialog(directory.c_str(), defaultFileName, fileTypeList, title,
                                            buttonLabel, restrictExtension != 0);
         if (!path.isEmpty()) {
             result = QFileInfo::exists(path) ? 1 : 2; // existing or new file
@@ -93,6 +110,8 @@ int FileSelectPopup(const char *defaultDirectory, const char *defaultFileName,
         if (chosen.size() >= 260)
             return -1;
         std::memcpy(pathName, chosen.c_str(), chosen.size() + 1);
+        if (dialogFolders().picked)
+            dialogFolders().picked(QString::fromLocal8Bit(chosen.c_str()));
     }
     return result;
 }

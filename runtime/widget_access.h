@@ -12,6 +12,12 @@ namespace rt {
 QWidget *panelWidget(int panel);
 QWidget *controlWidget(int panel, int control);
 
+// Queues `event` for the callback the panel file attached to the control,
+// exactly as the user's action on it would: the callback runs from event
+// processing, and a dimmed control takes nothing. False when nothing was
+// queued (no such control, dimmed, or no callback).
+bool postUserEvent(int panel, int control, int event);
+
 struct RectanglePlot {
     double x1, y1, x2, y2; // x1 <= x2, y1 <= y2
     int frameColor, fillColor;

@@ -5,6 +5,7 @@
 #include "display/live_loop.h"
 #include "exporters/attach_export.h"
 #include "link/connection.h"
+#include "params/ccd_settings_panel.h"
 #include "params/panel_binding.h"
 #include "params/transfer_buttons.h"
 #include "ports/ports.h"
@@ -13,9 +14,13 @@
 #include "shell/controls.h"
 #include "shell/globals.h"
 #include "shell/status_line.h"
+#include "shell/window_note.h"
+#include "window/ccd_window.h"
+#include "window/file_folders.h"
 #include "window/file_menu.h"
 #include "window/help_menu.h"
-#include "window/keyboard.h"
+#include "window/sensor_menu.h"
+#include "window/window_note.h"
 
 namespace {
 
@@ -39,15 +44,21 @@ int WinMain(void *hInstance, void *, char *, int) {
         return -1;
     }
     AttachPortSelector(panelHandle, DropDCom, TEXT_Status);
-    AttachStopKey(panelHandle, CC_BTNStop);
     AttachFileMenu(panelHandle, LoadParameterFile, SaveParameterFile);
     AttachRecording(panelHandle, TEXT_Status);
+    AttachSensorMenu(panelHandle);
+    AttachCCDWindow(panelHandle, panelPopUp, HideCCDSettings);
+    AttachFileFolders();
+    SetWindowNoteHook(ShowWindowNote);
     AttachHelpMenu(panelHandle);
     AttachExport(panelHandle, GRAPH_Raw, STRIP_Trend, GRAPH_Data);
     GetProjectDir(proj_dir);
     InitVars();
-    InitRS232(com);
+    // Shown before the connect sequence, which takes seconds without a
+    // sensor: the user sees its progress in the status line. Clicks meanwhile
+    // meet it as they meet a reconnect from the port selector.
     DisplayPanel(panelHandle);
+    InitRS232(com);
     RunUserInterface();
     CloseCom(com);
     DiscardPanel(panelPopUp);

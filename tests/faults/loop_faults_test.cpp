@@ -17,7 +17,7 @@
 #include "params/transfer_buttons.h"
 #include "runtime/test_hooks.h"
 #include "shell/status_line.h"
-#include "window/keyboard.h"
+#include "window/sensor_menu.h"
 
 using namespace display_test;
 using namespace std::chrono_literals;
@@ -179,7 +179,7 @@ TEST_F(LoopFaults, TheBusyNoteGoesWhenTheLoopEnds) {
 
 TEST_F(LoopFaults, EscInTheMainWindowStopsARunningLoop) {
     sensor->script(sim::order::Frame, Frame{}.reply());
-    AttachStopKey(panelHandle, CC_BTNStop);
+    AttachSensorMenu(panelHandle);
     QWidget *window = rt::panelWidget(panelHandle);
     window->activateWindow();
     Poller user([&] {

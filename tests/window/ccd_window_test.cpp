@@ -1,0 +1,116 @@
+// The CCD settings window on the real panels: where it opens, that its
+// close button and Esc hide it as the CCD-settings button does, and that it
+// comes back where the user put it, also in the next run.
+#include "tests/display/display_test_support.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QScreen>
+#include <QTest>
+
+#include "params/ccd_settings_panel.h"
+#include "tests/window/temp_settings.h"
+#include "window/ccd_window.h"
+
+using namespace display_test;
+
+namespace {
+
+class CcdWindow : public PanelTest {
+  protected:
+    void SetUp() override {
+        PanelTest::SetUp();
+        hidePopUp = 1;
+        AttachCCDWindow(panelHandle, panelPopUp, HideCCDSettings);
+    }
+    // A new run: the panels loaded afresh, the window attached again.
+    void restart() {
+        PanelTest::TearDown();
+        SetUp();
+    }
+    static QWidget *ccd() { return rt::panelWidget(panelPopUp); }
+    static QWidget *mainWindow() { return rt::panelWidget(panelHandle); }
+    static QRect screen() { return mainWindow()->screen()->availableGeometry(); }
+    static void clickCcdButton() {
+        QTest::mouseClick(mainWindow()->findChild<QWidget *>(QStringLiteral("BTN_CCDSettings")),
+                          Qt::LeftButton);
+        Settle();
+    }
+    static QRect onScreen(const char *name) {
+        const auto *w = mainWindow()->findChild<QWidget *>(QLatin1String(name));
+        return QRect(w->mapToGlobal(QPoint(0, 0)), w->size());
+    }
+
+    window_test::TempSettings settings_;
+};
+
+TEST_F(CcdWindow, OpensWhollyOnTheScreenAndClearOfTheAreasInUse) {
+    clickCcdButton();
+    const QRect frame = ccd()->frameGeometry();
+    EXPECT_TRUE(screen().contains(frame));
+    for (const char *area : {"GROUP_Measurement", "GROUP_Transfer", "TEXT_Status"})
+        EXPECT_FALSE(frame.intersects(onScreen(area))) << "covers " << area;
+}
+
+TEST_F(CcdWindow, OpensRightOfTheMainWindowWhereTheScreenHasRoom) {
+    // Most of the main window left of the screen leaves room on its right.
+    mainWindow()->move(screen().left() - mainWindow()->frameGeometry().width() + 300, 0);
+    Settle();
+    clickCcdButton();
+    EXPECT_EQ(ccd()->frameGeometry().left(), mainWindow()->frameGeometry().right() + 1);
+    EXPECT_TRUE(screen().contains(ccd()->frameGeometry()));
+}
+
+TEST_F(CcdWindow, TheCloseButtonAndEscHideItAndTheNextClickShowsItAgain) {
+    EXPECT_TRUE(ccd()->windowFlags() & Qt::WindowCloseButtonHint);
+    for (bool byEsc : {false, true}) {
+        clickCcdButton();
+        ASSERT_TRUE(ccd()->isVisible());
+        stop_flag = 0; // as while a loop runs: Stop would set it
+        if (byEsc) {
+            ccd()->activateWindow();
+            QTest::keyClick(ccd(), Qt::Key_Escape);
+        } else {
+            ccd()->close();
+        }
+        Settle();
+        EXPECT_EQ(stop_flag, 0) << "Esc in the CCD window stopped the loop";
+        stop_flag = 1;
+        EXPECT_FALSE(ccd()->isVisible());
+        EXPECT_EQ(hidePopUp, 1);
+    }
+    clickCcdButton();
+    EXPECT_TRUE(ccd()->isVisible());
+}
+
+TEST_F(CcdWindow, ComesBackWhereTheUserPutItAlsoInTheNextRun) {
+    clickCcdButton();
+    const QPoint put(31, 47);
+    ccd()->move(put);
+    clickCcdButton(); // hidden
+    clickCcdButton(); // shown again
+    EXPECT_EQ(ccd()->pos(), put);
+    restart();
+    clickCcdButton();
+    EXPECT_EQ(ccd()->pos(), put);
+}
+
+TEST_F(CcdWindow, ADamagedSettingsFileGivesTheFirstPlacementAndIsReplacedOnSave) {
+    clickCcdButton();
+    const QPoint first = ccd()->pos();
+    QDir().mkpath(QFileInfo(settings_.file()).path());
+    QFile file(settings_.file());
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("\x01\xff[ccdSettingsWindow\nposition=@Point(garbage\n\x00\x00zz=\n", 48);
+    file.close();
+    restart();
+    clickCcdButton();
+    EXPECT_EQ(ccd()->pos(), first);
+    ccd()->move(QPoint(40, 60));
+    restart();
+    clickCcdButton();
+    EXPECT_EQ(ccd()->pos(), QPoint(40, 60));
+}
+
+} // namespace

@@ -1,0 +1,22 @@
+// The program's settings, read and written in one place. They live in an INI
+// file in the user's configuration folder; every value read is checked, so a
+// missing or damaged file gives the defaults and never stops the program.
+#pragma once
+
+#include <QPoint>
+#include <QString>
+
+#include <optional>
+
+namespace window {
+
+// The CCD settings window's last position set by the user, if any.
+std::optional<QPoint> savedCcdWindowPosition();
+void saveCcdWindowPosition(const QPoint &topLeft);
+
+// The folder of the last picked parameter file; empty when none is kept or
+// it is no longer a folder.
+QString savedFileFolder();
+void saveFileFolder(const QString &folder);
+
+} // namespace window

@@ -1,0 +1,18 @@
+// A note for the user in the main window's status bar, beside the panel's
+// own status line.
+#pragma once
+
+class QString;
+class QWidget;
+
+namespace window {
+
+// Shows `text` in the status bar named "statusBar" under the panel (made as
+// the last widget of the window's layout when there is none yet); an empty
+// text takes the note away.
+void showWindowNote(QWidget *mainWindow, const QString &text);
+
+} // namespace window
+
+// For the program's window-note hook: the note beside panel `panel`.
+void ShowWindowNote(int panel, const char *text);
