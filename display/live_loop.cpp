@@ -6,11 +6,13 @@
 // the Stop button.
 #include "display/live_loop.h"
 
+#include "display/loop_hooks.h"
 #include "display/loop_support.h"
 #include "display/raw_values.h"
 #include "display/trend_chart.h"
 #include "link/exchange_guard.h"
 #include "link/output_queue.h"
+#include "link/port_events.h"
 #include "link/telegram.h"
 #include "link/transactions.h"
 #include "params/transfer_targets.h"
@@ -58,6 +60,7 @@ int CC_BTNRun(int /*panel*/, int /*control*/, int event, void * /*callbackData*/
     SetWakeDeadline(tstart + TIMEOUT);
     stop_flag = 0;
     graphrefresh = 0;
+    LoopRunning(1);
 
     while (stop_flag == 0) {
         // The frame is taken out of pp before the next request overwrites it;
@@ -79,6 +82,7 @@ int CC_BTNRun(int /*panel*/, int /*control*/, int event, void * /*callbackData*/
         tdiff = Timer() - tstart;
         if (tdiff > TIMEOUT) {
             SetStatus("Timeout RS232-Line!");
+            ExchangeEnded(com, 0);
             stop_flag = 1;
             break;
         }
@@ -92,6 +96,7 @@ int CC_BTNRun(int /*panel*/, int /*control*/, int event, void * /*callbackData*/
     graphrefresh = 0;
     SetBusyControls(0);
     EndExchange();
+    LoopRunning(0);
     return 0;
 }
 

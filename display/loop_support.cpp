@@ -1,5 +1,7 @@
 #include "display/loop_support.h"
 
+#include "display/loop_hooks.h"
+
 #include "runtime/runtime.h"
 #include "shell/controls.h"
 #include "shell/globals.h"
@@ -19,6 +21,7 @@ void CopyPPtoFrame(int words) {
         words = RUN_FRAME_WORDS;
     for (int i = 0; i < words; i++)
         *frameVars[i] = pp[i];
+    FrameDecoded(pp, words);
 }
 
 void SetBusyControls(int dimmed) {

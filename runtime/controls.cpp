@@ -2,6 +2,8 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QComboBox>
+#include <QCoreApplication>
+#include <QEvent>
 #include <QLabel>
 #include <QLayout>
 #include <QPlainTextEdit>
@@ -15,6 +17,7 @@
 #include <cstdio>
 
 #include "runtime/registry.h"
+#include "runtime/widget_access.h"
 
 namespace {
 
@@ -61,11 +64,24 @@ void fitIfRunTimeText(QWidget *w) {
         w->adjustSize();
 }
 
+// After every text the program writes: whoever watches the control (the
+// status line's history) hears of it.
+void textWritten(QWidget *w) {
+    fitIfRunTimeText(w);
+    QEvent written(rt::programTextEvent());
+    QCoreApplication::sendEvent(w, &written);
+}
+
 QColor colorOf(int rgb) {
     return QColor((rgb >> 16) & 0xFF, (rgb >> 8) & 0xFF, rgb & 0xFF);
 }
 
 } // namespace
+
+QEvent::Type rt::programTextEvent() {
+    static const auto type = static_cast<QEvent::Type>(QEvent::registerEventType());
+    return type;
+}
 
 int GetCtrlVal(int panel, int control, int *value) {
     QWidget *w = find(panel, control);
@@ -121,7 +137,7 @@ int SetCtrlVal(int panel, int control, int value) {
     } else if (auto *label = qobject_cast<QLabel *>(w)) {
         if (const QString text = QString::number(value); label->text() != text) {
             label->setText(text);
-            fitIfRunTimeText(w);
+            textWritten(w);
         }
     } else {
         return -2;
@@ -136,7 +152,7 @@ int SetCtrlVal(int panel, int control, const char *value) {
     const QSignalBlocker blocker(w);
     if (auto *label = qobject_cast<QLabel *>(w)) {
         label->setText(rt::fromProgramText(value));
-        fitIfRunTimeText(w);
+        textWritten(w);
     } else if (auto *edit = qobject_cast<QPlainTextEdit *>(w)) {
         edit->setPlainText(rt::fromProgramText(value));
     } else {

@@ -3,6 +3,8 @@
 // user would.
 #pragma once
 
+#include <QEvent>
+
 #include <vector>
 
 class QWidget;
@@ -11,6 +13,10 @@ namespace rt {
 
 QWidget *panelWidget(int panel);
 QWidget *controlWidget(int panel, int control);
+
+// Sent to a text control each time the program writes its text, changed or
+// not, so that a window around the panel can follow the status line.
+QEvent::Type programTextEvent();
 
 struct RectanglePlot {
     double x1, y1, x2, y2; // x1 <= x2, y1 <= y2

@@ -4,12 +4,14 @@
 
 #include "link/connection.h"
 #include "params/panel_binding.h"
+#include "params/parameter_table.h"
 #include "display/live_loop.h"
 #include "ports/ports.h"
 #include "runtime/runtime.h"
 #include "shell/controls.h"
 #include "shell/globals.h"
 #include "shell/status_line.h"
+#include "window/glance.h"
 #include "window/help_menu.h"
 #include "window/keyboard.h"
 
@@ -37,6 +39,8 @@ int WinMain(void *hInstance, void *, char *, int) {
     AttachPortSelector(panelHandle, DropDCom, TEXT_Status);
     AttachStopKey(panelHandle, CC_BTNStop);
     AttachHelpMenu(panelHandle);
+    AttachGlance(panelHandle, TEXT_Status, GRAPH_Raw, STRIP_Trend);
+    ForEachRangeBound(MarkOutOfRange);
     GetProjectDir(proj_dir);
     InitVars();
     InitRS232(com);
