@@ -64,12 +64,16 @@ void fitIfRunTimeText(QWidget *w) {
         w->adjustSize();
 }
 
-// After every text the program writes: whoever watches the control (the
-// status line's history) hears of it.
+// After every value the program writes: whoever watches the control (the
+// status line's history, a numeric's range mark) hears of it.
+void valueWritten(QWidget *w) {
+    QEvent written(rt::programValueEvent());
+    QCoreApplication::sendEvent(w, &written);
+}
+
 void textWritten(QWidget *w) {
     fitIfRunTimeText(w);
-    QEvent written(rt::programTextEvent());
-    QCoreApplication::sendEvent(w, &written);
+    valueWritten(w);
 }
 
 QColor colorOf(int rgb) {
@@ -78,7 +82,7 @@ QColor colorOf(int rgb) {
 
 } // namespace
 
-QEvent::Type rt::programTextEvent() {
+QEvent::Type rt::programValueEvent() {
     static const auto type = static_cast<QEvent::Type>(QEvent::registerEventType());
     return type;
 }
@@ -123,8 +127,10 @@ int SetCtrlVal(int panel, int control, int value) {
     // An unchanged value is not set again: the live loop writes every
     // indicator on every frame, and each write costs a layout and a paint.
     if (auto *spin = qobject_cast<QSpinBox *>(w)) {
-        if (spin->value() != value)
+        if (spin->value() != value) {
             spin->setValue(value);
+            valueWritten(w);
+        }
     } else if (auto *combo = qobject_cast<QComboBox *>(w)) {
         const int index = itemValues(combo).indexOf(value);
         if (index < 0)

@@ -14,9 +14,10 @@ namespace rt {
 QWidget *panelWidget(int panel);
 QWidget *controlWidget(int panel, int control);
 
-// Sent to a text control each time the program writes its text, changed or
-// not, so that a window around the panel can follow the status line.
-QEvent::Type programTextEvent();
+// Sent to a control each time the program writes a text into it (changed or
+// not) or changes its number, so that a window around the panel can follow
+// the status line or a numeric without polling them.
+QEvent::Type programValueEvent();
 
 struct RectanglePlot {
     double x1, y1, x2, y2; // x1 <= x2, y1 <= y2

@@ -50,7 +50,6 @@ GlanceBar::GlanceBar(SensorWatch *watch, QWidget *parent)
     connect(watch_, &SensorWatch::loopChanged, this, &GlanceBar::refresh);
     clock_.start();
     connect(&timer_, &QTimer::timeout, this, &GlanceBar::refresh);
-    timer_.start(REFRESH_MS);
 }
 
 QString GlanceBar::framesText() const {
@@ -76,10 +75,10 @@ void GlanceBar::refreshAt(qint64 nowMs) {
         const qint64 span = nowMs - samples_.front().first;
         const quint64 counted = frames - samples_.front().second;
         const double rate = span > 0 ? 1000.0 * static_cast<double>(counted) / span : 0.0;
-        frames_->setText(tr("Frames: %1 \u00b7 %2 frames/s").arg(frames).arg(rate, 0, 'f', 1));
+        setText(frames_, tr("Frames: %1 \u00b7 %2 frames/s").arg(frames).arg(rate, 0, 'f', 1));
     } else {
         samples_.clear();
-        frames_->setText(frames ? tr("Frames: %1").arg(frames) : QString());
+        setText(frames_, frames ? tr("Frames: %1").arg(frames) : QString());
     }
 
     const bool fresh = lastFrameAt_ >= 0 && nowMs - lastFrameAt_ <= FRAME_FRESH_MS;
@@ -89,6 +88,20 @@ void GlanceBar::refreshAt(qint64 nowMs) {
         showLamp(Lamp::In);
     else
         showLamp(Lamp::Out);
+
+    // An idle program stays asleep: the bar wakes while a loop runs and until
+    // its lamp has gone grey.
+    if (watch_->running() || lamp_ != Lamp::Off) {
+        if (!timer_.isActive())
+            timer_.start(REFRESH_MS);
+    } else {
+        timer_.stop();
+    }
+}
+
+void GlanceBar::setText(QLabel *label, const QString &text) {
+    if (label->text() != text)
+        label->setText(text);
 }
 
 void GlanceBar::showHint() {

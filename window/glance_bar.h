@@ -42,6 +42,7 @@ class GlanceBar : public QStatusBar {
     void refresh() { refreshAt(clock_.elapsed()); }
     void showHint();
     void showLamp(Lamp lamp);
+    static void setText(QLabel *label, const QString &text);
 
     SensorWatch *watch_;
     QTimer timer_;

@@ -12,16 +12,24 @@ namespace {
 const QColor OUT_OF_RANGE_BASE(0xff, 0xd6, 0xd6);
 const QColor OUT_OF_RANGE_TEXT(0xb0, 0x00, 0x00);
 
-// Follows the numeric's text, so both typing and the program's writes (which
-// block the numeric's own signals, not its editor's) are seen.
+// Follows the numeric's editor as the user types, and the run-time's event
+// when the program writes a value (its writes block the numeric's signals).
 class RangeMark : public QObject {
   public:
     RangeMark(QSpinBox *spin, int lower, int upper)
         : QObject(spin), spin_(spin), lower_(lower), upper_(upper), normal_(spin->palette()) {
         if (QLineEdit *edit = spin->findChild<QLineEdit *>())
             connect(edit, &QLineEdit::textChanged, this, &RangeMark::check);
+        spin->installEventFilter(this);
         new window::ToolTipKey(spin, [this] { return outside_ ? note() : QString(); });
         check();
+    }
+
+  protected:
+    bool eventFilter(QObject *watched, QEvent *event) override {
+        if (event->type() == rt::programValueEvent())
+            check();
+        return QObject::eventFilter(watched, event);
     }
 
   private:

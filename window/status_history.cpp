@@ -31,7 +31,7 @@ void StatusHistory::add(const QString &text, const QDateTime &time) {
 }
 
 bool StatusHistory::eventFilter(QObject *watched, QEvent *event) {
-    if (event->type() == rt::programTextEvent())
+    if (event->type() == rt::programValueEvent())
         if (auto *label = qobject_cast<QLabel *>(watched))
             add(label->text());
     return QObject::eventFilter(watched, event);
