@@ -8,8 +8,10 @@
 #include <QLabel>
 #include <QLayout>
 #include <QMenu>
+#include <QScreen>
 #include <QStatusBar>
 
+#include <algorithm>
 #include <cctype>
 
 #include "window/glance.h"
@@ -130,6 +132,23 @@ TEST_P(WindowLayoutCases, EveryControlLiesInsideTheWindowWithItsRoomAndOverlapsN
     EXPECT_TRUE(status->isVisible());
     EXPECT_LE(InWindow(status, window).bottom(), InWindow(bar, window).top());
     EXPECT_EQ(window->layout()->itemAt(window->layout()->count() - 1)->widget(), bar);
+}
+
+TEST_F(WindowLayout, AWindowTooLargeForTheScreenOpensInsideItsAvailableArea) {
+    window->hide();
+    window->setGeometry(-500, -400, 5000, 4000);
+    window::fitToScreen(window);
+    const QRect room = window->screen()->availableGeometry();
+    const QRect placed = window->geometry();
+    EXPECT_GE(placed.left(), room.left() + window::FRAME_ALLOWANCE_SIDE);
+    EXPECT_GE(placed.top(), room.top() + window::FRAME_ALLOWANCE_TOP);
+    // Never below the window's minimum, otherwise no larger than the screen.
+    EXPECT_LE(placed.width(), std::max(room.width() - 2 * window::FRAME_ALLOWANCE_SIDE,
+                                       window->minimumSizeHint().width()));
+    EXPECT_LE(placed.height(),
+              std::max(room.height() - window::FRAME_ALLOWANCE_TOP - window::FRAME_ALLOWANCE_SIDE,
+                       window->minimumSizeHint().height()));
+    EXPECT_GE(placed.width(), window->minimumSizeHint().width());
 }
 
 INSTANTIATE_TEST_SUITE_P(LaptopScreens, WindowLayoutCases,
