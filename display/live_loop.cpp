@@ -8,12 +8,13 @@
 
 #include <algorithm>
 
-#include "display/frame_hooks.h"
+#include "display/loop_hooks.h"
 #include "display/loop_support.h"
 #include "display/raw_values.h"
 #include "display/trend_chart.h"
 #include "link/exchange_guard.h"
 #include "link/output_queue.h"
+#include "link/port_events.h"
 #include "link/telegram.h"
 #include "link/transactions.h"
 #include "params/transfer_targets.h"
@@ -61,16 +62,17 @@ int CC_BTNRun(int /*panel*/, int /*control*/, int event, void * /*callbackData*/
     SetWakeDeadline(tstart + TIMEOUT);
     stop_flag = 0;
     graphrefresh = 0;
+    LoopRunning(1);
 
     while (stop_flag == 0) {
         // The frame is taken out of pp before the next request overwrites it;
         // it is drawn, and handed to whoever records it, while the line
         // carries that request.
         const int newFrame = graphrefresh;
-        unsigned short frameWords[HOOK_FRAME_WORDS] = {};
+        unsigned short frameWords[FRAME_WORDS_SEEN] = {};
         if (newFrame == 1) {
             CopyPPtoFrame(RUN_FRAME_WORDS);
-            std::copy(pp, pp + HOOK_FRAME_WORDS, frameWords);
+            std::copy(pp, pp + FRAME_WORDS_SEEN, frameWords);
         }
         if (rx_flag == 1) {
             FlushInQ(com);
@@ -87,6 +89,7 @@ int CC_BTNRun(int /*panel*/, int /*control*/, int event, void * /*callbackData*/
         tdiff = Timer() - tstart;
         if (tdiff > TIMEOUT) {
             SetStatus("Timeout RS232-Line!");
+            ExchangeEnded(com, 0);
             stop_flag = 1;
             break;
         }
@@ -100,6 +103,7 @@ int CC_BTNRun(int /*panel*/, int /*control*/, int event, void * /*callbackData*/
     graphrefresh = 0;
     SetBusyControls(0);
     EndExchange();
+    LoopRunning(0);
     return 0;
 }
 

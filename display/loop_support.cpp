@@ -1,5 +1,7 @@
 #include "display/loop_support.h"
 
+#include "display/loop_hooks.h"
+
 #include "runtime/runtime.h"
 #include "shell/controls.h"
 #include "shell/globals.h"

@@ -8,7 +8,8 @@ constexpr int RUN_FRAME_WORDS = 13;
 constexpr int DATA_FRAME_WORDS = 12;
 
 // Copies words 0 .. words-1 of pp, unchanged, into Ledge, Redge, Mvalue,
-// tVal, tTol, pix1, edcnt, mvstart, mvend, pixdelta, anaMax, anaMin, in0.
+// tVal, tTol, pix1, edcnt, mvstart, mvend, pixdelta, anaMax, anaMin, in0,
+// and tells the frame observer.
 void CopyPPtoFrame(int words);
 
 // Dims (1) or undims (0) CTRL_Busy1, CTRL_Busy2 and CTRL_Busy3, in that order.

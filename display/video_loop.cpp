@@ -5,13 +5,14 @@
 // the loop after the drawing.
 #include "display/video_loop.h"
 
-#include "display/frame_hooks.h"
+#include "display/loop_hooks.h"
 #include "display/loop_support.h"
 #include "display/raw_values.h"
 #include "display/video_view.h"
 #include "link/connection.h"
 #include "link/exchange_guard.h"
 #include "link/output_queue.h"
+#include "link/port_events.h"
 #include "link/send_hold.h"
 #include "link/telegram.h"
 #include "link/transactions.h"
@@ -48,6 +49,7 @@ void WaitForFrame(void) {
         tdiff = Timer() - tstart;
         if (tdiff > TIMEOUT) {
             SetStatus("Timeout RS232-Line!");
+            ExchangeEnded(com, 0);
             stop_flag = 1;
             break;
         }
@@ -122,6 +124,7 @@ int CC_BTNData(int /*panel*/, int /*control*/, int event, void * /*callbackData*
     HidePanel(panelPopUp);
     hidePopUp = 1; // the next BTN_CCDSettings click shows it again
     stop_flag = 0;
+    LoopRunning(1);
 
     do {
         RunVideoPass();
@@ -131,5 +134,6 @@ int CC_BTNData(int /*panel*/, int /*control*/, int event, void * /*callbackData*
     // Receive callback back as at connect; both queues flushed, rx_flag cleared.
     ReceiveCallbackOn();
     EndExchange();
+    LoopRunning(0);
     return 0;
 }

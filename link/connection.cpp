@@ -96,6 +96,7 @@ void RX_Receive_Function(int /*portNumber*/, int eventWord, void * /*callbackDat
     GetRxBuf(PNUM);
     rx_flag = 1;
     graphrefresh = 1;
+    ExchangeEnded(com, 1);
     FlushInQ(com); // whatever came after the 36 bytes is dropped
 }
 

@@ -5,6 +5,7 @@
 #include <thread>
 
 #include "link/connection.h"
+#include "link/port_events.h"
 #include "link/result_text.h"
 #include "link/telegram.h"
 #include "link/transactions.h"
@@ -61,6 +62,7 @@ int GetVERSIONInfo(void) {
         Fmt(szVersion, "%72c<%36i", words);
         PutResult(szVersion);
     }
+    ExchangeEnded(com, nBytesR == FIRMWARE_REPLY_LEN ? 1 : 0);
 
     ReceiveCallbackOn();
     ShowStatus();

@@ -1,5 +1,6 @@
 // Reads the sensor's sixteen parameters from its RAM (order 2) or EEPROM
 // (order 4) and shows them; for a parameter file only shows the variables.
+#include "link/port_events.h"
 #include "link/result_text.h"
 #include "link/telegram.h"
 #include "link/transactions.h"
@@ -38,6 +39,7 @@ void PushGET(int transferTarget) {
             if (tdiff > TIMEOUT) {
                 // The parameter variables keep their values.
                 PutResult("Timeout-RS-232...");
+                ExchangeEnded(com, 0);
                 break;
             }
         }

@@ -1,3 +1,4 @@
+#include "link/port_events.h"
 #include "link/reply_wait.h"
 
 #include "link/result_text.h"
@@ -20,6 +21,7 @@ void RequestAndAwaitReply(int port, unsigned short orderCode) {
         tdiff = Timer() - tstart;
         if (tdiff > TIMEOUT) {
             PutResult("Timeout-RS-232...");
+            ExchangeEnded(port, 0);
             break;
         }
         if (rx_flag != 0)

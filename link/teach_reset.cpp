@@ -2,6 +2,7 @@
 // send the current parameter block; the content of the sensor's answer is not
 // looked at.
 #include "link/exchange_guard.h"
+#include "link/port_events.h"
 #include "link/result_text.h"
 #include "link/telegram.h"
 #include "link/transactions.h"
@@ -46,8 +47,10 @@ int CC_ButtonTeach(int /*panel*/, int /*control*/, int event, void * /*callbackD
     }
     SetWakeDeadline(0); // the wait is over
     // Without an answer the note must not stand as the result.
-    if (!answered)
+    if (!answered) {
         SetStatus("Timeout-RS-232...");
+        ExchangeEnded(com, 0);
+    }
 
     EndExchange();
     return 0;
@@ -76,6 +79,8 @@ int CC_ButtonReset(int /*panel*/, int /*control*/, int event, void * /*callbackD
         PutResult("Reset Max/Min OK!");
     else
         PutResult("Timeout-RS-232...");
+    if (rx_flag != 1)
+        ExchangeEnded(com, 0);
     ShowStatus();
 
     EndExchange();

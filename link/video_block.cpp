@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "link/output_queue.h"
+#include "link/port_events.h"
 #include "link/result_text.h"
 #include "link/telegram.h"
 #include "link/transactions.h"
@@ -81,6 +82,7 @@ int ReadData64(int start, int lastBlock) {
     nBytesR = count > 0 ? ComRd(com, szReadBuf, count) : 0;
     if (nBytesR == VIDEO_BLOCK_LEN)
         PutResult("Data[64] block received!");
+    ExchangeEnded(com, nBytesR == VIDEO_BLOCK_LEN ? 1 : 0);
     if (late)
         DiscardLateReply(nBytesR < 0 ? 0 : nBytesR);
 

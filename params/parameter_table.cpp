@@ -57,6 +57,14 @@ const PanelWrite panelWriteOrder[PANEL_WRITE_COUNT] = {
 };
 // clang-format on
 
+void ForEachRangeBound(RangeBoundVisitor visit) {
+    for (int word : rangeCheckOrder) {
+        const ParameterEntry &p = parameterTable[word];
+        if (p.panel && p.upper != NO_CHECK)
+            visit(*p.panel, p.control, p.lower, p.upper);
+    }
+}
+
 void CheckParameter(int word) {
     const ParameterEntry &p = parameterTable[word];
     if (*p.var > p.upper)

@@ -45,3 +45,9 @@ extern const PanelWrite panelWriteOrder[PANEL_WRITE_COUNT];
 
 // Applies the range check of one word to its variable.
 void CheckParameter(int word);
+
+// Hands every checked parameter that has a control to `visit`, with the
+// bounds its check keeps it in (for marks beside the panels).
+using RangeBoundVisitor = void (*)(int panel, int control, unsigned short lower,
+                                   unsigned short upper);
+void ForEachRangeBound(RangeBoundVisitor visit);

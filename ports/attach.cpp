@@ -52,5 +52,5 @@ void AttachPortSelector(int panel, int selector, int statusLine) {
     g_statusLine = rt::controlWidget(panel, statusLine);
     g_statusToolTip = g_statusLine ? g_statusLine->toolTip() : QString();
     SetComDeviceLookup(lookUpFoundPort);
-    SetPortOpenedHook(showOpenProblem);
+    AddPortOpenedHook(showOpenProblem);
 }

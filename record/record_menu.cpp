@@ -19,7 +19,7 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "display/frame_hooks.h"
+#include "display/loop_hooks.h"
 #include "link/exchange_guard.h"
 #include "runtime/widget_access.h"
 #include "window/menu_bar.h"
@@ -45,8 +45,11 @@ void videoPassDecoded(const unsigned short *x, const unsigned short *y) {
 
 void listen(RecordMenu *recorder) {
     g_recorder = recorder;
-    SetFrameDecodedHook(recorder ? frameDecoded : nullptr);
-    SetVideoPassHook(recorder ? videoPassDecoded : nullptr);
+    if (recorder)
+        AddFrameObserver(frameDecoded);
+    else
+        RemoveFrameObserver(frameDecoded);
+    SetVideoPassObserver(recorder ? videoPassDecoded : nullptr);
 }
 
 // A message that stays until the user closes it; the loops go on meanwhile.

@@ -2,6 +2,8 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QComboBox>
+#include <QCoreApplication>
+#include <QEvent>
 #include <QLabel>
 #include <QLayout>
 #include <QPlainTextEdit>
@@ -15,6 +17,7 @@
 #include <cstdio>
 
 #include "runtime/registry.h"
+#include "runtime/widget_access.h"
 
 namespace {
 
@@ -61,11 +64,28 @@ void fitIfRunTimeText(QWidget *w) {
         w->adjustSize();
 }
 
+// After every value the program writes: whoever watches the control (the
+// status line's history, a numeric's range mark) hears of it.
+void valueWritten(QWidget *w) {
+    QEvent written(rt::programValueEvent());
+    QCoreApplication::sendEvent(w, &written);
+}
+
+void textWritten(QWidget *w) {
+    fitIfRunTimeText(w);
+    valueWritten(w);
+}
+
 QColor colorOf(int rgb) {
     return QColor((rgb >> 16) & 0xFF, (rgb >> 8) & 0xFF, rgb & 0xFF);
 }
 
 } // namespace
+
+QEvent::Type rt::programValueEvent() {
+    static const auto type = static_cast<QEvent::Type>(QEvent::registerEventType());
+    return type;
+}
 
 int GetCtrlVal(int panel, int control, int *value) {
     QWidget *w = find(panel, control);
@@ -107,8 +127,10 @@ int SetCtrlVal(int panel, int control, int value) {
     // An unchanged value is not set again: the live loop writes every
     // indicator on every frame, and each write costs a layout and a paint.
     if (auto *spin = qobject_cast<QSpinBox *>(w)) {
-        if (spin->value() != value)
+        if (spin->value() != value) {
             spin->setValue(value);
+            valueWritten(w);
+        }
     } else if (auto *combo = qobject_cast<QComboBox *>(w)) {
         const int index = itemValues(combo).indexOf(value);
         if (index < 0)
@@ -121,7 +143,7 @@ int SetCtrlVal(int panel, int control, int value) {
     } else if (auto *label = qobject_cast<QLabel *>(w)) {
         if (const QString text = QString::number(value); label->text() != text) {
             label->setText(text);
-            fitIfRunTimeText(w);
+            textWritten(w);
         }
     } else {
         return -2;
@@ -136,7 +158,7 @@ int SetCtrlVal(int panel, int control, const char *value) {
     const QSignalBlocker blocker(w);
     if (auto *label = qobject_cast<QLabel *>(w)) {
         label->setText(rt::fromProgramText(value));
-        fitIfRunTimeText(w);
+        textWritten(w);
     } else if (auto *edit = qobject_cast<QPlainTextEdit *>(w)) {
         edit->setPlainText(rt::fromProgramText(value));
     } else {

@@ -130,6 +130,7 @@ class ComPort : public QObject {
     int open(const QString &device, long baud, int parity, int dataBits, int stopBits) {
         close();
         problem_.clear();
+        device_ = device;
         port_.setPortName(device);
         if (!port_.open(QIODevice::ReadWrite)) {
             const OpenFailure failure =
@@ -171,6 +172,7 @@ class ComPort : public QObject {
 
     bool isOpen() const { return port_.isOpen(); }
     const QString &problem() const { return problem_; }
+    const QString &device() const { return device_; }
     void setTimeout(double seconds) { timeoutMs_ = static_cast<int>(seconds * 1000.0); }
     bool setHandshake(int mode) {
         return port_.setFlowControl(mode ? QSerialPort::HardwareControl
@@ -371,6 +373,7 @@ class ComPort : public QObject {
     QTimer restWait_;
     double byteSeconds_ = 10.0 / 19200.0;
     QString problem_; // why the last open failed and what helps
+    QString device_;  // what the last open used or tried
     int number_;
     int timeoutMs_ = 5000;
     int mask_ = 0;
@@ -431,6 +434,13 @@ int GetComOpenProblem(int port, char text[]) {
     const QByteArray problem = it != ports().end() ? it->second->problem().toLocal8Bit() : "";
     std::snprintf(text, 260, "%s", problem.constData());
     return problem.size();
+}
+
+int GetComOpenDevice(int port, char device[]) {
+    const auto it = ports().find(port);
+    const QByteArray name = it != ports().end() ? it->second->device().toLocal8Bit() : "";
+    std::snprintf(device, 260, "%s", name.constData());
+    return name.isEmpty() ? 0 : 1;
 }
 
 int OpenComConfig(int port, const char *deviceName, long baudRate, int parity, int dataBits,

@@ -3,6 +3,8 @@
 // user would.
 #pragma once
 
+#include <QEvent>
+
 #include <vector>
 
 class QWidget;
@@ -17,6 +19,11 @@ QWidget *controlWidget(int panel, int control);
 // processing, and a dimmed control takes nothing. False when nothing was
 // queued (no such control, dimmed, or no callback).
 bool postUserEvent(int panel, int control, int event);
+
+// Sent to a control each time the program writes a text into it (changed or
+// not) or changes its number, so that a window around the panel can follow
+// the status line or a numeric without polling them.
+QEvent::Type programValueEvent();
 
 struct RectanglePlot {
     double x1, y1, x2, y2; // x1 <= x2, y1 <= y2

@@ -7,6 +7,7 @@
 #include "link/connection.h"
 #include "params/ccd_settings_panel.h"
 #include "params/panel_binding.h"
+#include "params/parameter_table.h"
 #include "params/transfer_buttons.h"
 #include "ports/ports.h"
 #include "record/record_menu.h"
@@ -18,6 +19,7 @@
 #include "window/ccd_window.h"
 #include "window/file_folders.h"
 #include "window/file_menu.h"
+#include "window/glance.h"
 #include "window/help_menu.h"
 #include "window/sensor_menu.h"
 #include "window/window_note.h"
@@ -52,6 +54,8 @@ int WinMain(void *hInstance, void *, char *, int) {
     SetWindowNoteHook(ShowWindowNote);
     AttachHelpMenu(panelHandle);
     AttachExport(panelHandle, GRAPH_Raw, STRIP_Trend, GRAPH_Data);
+    AttachGlance(panelHandle, TEXT_Status, GRAPH_Raw, STRIP_Trend);
+    ForEachRangeBound(MarkOutOfRange);
     GetProjectDir(proj_dir);
     InitVars();
     // Shown before the connect sequence, which takes seconds without a

@@ -1,0 +1,257 @@
+// The state at a glance: the title and the status bar through connect, run,
+// time-out and a vanished device; the tolerance lamp; the status line's
+// history; the graphs' keys; the marks of values the sensor does not accept.
+#include "tests/display/display_test_support.h"
+
+#include <QAbstractSpinBox>
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <QStatusBar>
+
+#include <chrono>
+
+#include "display/live_loop.h"
+#include "params/parameter_table.h"
+#include "window/glance.h"
+#include "window/glance_bar.h"
+#include "window/sensor_watch.h"
+#include "window/tolerance.h"
+#include "window/tool_tip_key.h"
+
+using namespace display_test;
+using namespace std::chrono_literals;
+
+namespace {
+
+const QString DASH = QStringLiteral(" \u2014 ");
+
+std::vector<std::uint8_t> FirmwareText(const char *text) {
+    std::vector<std::uint16_t> words(36, 0);
+    for (int i = 0; text[i] != '\0' && i < 36; i++)
+        words[i] = static_cast<unsigned char>(text[i]);
+    return sim::wordsToBytes(words);
+}
+
+std::unique_ptr<sim::ScriptedSensor> WorkingSensor(std::uint16_t mvalue = 500) {
+    auto sensor = std::make_unique<sim::ScriptedSensor>();
+    sensor->script(sim::order::Echo, sim::makeReply(5));
+    sensor->script(sim::order::ReadRam, sim::makeReply(2, Frame{}.words()));
+    sensor->script(sim::order::Firmware, FirmwareText("FW 1.0"));
+    sensor->script(sim::order::CcdInfo, sim::makeReply(10, {1, 1024, 0}));
+    Frame frame;
+    frame.Mvalue = mvalue;
+    sensor->script(sim::order::Frame, frame.reply());
+    return sensor;
+}
+
+class Glance : public PanelTest {
+  protected:
+    void SetUp() override {
+        PanelTest::SetUp();
+        if (HasFatalFailure())
+            return;
+        AttachGlance(panelHandle, TEXT_Status, GRAPH_Raw, STRIP_Trend);
+        window = rt::panelWidget(panelHandle);
+        bar = window->findChild<window::GlanceBar *>(QStringLiteral("statusBar"));
+        ASSERT_NE(bar, nullptr);
+    }
+    void TearDown() override {
+        PanelTest::TearDown();
+        SetComDevice(TEST_PORT, "");
+    }
+
+    void Connect(const sim::ScriptedSensor &sensor) {
+        SetComDevice(TEST_PORT, sensor.slavePath().c_str());
+        com = TEST_PORT;
+        InitRS232(com);
+    }
+    QString Title() const { return window->windowTitle(); }
+    static QString Device(const sim::ScriptedSensor &sensor) {
+        return QString::fromStdString(sensor.slavePath());
+    }
+
+    QWidget *window = nullptr;
+    window::GlanceBar *bar = nullptr;
+};
+
+TEST_F(Glance, TitleAndStatusBarFollowConnectRunTimeOutAndAVanishedDevice) {
+    EXPECT_EQ(Title(), QStringLiteral("V-EXA-TB-Scope"));
+
+    auto sensor = WorkingSensor();
+    Connect(*sensor);
+    const QString port = QStringLiteral("COM5 (%1)").arg(QFileInfo(Device(*sensor)).fileName());
+    EXPECT_EQ(Title(), QStringLiteral("V-EXA-TB-Scope") + DASH + port + DASH + "connected");
+    EXPECT_EQ(bar->hintText(), QString());
+
+    QString framesWhileRunning, lampWhileRunning, titleWhileRunning;
+    Poller cut([&] {
+        if (sensor->orders().size() < 30)
+            return false;
+        bar->refreshAt(QDateTime::currentMSecsSinceEpoch()); // as its timer does
+        framesWhileRunning = bar->framesText();
+        lampWhileRunning = bar->lampText();
+        titleWhileRunning = Title();
+        sensor->hangUp(); // the device vanishes mid-run
+        return true;
+    });
+    SafetyStop safety(6000);
+    CC_BTNRun(panelHandle, CTRL_Busy1, EVENT_COMMIT, nullptr, 0, 0);
+    EXPECT_FALSE(safety.fired());
+    ASSERT_TRUE(cut.done());
+
+    EXPECT_TRUE(framesWhileRunning.startsWith("Frames: ")) << framesWhileRunning.toStdString();
+    EXPECT_TRUE(framesWhileRunning.endsWith(" frames/s")) << framesWhileRunning.toStdString();
+    EXPECT_EQ(lampWhileRunning, QStringLiteral("in tolerance"));
+    EXPECT_TRUE(titleWhileRunning.endsWith(DASH + "connected"));
+    EXPECT_EQ(Title(), QStringLiteral("V-EXA-TB-Scope") + DASH + port + DASH + "no answer");
+    EXPECT_EQ(bar->hintText(), QStringLiteral("No answer from the sensor on COM5 (%1): check "
+                                              "cable, power and port")
+                                   .arg(Device(*sensor)));
+    EXPECT_EQ(StatusText(), "Timeout RS232-Line!"); // the status line keeps its own text
+
+    // Picked again while the device is gone: the port does not open.
+    sensor.reset();
+    SetComDevice(TEST_PORT, "/dev/vexa-no-such-device");
+    InitRS232(com);
+    EXPECT_EQ(Title(), QStringLiteral("V-EXA-TB-Scope") + DASH + "COM5 (vexa-no-such-device)" +
+                           DASH + "not open");
+    EXPECT_TRUE(bar->hintText().startsWith("COM5 (/dev/vexa-no-such-device) does not open"))
+        << bar->hintText().toStdString();
+
+    // Plugged in again: the hint goes.
+    auto replacement = WorkingSensor();
+    Connect(*replacement);
+    EXPECT_TRUE(Title().endsWith(DASH + "connected")) << Title().toStdString();
+    EXPECT_EQ(bar->hintText(), QString());
+}
+
+TEST_F(Glance, AConnectWithoutAnAnswerSaysSo) {
+    sim::ScriptedSensor silent; // answers nothing
+    Connect(silent);
+    EXPECT_TRUE(Title().endsWith(DASH + "no answer")) << Title().toStdString();
+}
+
+// ---- the tolerance lamp ------------------------------------------------------------
+
+struct LampCase {
+    const char *what;
+    std::uint16_t mvalue, tVal, tTol;
+    window::GlanceBar::Lamp lamp;
+};
+
+class ToleranceLamp : public Glance, public testing::WithParamInterface<LampCase> {};
+
+TEST_P(ToleranceLamp, ShowsWhetherTheLiveValueLiesInTheTrendChartsBand) {
+    const LampCase &c = GetParam();
+    window::SensorWatch watch;
+    window::GlanceBar lamp(&watch, window);
+    std::uint16_t frame[13] = {};
+    frame[2] = c.mvalue, frame[3] = c.tVal, frame[4] = c.tTol;
+    watch.loopRunning(true);
+    watch.frameDecoded(frame, 13);
+    lamp.refreshAt(10'000);
+    EXPECT_EQ(lamp.lamp(), c.lamp);
+    lamp.refreshAt(10'000 + window::GlanceBar::FRAME_FRESH_MS + 1); // no frame since
+    EXPECT_EQ(lamp.lamp(), window::GlanceBar::Lamp::Off);
+}
+
+using L = window::GlanceBar::Lamp;
+INSTANTIATE_TEST_SUITE_P(
+    Band, ToleranceLamp,
+    testing::Values(LampCase{"inside", 500, 512, 100, L::In},
+                    LampCase{"on_the_upper_limit", 612, 512, 100, L::In},
+                    LampCase{"on_the_lower_limit", 412, 512, 100, L::In},
+                    LampCase{"just_above", 613, 512, 100, L::Out},
+                    LampCase{"just_below", 411, 512, 100, L::Out},
+                    LampCase{"lower_limit_clamped_to_1", 1, 50, 80, L::In},
+                    LampCase{"zero_under_the_clamped_lower_limit", 0, 50, 80, L::Out},
+                    LampCase{"upper_limit_clamped_to_1023", 1023, 1000, 100, L::In},
+                    LampCase{"above_the_clamped_upper_limit", 1024, 1000, 100, L::Out},
+                    LampCase{"no_tolerance_on_the_teach_value", 512, 512, 0, L::In}),
+    [](const testing::TestParamInfo<LampCase> &info) { return std::string(info.param.what); });
+
+TEST_F(Glance, TheLampIsGreyBeforeAnyFrame) {
+    bar->refreshAt(5'000);
+    EXPECT_EQ(bar->lamp(), window::GlanceBar::Lamp::Off);
+    EXPECT_EQ(bar->lampText(), QStringLiteral("no live value"));
+}
+
+// ---- the status line's history ---------------------------------------------------------
+
+TEST_F(Glance, TheStatusLineKeepsItsLast20TextsWithTimes) {
+    QWidget *status = rt::controlWidget(panelHandle, TEXT_Status);
+    status->setToolTip(QStringLiteral("own tooltip"));
+    for (int i = 0; i < 25; ++i)
+        SetCtrlVal(panelHandle, TEXT_Status, ("text " + std::to_string(i)).c_str());
+    SetCtrlVal(panelHandle, TEXT_Status, "text 24"); // no change, no entry
+
+    const QStringList lines = window::ToolTipKey::shownText(status).split('\n');
+    ASSERT_EQ(lines.size(), 2 + 1 + 20) << lines.join('\n').toStdString();
+    EXPECT_EQ(lines[0], QStringLiteral("own tooltip"));
+    const QRegularExpression timed(QStringLiteral("^\\d\\d:\\d\\d:\\d\\d  text (\\d+)$"));
+    for (int i = 0; i < 20; ++i) {
+        const auto match = timed.match(lines[3 + i]);
+        ASSERT_TRUE(match.hasMatch()) << lines[3 + i].toStdString();
+        EXPECT_EQ(match.captured(1).toInt(), 5 + i);
+    }
+    EXPECT_EQ(StatusText(), "text 24");
+}
+
+// ---- keys and marks ---------------------------------------------------------------------
+
+TEST_F(Glance, TheGraphsHaveColourKeysInTheirTooltips) {
+    const QString edge = window::ToolTipKey::shownText(rt::controlWidget(panelHandle, GRAPH_Raw));
+    for (const char *item :
+         {"pixel range", "edge regions", "tolerance band", "cursor 1", "cursor 2", "cursor 3"})
+        EXPECT_TRUE(edge.contains(QLatin1String(item))) << item;
+    const QString trend =
+        window::ToolTipKey::shownText(rt::controlWidget(panelHandle, STRIP_Trend));
+    for (const char *item : {"1 upper limit", "2 lower limit", "3 teach value", "4 measured value",
+                             "5 value the analogue mode selects"})
+        EXPECT_TRUE(trend.contains(QLatin1String(item))) << item;
+}
+
+struct MarkCase {
+    int *panel;
+    int control;
+    const char *inside, *outside;
+};
+
+class OutOfRangeMarks : public Glance, public testing::WithParamInterface<MarkCase> {};
+
+TEST_P(OutOfRangeMarks, AValueTheSensorDoesNotAcceptIsMarkedAsTyped) {
+    const MarkCase &c = GetParam();
+    ForEachRangeBound(MarkOutOfRange);
+    DisplayPanel(panelPopUp);
+    auto *spin = qobject_cast<QAbstractSpinBox *>(rt::controlWidget(*c.panel, c.control));
+    ASSERT_NE(spin, nullptr);
+    const auto type = [spin](const char *text) {
+        spin->setFocus();
+        spin->selectAll();
+        QTest::keyClicks(spin, text);
+        Settle();
+    };
+    type(c.outside);
+    EXPECT_TRUE(spin->property("outOfRange").toBool());
+    EXPECT_TRUE(window::ToolTipKey::shownText(spin).contains("the range the sensor accepts"));
+    EXPECT_EQ(CtrlInt(*c.panel, c.control), std::stoi(c.outside)); // kept as typed
+    type(c.inside);
+    EXPECT_FALSE(spin->property("outOfRange").toBool());
+    EXPECT_FALSE(window::ToolTipKey::shownText(spin).contains("the range the sensor accepts"));
+    type(c.outside);
+    SetCtrlVal(*c.panel, c.control, std::stoi(c.inside)); // the program writes a checked value
+    EXPECT_FALSE(spin->property("outOfRange").toBool());
+}
+
+INSTANTIATE_TEST_SUITE_P(Bounds, OutOfRangeMarks,
+                         testing::Values(MarkCase{&panelHandle, NEDITPower, "1000", "1001"},
+                                         MarkCase{&panelHandle, NEDITVideoThreshold, "1023",
+                                                  "1024"},
+                                         MarkCase{&panelHandle, NEDITEdgeLeft, "1024", "1025"},
+                                         MarkCase{&panelPopUp, NEDITBVal, "1023", "1024"},
+                                         MarkCase{&panelPopUp, NEDITTeach, "1024", "1025"}),
+                         [](const testing::TestParamInfo<MarkCase> &info) {
+                             return "control" + std::to_string(info.param.control);
+                         });
+
+} // namespace

@@ -1,0 +1,33 @@
+#include "window/glance.h"
+
+#include <QLayout>
+#include <QWidget>
+
+#include "runtime/widget_access.h"
+#include "window/glance_bar.h"
+#include "window/graph_keys.h"
+#include "window/screen_fit.h"
+#include "window/sensor_watch.h"
+#include "window/status_history.h"
+#include "window/tool_tip_key.h"
+
+void AttachGlance(int panel, int statusLine, int edgeGraph, int trendChart) {
+    QWidget *mainWindow = rt::panelWidget(panel);
+    if (!mainWindow || !mainWindow->layout())
+        return;
+    auto *watch = new window::SensorWatch(mainWindow);
+    const QString title = mainWindow->windowTitle();
+    QObject::connect(
+        watch, &window::SensorWatch::linkChanged, mainWindow,
+        [mainWindow, watch, title] { mainWindow->setWindowTitle(title + watch->titleSuffix()); });
+    mainWindow->layout()->addWidget(new window::GlanceBar(watch, mainWindow));
+
+    if (QWidget *status = rt::controlWidget(panel, statusLine)) {
+        auto *history = new window::StatusHistory(status);
+        new window::ToolTipKey(status, [history] {
+            return QObject::tr("Last status texts:") + QLatin1Char('\n') + history->text();
+        });
+    }
+    window::addGraphKeys(rt::controlWidget(panel, edgeGraph), rt::controlWidget(panel, trendChart));
+    window::fitToScreen(mainWindow);
+}

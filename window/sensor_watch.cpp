@@ -1,0 +1,144 @@
+#include "window/sensor_watch.h"
+
+#include <QFileInfo>
+
+#include "display/loop_hooks.h"
+#include "link/port_events.h"
+#include "runtime/runtime.h"
+
+namespace window {
+
+namespace {
+
+SensorWatch *g_watch = nullptr;
+
+void onPortOpened(int port, int result) {
+    if (g_watch)
+        g_watch->portOpened(port, result);
+}
+void onExchangeEnded(int port, int replied) {
+    if (g_watch)
+        g_watch->exchangeEnded(port, replied);
+}
+void onFrame(const unsigned short *words) {
+    if (g_watch)
+        g_watch->frameDecoded(words, FRAME_WORDS_SEEN);
+}
+void onLoop(int running) {
+    if (g_watch)
+        g_watch->loopRunning(running != 0);
+}
+
+QString dash() {
+    return QStringLiteral(" \u2014 ");
+}
+
+} // namespace
+
+QString linkText(SensorWatch::Link link) {
+    switch (link) {
+    case SensorWatch::Link::Connected:
+        return QObject::tr("connected");
+    case SensorWatch::Link::NoAnswer:
+        return QObject::tr("no answer");
+    case SensorWatch::Link::NotOpen:
+        return QObject::tr("not open");
+    case SensorWatch::Link::Unknown:
+        break;
+    }
+    return {};
+}
+
+SensorWatch::SensorWatch(QObject *parent) : QObject(parent) {
+    g_watch = this;
+    AddPortOpenedHook(onPortOpened);
+    SetExchangeEndedHook(onExchangeEnded);
+    AddFrameObserver(onFrame);
+    SetLoopObserver(onLoop);
+}
+
+SensorWatch::~SensorWatch() {
+    if (g_watch != this)
+        return;
+    g_watch = nullptr;
+    RemovePortOpenedHook(onPortOpened);
+    SetExchangeEndedHook(nullptr);
+    RemoveFrameObserver(onFrame);
+    SetLoopObserver(nullptr);
+}
+
+void SensorWatch::portOpened(int port, int result) {
+    port_ = port;
+    char device[260] = {};
+    GetComOpenDevice(port, device);
+    device_ = QString::fromLocal8Bit(device);
+    if (result < 0) {
+        char problem[260] = {};
+        GetComOpenProblem(port, problem);
+        QString hint = tr("%1 does not open").arg(portName());
+        if (problem[0])
+            hint += QStringLiteral(": ") + QString::fromLocal8Bit(problem);
+        setHint(hint);
+        setLink(Link::NotOpen);
+        return;
+    }
+    setHint({});
+    // Whether the sensor answers shows with the first exchange.
+    link_ = Link::Unknown;
+    emit linkChanged();
+}
+
+void SensorWatch::exchangeEnded(int port, int replied) {
+    // A port that did not open stays "not open" until the next open.
+    if (port != port_ || link_ == Link::NotOpen)
+        return;
+    lastReplied_ = replied != 0;
+    if (lastReplied_)
+        setHint({});
+    setLink(lastReplied_ ? Link::Connected : Link::NoAnswer);
+}
+
+void SensorWatch::loopRunning(bool running) {
+    running_ = running;
+    if (running) {
+        frames_ = 0;
+        if (link_ != Link::NotOpen)
+            setHint({});
+    } else if (!lastReplied_ && link_ == Link::NoAnswer) {
+        setHint(tr("No answer from the sensor on %1: check cable, power and port").arg(portName()));
+    }
+    emit loopChanged();
+}
+
+QString SensorWatch::titleSuffix() const {
+    if (port_ == 0)
+        return {};
+    QString suffix = dash() + QStringLiteral("COM%1").arg(port_);
+    if (!device_.isEmpty())
+        suffix += QStringLiteral(" (%1)").arg(QFileInfo(device_).fileName());
+    if (link_ != Link::Unknown)
+        suffix += dash() + linkText(link_);
+    return suffix;
+}
+
+void SensorWatch::setLink(Link link) {
+    if (link == link_)
+        return;
+    link_ = link;
+    emit linkChanged();
+}
+
+void SensorWatch::setHint(const QString &hint) {
+    if (hint == hint_)
+        return;
+    hint_ = hint;
+    emit linkChanged();
+}
+
+QString SensorWatch::portName() const {
+    if (device_.isEmpty())
+        return QStringLiteral("COM%1").arg(port_);
+    return QStringLiteral("COM%1 (%2)").arg(port_).arg(device_);
+}
+
+} // namespace window

@@ -1,0 +1,17 @@
+// Whether the live value lies in the tolerance band that the trend chart
+// draws as its upper and lower limit traces.
+#pragma once
+
+namespace window {
+
+// The limits as the trend chart draws them: tVal - tTol, at least 1, and
+// tVal + tTol, at most 1023. A value on either limit lies inside.
+struct ToleranceBand {
+    int lower;
+    int upper;
+    bool contains(int value) const { return value >= lower && value <= upper; }
+};
+
+ToleranceBand toleranceBand(unsigned short tVal, unsigned short tTol);
+
+} // namespace window
