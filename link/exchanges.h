@@ -66,6 +66,13 @@ struct CcdInfo {
 };
 ExchangeOutcome CcdInfoExchange(CcdInfo *info);
 
+// Measurement frame, order 8, with the packed parameters (`packParameters`
+// 1, the Run loop's request) or the current pp (0, the Data loop's). Result
+// 1 when the reply came within 1.5 s, else 0 with "Timeout RS232-Line!".
+// `frame` takes the reply's sixteen words whenever one came, also in the
+// pass in which the time ran out.
+ExchangeOutcome FrameExchange(int packParameters, unsigned short frame[PNUM]);
+
 // Teach, order 6 with the current pp; note "New setpoint value teached!".
 // Result 1 when any reply came within 1.5 s (text nullptr: the program reads
 // the parameters back then), else 0 with "Timeout-RS-232...".
