@@ -6,6 +6,9 @@
 // the Stop button.
 #include "display/live_loop.h"
 
+#include <algorithm>
+
+#include "display/frame_hooks.h"
 #include "display/loop_support.h"
 #include "display/raw_values.h"
 #include "display/trend_chart.h"
@@ -61,16 +64,21 @@ int CC_BTNRun(int /*panel*/, int /*control*/, int event, void * /*callbackData*/
 
     while (stop_flag == 0) {
         // The frame is taken out of pp before the next request overwrites it;
-        // it is drawn while the line carries that request.
+        // it is drawn, and handed to whoever records it, while the line
+        // carries that request.
         const int newFrame = graphrefresh;
-        if (newFrame == 1)
+        unsigned short frameWords[HOOK_FRAME_WORDS] = {};
+        if (newFrame == 1) {
             CopyPPtoFrame(RUN_FRAME_WORDS);
+            std::copy(pp, pp + HOOK_FRAME_WORDS, frameWords);
+        }
         if (rx_flag == 1) {
             FlushInQ(com);
             DrainOutQ();        // a Send made meanwhile leaves whole
             SendFrameRequest(); // its count is not looked at
         }
         if (newFrame == 1) {
+            FrameDecoded(frameWords);
             PlotRAWValues();
             PlotRAWGraph();
             graphrefresh = 0;

@@ -5,6 +5,7 @@
 // the loop after the drawing.
 #include "display/video_loop.h"
 
+#include "display/frame_hooks.h"
 #include "display/loop_support.h"
 #include "display/raw_values.h"
 #include "display/video_view.h"
@@ -51,10 +52,13 @@ void RunVideoPass(void) {
     }
     // After a time-out pp holds no frame (perhaps the CCD info of the
     // connect): the frame values, tVal and tTol keep what they were.
-    if (rx_flag == 1)
+    if (rx_flag == 1) {
         CopyPPtoFrame(DATA_FRAME_WORDS);
+        FrameDecoded(pp);
+    }
     ReadVideoBlocks();
     SetVideoLayout();
+    VideoPassDecoded(xArray, adcbuf);
     PlotRAWValues();
     PlotDATACurve(adcbuf);
     ProcessSystemEvents();

@@ -68,6 +68,8 @@ std::vector<std::string> WrittenOut(const sim::Options &o) {
         add("--link", o.link);
     if (!o.eeprom.empty())
         add("--eeprom", o.eeprom);
+    if (!o.replay.empty())
+        add("--replay", o.replay);
     if (o.once)
         args.emplace_back("--once");
     if (o.verbose)
@@ -104,12 +106,13 @@ std::vector<std::string> WrittenOut(const sim::Options &o) {
 
 bool Same(const sim::Options &a, const sim::Options &b) {
     const sim::Faults &f = a.sensor.faults, &g = b.sensor.faults;
-    return a.link == b.link && a.eeprom == b.eeprom && a.once == b.once && a.verbose == b.verbose &&
-           a.stats == b.stats && a.help == b.help && a.baud == b.baud && a.chunk == b.chunk &&
-           a.sensor.ccdType == b.sensor.ccdType && a.sensor.resolution == b.sensor.resolution &&
-           a.sensor.seed == b.sensor.seed && f.noReply == g.noReply && f.badHeader == g.badHeader &&
-           f.badEcho == g.badEcho && f.garbage == g.garbage && f.cut == g.cut &&
-           f.extra == g.extra && f.delayMs == g.delayMs && f.delayMsByOrder == g.delayMsByOrder &&
+    return a.link == b.link && a.eeprom == b.eeprom && a.replay == b.replay && a.once == b.once &&
+           a.verbose == b.verbose && a.stats == b.stats && a.help == b.help && a.baud == b.baud &&
+           a.chunk == b.chunk && a.sensor.ccdType == b.sensor.ccdType &&
+           a.sensor.resolution == b.sensor.resolution && a.sensor.seed == b.sensor.seed &&
+           f.noReply == g.noReply && f.badHeader == g.badHeader && f.badEcho == g.badEcho &&
+           f.garbage == g.garbage && f.cut == g.cut && f.extra == g.extra &&
+           f.delayMs == g.delayMs && f.delayMsByOrder == g.delayMsByOrder &&
            f.hangupAfterFrames == g.hangupAfterFrames;
 }
 

@@ -26,6 +26,12 @@ void SendToFile(void) {
         ReportUnusablePath(1);
 }
 
+// The file is read here; PushGET only checks and shows it.
+void GetFromFile(void) {
+    ReadParaFromFile();
+    PushGET(DATFILE);
+}
+
 // Write telegram with the panel values as they stand: no range check, no
 // flush, no wait for an answer (the receive callback takes any).
 void SendToSensor(void) {
@@ -56,9 +62,7 @@ int CC_BTNGet(int /*panel*/, int /*control*/, int event, void * /*callbackData*/
     if (event != EVENT_COMMIT)
         return 0;
     if (target == DATFILE) {
-        // The file is read here; PushGET only checks and shows it.
-        ReadParaFromFile();
-        PushGET(target);
+        GetFromFile();
         return 0;
     }
     if (!StartExchange())
@@ -70,4 +74,16 @@ int CC_BTNGet(int /*panel*/, int /*control*/, int event, void * /*callbackData*/
     PushGET(target);
     EndExchange();
     return 0;
+}
+
+void LoadParameterFile(void) {
+    if (!RefuseIfBusy())
+        GetFromFile();
+}
+
+void SaveParameterFile(void) {
+    if (RefuseIfBusy())
+        return;
+    ShowNote("Transmit...");
+    SendToFile();
 }

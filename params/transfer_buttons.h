@@ -8,3 +8,10 @@ int CC_BTNSend(int panel, int control, int event, void *callbackData, int eventD
 // Commit only.
 int CC_BTNGet(int panel, int control, int event, void *callbackData, int eventData1,
               int eventData2);
+
+// The File menu's "Load parameters..." and "Save parameters...": what Get and
+// Send do with the file target, whatever target is selected. While an
+// exchange runs they are refused with the busy note, as the buttons that
+// start one are: their modal dialog would hold a running loop.
+void LoadParameterFile(void);
+void SaveParameterFile(void);

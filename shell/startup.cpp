@@ -2,14 +2,17 @@
 // event loop, shut-down.
 #include "shell/startup.h"
 
+#include "display/live_loop.h"
 #include "link/connection.h"
 #include "params/panel_binding.h"
-#include "display/live_loop.h"
+#include "params/transfer_buttons.h"
 #include "ports/ports.h"
+#include "record/record_menu.h"
 #include "runtime/runtime.h"
 #include "shell/controls.h"
 #include "shell/globals.h"
 #include "shell/status_line.h"
+#include "window/file_menu.h"
 #include "window/help_menu.h"
 #include "window/keyboard.h"
 
@@ -36,6 +39,8 @@ int WinMain(void *hInstance, void *, char *, int) {
     }
     AttachPortSelector(panelHandle, DropDCom, TEXT_Status);
     AttachStopKey(panelHandle, CC_BTNStop);
+    AttachFileMenu(panelHandle, LoadParameterFile, SaveParameterFile);
+    AttachRecording(panelHandle, TEXT_Status);
     AttachHelpMenu(panelHandle);
     GetProjectDir(proj_dir);
     InitVars();

@@ -45,6 +45,13 @@ int main(int argc, char **argv) {
     }
 
     sim::SensorConfig config = options.sensor;
+    if (!options.replay.empty()) {
+        std::string problem;
+        if (!sim::loadReplay(options.replay, config.replay, problem)) {
+            std::fprintf(stderr, "vexa-sim: cannot replay %s\n", problem.c_str());
+            return 2;
+        }
+    }
     if (!options.eeprom.empty()) {
         std::string problem;
         if (sim::loadEeprom(options.eeprom, config.eeprom, problem) == sim::EepromLoad::Malformed) {

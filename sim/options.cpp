@@ -94,10 +94,10 @@ std::string parseOptions(const std::vector<std::string> &args, Options &out) {
             out.verbose = true;
         } else if (name == "--stats") {
             out.stats = true;
-        } else if (name == "--link" || name == "--eeprom") {
+        } else if (name == "--link" || name == "--eeprom" || name == "--replay") {
             if (!takeValue() || value.empty())
                 return name + " needs a path";
-            (name == "--link" ? out.link : out.eeprom) = value;
+            (name == "--link" ? out.link : name == "--eeprom" ? out.eeprom : out.replay) = value;
         } else if (name == "--ccd-type") {
             unsigned long long v = 0;
             if (!takeValue() || !toNumber(value, 3, v) || v == 0)
@@ -172,6 +172,9 @@ of the serial port to open; the sensor then answers orders 1 to 11 until it is k
   --once               end when the other side closes the port
   --eeprom FILE        keep the EEPROM in FILE (16 lines of numbers): read at start,
                        written on every EEPROM write (order 3)
+  --replay FILE        answer order 8 with the frames recorded in FILE (the program's
+                       File > Record frames), in order and again from the start, and
+                       order 9 with the video passes of FILE's -video.csv beside it
   --ccd-type 1|2|3     1 and 2: 1024 pixels, 3: 512 pixels (default 1)
   --resolution N       resolution reported with the CCD info (default 250;
                        750 with type 2 is the optical variant)

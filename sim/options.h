@@ -11,6 +11,7 @@ namespace sim {
 struct Options {
     std::string link;   // symlink to the slave, if not empty
     std::string eeprom; // EEPROM file, if not empty
+    std::string replay; // recording to answer orders 8 and 9 from, if not empty
     bool once = false;
     bool verbose = false;
     bool stats = false; // print the program's turnaround times at exit

@@ -105,6 +105,11 @@ std::vector<std::uint8_t> Sensor::answer(std::uint16_t code, const Words &words)
 
 std::vector<std::uint8_t> Sensor::measurementFrame() {
     ++frames_;
+    if (!config_.replay.frames.empty()) {
+        const auto &recorded = config_.replay.frames;
+        lastFrame_ = recorded[(frames_ - 1) % recorded.size()];
+        return makeReply(order::Frame, lastFrame_);
+    }
     line_.advance();
     last_ = measure(line_.samples(), ram_, last_.pix1);
     if (last_.valid) {
@@ -130,6 +135,12 @@ std::vector<std::uint8_t> Sensor::measurementFrame() {
 }
 
 std::vector<std::uint16_t> Sensor::videoSamples() const {
+    // A replayed pass goes with the frame of the same number, as a Data loop
+    // recorded them: one frame, then its video.
+    if (const auto &passes = config_.replay.video; !passes.empty()) {
+        const auto &pass = passes[(frames_ == 0 ? 0 : frames_ - 1) % passes.size()];
+        return std::vector<std::uint16_t>(pass.begin(), pass.end());
+    }
     const auto &line = line_.samples();
     const std::size_t n = line.size();
     std::vector<std::uint16_t> out(kVideoSamples, 0);

@@ -4,6 +4,7 @@
 #include "sim/ccd_line.h"
 #include "sim/framer.h"
 #include "sim/protocol.h"
+#include "sim/replay_file.h"
 
 #include <chrono>
 #include <cstdint>
@@ -40,6 +41,7 @@ struct SensorConfig {
     std::uint64_t seed = 1;         // noise and garbage
     Words eeprom = defaultParameters();
     Faults faults;
+    Replay replay; // frames (and video passes) to send instead of the synthetic line's
 };
 
 struct Reply {

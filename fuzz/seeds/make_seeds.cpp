@@ -242,6 +242,7 @@ void SimOptionSeeds(std::vector<Seed> &seeds) {
                      "--resolution", "750", "--seed", "7", "--baud", "0", "-v"});
     seed("equals", {"--link=/tmp/vexa", "--ccd-type=3", "--baud=19200", "--verbose"});
     seed("line", {"--chunk", "8", "--stats", "--baud", "115200"});
+    seed("replay", {"--replay", "frames.csv", "--replay=run-2.csv"});
     seed("faults", {"--no-reply", "5,10", "--bad-header", "2", "--bad-echo", "5", "--garbage", "9",
                     "--hangup-after", "1"});
     seed("timing",

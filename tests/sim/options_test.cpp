@@ -25,13 +25,14 @@ TEST(SimOptions, TakesEveryOption) {
                            "--delay-ms",     "9:700,8:5", "--cut",        "7:40",
                            "--extra",        "9:1,8:2",   "--garbage",    "2",
                            "--hangup-after", "3",         "--chunk",      "8",
-                           "--stats"},
+                           "--stats",        "--replay",  "/tmp/r.csv"},
                           o),
         "");
     EXPECT_EQ(o.link, "/tmp/x");
     EXPECT_TRUE(o.stats);
     EXPECT_TRUE(o.once);
     EXPECT_EQ(o.eeprom, "/tmp/e.dat");
+    EXPECT_EQ(o.replay, "/tmp/r.csv");
     EXPECT_EQ(o.sensor.ccdType, 3);
     EXPECT_EQ(o.sensor.resolution, 750);
     EXPECT_EQ(o.sensor.seed, 42u);
@@ -59,7 +60,7 @@ TEST(SimOptions, RefusesWhatItCannotUse) {
         {"--delay-ms", "9:"}, {"--once=yes"},
         {"--link"},           {"--resolution", "65536"},
         {"--chunk", "0"},     {"--chunk", "4097"},
-        {"--chunk"}};
+        {"--chunk"},          {"--replay"}};
     for (const auto &args : bad) {
         sim::Options o;
         EXPECT_NE(sim::parseOptions(args, o), "") << args[0];

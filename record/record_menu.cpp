@@ -1,0 +1,257 @@
+// The recorder hears of frames through the display's plain hooks, which take
+// no object: the one menu that records is kept here while it does.
+#include "record/record_menu.h"
+
+#include <QAbstractButton>
+#include <QAction>
+#include <QDateTime>
+#include <QDir>
+#include <QEvent>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QMenu>
+#include <QMessageBox>
+#include <QSignalBlocker>
+#include <QStandardPaths>
+#include <QTimer>
+#include <QWidget>
+
+#include <algorithm>
+#include <cstdio>
+
+#include "display/frame_hooks.h"
+#include "runtime/widget_access.h"
+#include "window/menu_bar.h"
+
+namespace record {
+
+namespace {
+
+RecordMenu *g_recorder = nullptr;
+
+void frameDecoded(const unsigned short *words) {
+    if (!g_recorder)
+        return;
+    FrameValues values;
+    std::copy(words, words + FRAME_VALUES, values.begin());
+    g_recorder->recording().addFrame(values);
+}
+
+void videoPassDecoded(const unsigned short *x, const unsigned short *y) {
+    if (g_recorder)
+        g_recorder->recording().addVideoPass(x, y);
+}
+
+void listen(RecordMenu *recorder) {
+    g_recorder = recorder;
+    SetFrameDecodedHook(recorder ? frameDecoded : nullptr);
+    SetVideoPassHook(recorder ? videoPassDecoded : nullptr);
+}
+
+// A message that stays until the user closes it; the loops go on meanwhile.
+void showBox(QWidget *parent, QMessageBox::Icon icon, const QString &text,
+             QMessageBox::StandardButtons buttons = QMessageBox::Close) {
+    auto *box = new QMessageBox(icon, QObject::tr("Record frames"), text, buttons, parent);
+    box->setObjectName(QStringLiteral("recordingMessage"));
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->setWindowModality(Qt::NonModal);
+    box->show();
+}
+
+} // namespace
+
+RecordMenu::RecordMenu(QWidget *mainWindow, QWidget *statusLine)
+    : QObject(mainWindow), mainWindow_(mainWindow), statusLine_(statusLine) {
+    connect(&recording_, &Recording::failed, this, [this](const QString &message) {
+        if (g_recorder == this)
+            listen(nullptr);
+        showProblem(message);
+        showState();
+    });
+    if (statusLine_)
+        statusLine_->installEventFilter(this);
+
+    QMenu *file = window::menu(mainWindow, window::TopMenu::File);
+    if (!file)
+        return;
+    action_ = new QAction(tr("&Record frames..."), file);
+    action_->setObjectName(QStringLiteral("actionRecordFrames"));
+    action_->setCheckable(true);
+    action_->setToolTip(tr("Write every measurement frame (and in the Data loop every video "
+                           "pass) to a CSV file"));
+    QAction *before = nullptr;
+    for (QAction *item : file->actions())
+        if (item->objectName() == QLatin1String("actionQuit"))
+            before = item;
+    file->insertAction(before, action_);
+    connect(action_, &QAction::triggered, this, [this](bool checked) {
+        if (checked)
+            askForFile();
+        else
+            stopRecording();
+    });
+}
+
+RecordMenu::~RecordMenu() {
+    if (g_recorder == this)
+        listen(nullptr);
+}
+
+QString RecordMenu::defaultPath() {
+    const QString folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    const QString name =
+        QStringLiteral("vexa-frames-%1.csv")
+            .arg(QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss")));
+    return QDir(folder.isEmpty() ? QDir::homePath() : folder).filePath(name);
+}
+
+bool RecordMenu::startRecording(const QString &path) {
+    QString problem;
+    if (!recording_.start(path, problem)) {
+        showProblem(problem);
+        showState();
+        return false;
+    }
+    listen(this);
+    showState();
+    return true;
+}
+
+void RecordMenu::stopRecording() {
+    if (g_recorder == this)
+        listen(nullptr);
+    recording_.stop();
+    showState();
+}
+
+// Opened with open(), never exec(): a running loop would stand still until
+// the dialog closed. The dialog's own question before replacing a file would
+// run a nested event loop, so that question is asked here, also without one.
+void RecordMenu::askForFile() {
+    auto *dialog =
+        new QFileDialog(mainWindow_, tr("Record frames"), defaultPath(), tr("CSV files (*.csv)"));
+    dialog->setObjectName(QStringLiteral("recordFramesDialog"));
+    dialog->setAcceptMode(QFileDialog::AcceptSave);
+    dialog->setFileMode(QFileDialog::AnyFile);
+    dialog->setDefaultSuffix(QStringLiteral("csv"));
+    dialog->setOptions(QFileDialog::DontUseNativeDialog | QFileDialog::DontConfirmOverwrite);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    connect(dialog, &QFileDialog::fileSelected, this, [this](const QString &path) {
+        if (QFileInfo::exists(path))
+            confirmReplace(path);
+        else
+            startRecording(path);
+    });
+    connect(dialog, &QFileDialog::rejected, this, [this] { showState(); });
+    dialog->open();
+}
+
+void RecordMenu::confirmReplace(const QString &path) {
+    auto *box = new QMessageBox(
+        QMessageBox::Question, tr("Record frames"),
+        tr("%1 already exists.\nDo you want to replace it?").arg(QFileInfo(path).fileName()),
+        QMessageBox::Yes | QMessageBox::No, mainWindow_);
+    box->setObjectName(QStringLiteral("recordReplaceQuestion"));
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->setWindowModality(Qt::NonModal);
+    connect(box, &QMessageBox::finished, this, [this, box, path] {
+        if (box->clickedButton() == box->button(QMessageBox::Yes))
+            startRecording(path);
+        else
+            showState();
+    });
+    box->show();
+}
+
+void RecordMenu::showProblem(const QString &message) {
+    std::fprintf(stderr, "vexa-tb-scope: %s\n", qPrintable(message));
+    showBox(mainWindow_, QMessageBox::Warning, message);
+}
+
+void RecordMenu::showState() {
+    const bool active = recording_.isActive();
+    if (action_) {
+        const QSignalBlocker quiet(action_);
+        action_->setChecked(active);
+    }
+
+    static const QString titleMark = tr(" - recording to ");
+    QString title = mainWindow_->windowTitle();
+    if (const int mark = title.indexOf(titleMark); mark >= 0)
+        title.truncate(mark);
+    if (active)
+        title += titleMark + QFileInfo(recording_.framesPath()).fileName();
+    mainWindow_->setWindowTitle(title);
+
+    if (!statusLine_)
+        return;
+    QString tip = statusLine_->toolTip();
+    if (!toolTipLine_.isEmpty() && tip.endsWith(toolTipLine_)) {
+        tip.chop(toolTipLine_.size());
+        if (tip.endsWith(QLatin1Char('\n')))
+            tip.chop(1);
+    }
+    toolTipLine_.clear();
+    if (active) {
+        toolTipLine_ =
+            tr("Recording frames to %1").arg(QDir::toNativeSeparators(recording_.framesPath()));
+        tip += (tip.isEmpty() ? QString() : QStringLiteral("\n")) + toolTipLine_;
+    }
+    statusLine_->setToolTip(tip);
+}
+
+// Whoever else sets the status line's tooltip (why a port did not open)
+// replaces the whole text: the recording's line goes back under it.
+bool RecordMenu::eventFilter(QObject *watched, QEvent *event) {
+    if (watched == statusLine_ && event->type() == QEvent::ToolTipChange &&
+        !toolTipLine_.isEmpty() && !statusLine_->toolTip().endsWith(toolTipLine_)) {
+        const QString line = std::exchange(toolTipLine_, QString());
+        const QString tip = statusLine_->toolTip();
+        toolTipLine_ = line;
+        statusLine_->setToolTip(tip.isEmpty() ? line : tip + QLatin1Char('\n') + line);
+    }
+    return QObject::eventFilter(watched, event);
+}
+
+} // namespace record
+
+namespace {
+
+// Clicks a button once the window has first been shown, that is after the
+// connect sequence of the start.
+class ClickWhenShown : public QObject {
+  public:
+    ClickWhenShown(QWidget *window, QString button)
+        : QObject(window), window_(window), button_(std::move(button)) {
+        window->installEventFilter(this);
+    }
+
+  protected:
+    bool eventFilter(QObject *watched, QEvent *event) override {
+        if (watched == window_ && event->type() == QEvent::Show) {
+            window_->removeEventFilter(this);
+            QTimer::singleShot(0, window_, [window = window_, name = button_] {
+                if (auto *button = window->findChild<QAbstractButton *>(name))
+                    button->click();
+            });
+        }
+        return false;
+    }
+
+  private:
+    QWidget *window_;
+    QString button_;
+};
+
+} // namespace
+
+void AttachRecording(int panel, int statusLine) {
+    QWidget *mainWindow = rt::panelWidget(panel);
+    if (!mainWindow)
+        return;
+    auto *menu = new record::RecordMenu(mainWindow, rt::controlWidget(panel, statusLine));
+    if (const QString path = qEnvironmentVariable("VEXA_TEST_RECORD"); !path.isEmpty())
+        menu->startRecording(path);
+    if (const QString button = qEnvironmentVariable("VEXA_TEST_CLICK"); !button.isEmpty())
+        new ClickWhenShown(mainWindow, button);
+}

@@ -1,0 +1,60 @@
+// The File menu's "Record frames..." item and what it shows: the recording
+// runs from the item's check until it is unchecked or a write fails, across
+// Run, Stop and Data; the window title and the status line's tooltip say
+// that the program records and where.
+#pragma once
+
+#include <QObject>
+#include <QPointer>
+#include <QString>
+
+#include "record/recording.h"
+
+class QAction;
+class QWidget;
+
+namespace record {
+
+class RecordMenu : public QObject {
+    Q_OBJECT
+
+  public:
+    // Adds the item to mainWindow's File menu (before "Quit" when that is
+    // there) and listens to the loops while a recording runs.
+    RecordMenu(QWidget *mainWindow, QWidget *statusLine);
+    ~RecordMenu() override;
+
+    // Starts recording to `path` at once, as the dialog does once a file is
+    // chosen. False (and a message box) when the file cannot be opened.
+    bool startRecording(const QString &path);
+    void stopRecording();
+    Recording &recording() { return recording_; }
+    QAction *action() const { return action_; }
+
+    // "vexa-frames-YYYYMMDD-HHMMSS.csv" in the user's documents folder.
+    static QString defaultPath();
+
+  protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+  private:
+    void askForFile();
+    void confirmReplace(const QString &path);
+    void showState();
+    void showProblem(const QString &message);
+
+    QWidget *mainWindow_;
+    QPointer<QWidget> statusLine_;
+    QAction *action_ = nullptr;
+    Recording recording_;
+    QString titleBefore_;
+    QString toolTipLine_; // the line this adds to the status line's tooltip
+};
+
+} // namespace record
+
+// For WinMain: the "Record frames..." item on the main panel's window. For
+// tests that run the program as a process, VEXA_TEST_RECORD=FILE records
+// from the start, and VEXA_TEST_CLICK=NAME clicks the main panel's button of
+// that object name once the window is first shown.
+void AttachRecording(int panel, int statusLine);

@@ -1,0 +1,109 @@
+// See recording.h for why lines are held back and written whole.
+#include "record/recording.h"
+
+namespace record {
+
+namespace {
+
+constexpr QIODevice::OpenMode WRITE_MODE =
+    QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered;
+
+std::string now() {
+    return isoLocalTime(std::chrono::system_clock::now());
+}
+
+} // namespace
+
+Recording::Recording(QObject *parent) : QObject(parent) {
+    writeTimer_.setInterval(WRITE_INTERVAL_MS);
+    connect(&writeTimer_, &QTimer::timeout, this, [this] { writeOut(); });
+}
+
+Recording::~Recording() {
+    blockSignals(true); // nobody is left to tell
+    stop();
+}
+
+bool Recording::start(const QString &framesPath, QString &problem) {
+    stop();
+    frames_.file.setFileName(framesPath);
+    if (!frames_.file.open(WRITE_MODE)) {
+        problem = tr("Cannot record to %1: %2").arg(framesPath, frames_.file.errorString());
+        return false;
+    }
+    frames_.held = frameHeader() + '\n';
+    frames_.written = 0;
+    // The video file is made with the first video pass: a recording of the
+    // live loop alone has none.
+    video_.file.setFileName(QString::fromStdString(videoPathFor(framesPath.toStdString())));
+    writeTimer_.start();
+    return true;
+}
+
+void Recording::stop() {
+    writeTimer_.stop();
+    if (!writeOut())
+        return; // already closed
+    frames_.file.close();
+    video_.file.close();
+}
+
+void Recording::addFrame(const FrameValues &values) {
+    if (!isActive())
+        return;
+    appendFrameLine(frames_.held, now(), values);
+    if (frames_.held.size() >= WRITE_AT_BYTES)
+        writeOut(frames_);
+}
+
+void Recording::addVideoPass(const std::uint16_t *x, const std::uint16_t *y) {
+    if (!isActive() || (!video_.file.isOpen() && !openVideo()))
+        return;
+    appendVideoLine(video_.held, now(), x, y);
+    if (video_.held.size() >= WRITE_AT_BYTES)
+        writeOut(video_);
+}
+
+bool Recording::writeOut() {
+    return writeOut(frames_) && writeOut(video_);
+}
+
+bool Recording::openVideo() {
+    if (!video_.file.open(WRITE_MODE)) {
+        fail(video_, video_.file.errorString());
+        return false;
+    }
+    video_.held = videoHeader() + '\n';
+    video_.written = 0;
+    return true;
+}
+
+bool Recording::writeOut(Sink &sink) {
+    if (!sink.file.isOpen() || sink.held.empty())
+        return true;
+    const auto size = static_cast<qint64>(sink.held.size());
+    if (sink.file.write(sink.held.data(), size) != size) {
+        // A full disk may have taken part of the lines: cut the file back to
+        // the last whole one.
+        const QString reason = sink.file.errorString();
+        sink.file.resize(sink.written);
+        fail(sink, reason);
+        return false;
+    }
+    sink.written += size;
+    sink.held.clear();
+    return true;
+}
+
+void Recording::fail(const Sink &sink, const QString &reason) {
+    const QString message =
+        tr("Recording stopped: cannot write %1: %2").arg(sink.file.fileName(), reason);
+    writeTimer_.stop();
+    for (Sink *s : {&frames_, &video_}) {
+        s->held.clear();
+        s->file.close();
+    }
+    emit failed(message);
+}
+
+} // namespace record

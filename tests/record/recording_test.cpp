@@ -1,0 +1,279 @@
+// Recording against a scripted sensor: what the files hold after the Run and
+// Data loops, a write error, what the window shows, and the File menu.
+#include "../display/display_test_support.h"
+
+#include <QAction>
+#include <QDir>
+#include <QFile>
+#include <QFileDialog>
+#include <QMenu>
+#include <QMessageBox>
+#include <QTemporaryDir>
+
+#include "display/live_loop.h"
+#include "display/video_loop.h"
+#include "params/transfer_buttons.h"
+#include "record/frame_csv.h"
+#include "record/record_menu.h"
+#include "runtime/test_hooks.h"
+#include "window/file_menu.h"
+#include "window/menu_bar.h"
+
+using namespace display_test;
+using namespace std::chrono_literals;
+
+namespace {
+
+std::vector<std::string> Lines(const QString &path) {
+    QFile file(path);
+    std::vector<std::string> lines;
+    if (!file.open(QIODevice::ReadOnly))
+        return lines;
+    for (const QByteArray &line : file.readAll().split('\n'))
+        if (!line.isEmpty())
+            lines.push_back(line.toStdString());
+    return lines;
+}
+
+record::FrameValues Values(const Frame &f) {
+    const sim::Words w = f.words();
+    record::FrameValues v{};
+    std::copy(w.begin(), w.begin() + v.size(), v.begin());
+    return v;
+}
+
+class Recording : public SensorTest {
+  protected:
+    void SetUp() override {
+        SensorTest::SetUp();
+        if (HasFatalFailure())
+            return;
+        window = rt::panelWidget(panelHandle);
+        AttachFileMenu(panelHandle, LoadParameterFile, SaveParameterFile);
+        AttachRecording(panelHandle, TEXT_Status);
+        recorder = window->findChild<record::RecordMenu *>();
+        ASSERT_NE(recorder, nullptr);
+        path = dir.filePath("frames.csv");
+    }
+    void TearDown() override {
+        SetFileSelectHook(nullptr);
+        SensorTest::TearDown();
+    }
+
+    // Runs `loop` until the sensor has had `frameOrders` frame requests, then
+    // clicks Stop.
+    void RunUntil(std::size_t frameOrders, CtrlCallbackPtr loop,
+                  const std::function<void()> &meanwhile = {}) {
+        Poller stopper([&] {
+            if (CountOrders(sim::order::Frame) < frameOrders)
+                return false;
+            if (meanwhile)
+                meanwhile();
+            ClickStop();
+            return true;
+        });
+        SafetyStop safety(8000);
+        loop(panelHandle, 0, EVENT_COMMIT, nullptr, 0, 0);
+        EXPECT_FALSE(safety.fired());
+        EXPECT_TRUE(stopper.done());
+    }
+
+    QAction *Item(const char *name) const { return window->findChild<QAction *>(name); }
+
+    QTemporaryDir dir;
+    QString path;
+    QWidget *window = nullptr;
+    record::RecordMenu *recorder = nullptr;
+};
+
+TEST_F(Recording, HoldsEveryFrameTheLiveLoopTookInWordOrder) {
+    std::vector<Frame> sent;
+    for (std::uint16_t base = 1000; base <= 5000; base += 1000) {
+        sent.push_back(DistinctFrame(base));
+        sensor->script(sim::order::Frame, sent.back().reply(), 0ms,
+                       sim::ScriptedSensor::Repeat::Once);
+    }
+    sensor->script(sim::order::Frame, Frame{}.reply());
+    ASSERT_TRUE(recorder->startRecording(path));
+
+    RunUntil(8, CC_BTNRun);
+    recorder->stopRecording();
+
+    const auto lines = Lines(path);
+    ASSERT_FALSE(lines.empty());
+    EXPECT_EQ(lines[0], record::frameHeader());
+    // One line per reply the loop took: each request but perhaps the last.
+    const std::size_t requests = CountOrders(sim::order::Frame);
+    EXPECT_GE(lines.size() - 1, requests - 1);
+    EXPECT_LE(lines.size() - 1, requests);
+    for (std::size_t i = 1; i < lines.size(); ++i) {
+        record::FrameRecord got;
+        std::string problem;
+        ASSERT_TRUE(record::parseFrameLine(lines[i], got, problem)) << lines[i] << ": " << problem;
+        const Frame expected = i <= sent.size() ? sent[i - 1] : Frame{};
+        EXPECT_EQ(got.values, Values(expected)) << "line " << i;
+    }
+}
+
+TEST_F(Recording, TheDataLoopWritesAFrameLineAndAVideoLinePerPass) {
+    for (std::uint16_t base = 1000; base <= 3000; base += 1000)
+        sensor->script(sim::order::Frame, DistinctFrame(base).reply(), 0ms,
+                       sim::ScriptedSensor::Repeat::Once);
+    sensor->script(sim::order::Frame, Frame{}.reply());
+    sensor->script(sim::order::Video, VideoBlock(500));
+    ccdMode = 0; // full line: the samples lie at 0, 4, ... 1020
+    ASSERT_TRUE(recorder->startRecording(path));
+
+    RunUntil(3, CC_BTNData);
+    recorder->stopRecording();
+
+    const std::size_t passes = CountOrders(sim::order::Frame);
+    const auto frames = Lines(path);
+    const auto video = Lines(QString::fromStdString(record::videoPathFor(path.toStdString())));
+    ASSERT_EQ(frames.size(), passes + 1);
+    ASSERT_EQ(video.size(), passes + 1);
+    EXPECT_EQ(video[0], record::videoHeader());
+    record::FrameRecord frame;
+    record::VideoRecord pass;
+    std::string problem;
+    ASSERT_TRUE(record::parseFrameLine(frames[2], frame, problem)) << problem;
+    EXPECT_EQ(frame.values, Values(DistinctFrame(2000)));
+    for (std::size_t i = 1; i <= passes; ++i) {
+        ASSERT_TRUE(record::parseVideoLine(video[i], pass, problem)) << problem;
+        for (std::size_t k = 0; k < record::VIDEO_SAMPLES; ++k) {
+            ASSERT_EQ(pass.x[k], 4 * k) << "pass " << i << " sample " << k;
+            ASSERT_EQ(pass.y[k], 500) << "pass " << i << " sample " << k;
+        }
+    }
+}
+
+TEST_F(Recording, AWriteErrorEndsTheRecordingWithAMessageAndTheLoopGoesOn) {
+    sensor->script(sim::order::Frame, Frame{}.reply(), 5ms);
+    ASSERT_TRUE(recorder->startRecording(QStringLiteral("/dev/full")));
+    std::size_t requestsAtFailure = 0;
+    Poller stopper([&] {
+        if (recorder->recording().isActive())
+            return false;
+        if (requestsAtFailure == 0)
+            requestsAtFailure = CountOrders(sim::order::Frame);
+        if (CountOrders(sim::order::Frame) < requestsAtFailure + 3)
+            return false;
+        ClickStop();
+        return true;
+    });
+    SafetyStop safety(8000);
+    CC_BTNRun(panelHandle, 0, EVENT_COMMIT, nullptr, 0, 0);
+    EXPECT_FALSE(safety.fired());
+    EXPECT_TRUE(stopper.done());
+    EXPECT_NE(StatusText(), "Timeout RS232-Line!");
+
+    auto *box = window->findChild<QMessageBox *>("recordingMessage");
+    ASSERT_NE(box, nullptr);
+    EXPECT_TRUE(box->isVisible());
+    EXPECT_NE(box->windowModality(), Qt::ApplicationModal);
+    EXPECT_TRUE(box->text().contains("/dev/full")) << box->text().toStdString();
+    EXPECT_TRUE(box->text().contains("Recording stopped")) << box->text().toStdString();
+    EXPECT_FALSE(Item("actionRecordFrames")->isChecked());
+    EXPECT_FALSE(window->windowTitle().contains("recording"));
+}
+
+TEST_F(Recording, AFileThatCannotBeOpenedIsRefusedWithAMessage) {
+    EXPECT_FALSE(recorder->startRecording(dir.filePath("gone/frames.csv")));
+    auto *box = window->findChild<QMessageBox *>("recordingMessage");
+    ASSERT_NE(box, nullptr);
+    EXPECT_TRUE(box->text().contains("gone/frames.csv"));
+    EXPECT_FALSE(Item("actionRecordFrames")->isChecked());
+}
+
+TEST_F(Recording, TitleAndTooltipSayWhereItRecordsAndKeepOtherTooltips) {
+    QWidget *status = rt::controlWidget(panelHandle, TEXT_Status);
+    const QString title = window->windowTitle();
+    ASSERT_TRUE(recorder->startRecording(path));
+    EXPECT_EQ(window->windowTitle(), title + " - recording to frames.csv");
+    EXPECT_TRUE(
+        status->toolTip().endsWith("Recording frames to " + QDir::toNativeSeparators(path)));
+    EXPECT_TRUE(Item("actionRecordFrames")->isChecked());
+    const std::string statusText = StatusText();
+
+    status->setToolTip("the port is in use"); // as a failed open shows it
+    EXPECT_EQ(status->toolTip(), "the port is in use\nRecording frames to " + path);
+
+    Item("actionRecordFrames")->trigger(); // unchecks: ends the recording
+    EXPECT_FALSE(recorder->recording().isActive());
+    EXPECT_EQ(window->windowTitle(), title);
+    EXPECT_EQ(status->toolTip(), "the port is in use");
+    EXPECT_EQ(StatusText(), statusText); // the status line's text is left alone
+}
+
+TEST_F(Recording, RecordFramesAsksWithANonModalDialogForADatedFile) {
+    Item("actionRecordFrames")->trigger();
+    auto *dialog = window->findChild<QFileDialog *>("recordFramesDialog");
+    ASSERT_NE(dialog, nullptr);
+    EXPECT_TRUE(dialog->isVisible());
+    EXPECT_NE(dialog->windowModality(), Qt::ApplicationModal);
+    ASSERT_EQ(dialog->selectedFiles().size(), 1);
+    EXPECT_TRUE(QRegularExpression("/vexa-frames-\\d{8}-\\d{6}\\.csv$")
+                    .match(dialog->selectedFiles().first())
+                    .hasMatch())
+        << dialog->selectedFiles().first().toStdString();
+
+    dialog->selectFile(path);
+    QMetaObject::invokeMethod(dialog, "accept"); // as the Save button does
+    EXPECT_TRUE(recorder->recording().isActive());
+    EXPECT_EQ(recorder->recording().framesPath(), path);
+}
+
+TEST_F(Recording, FileMenuHoldsItsItemsInOrderWithTheirShortcuts) {
+    QMenu *file = window::menu(window, window::TopMenu::File);
+    ASSERT_NE(file, nullptr);
+    QStringList names;
+    for (QAction *a : file->actions())
+        if (!a->isSeparator())
+            names << a->objectName();
+    EXPECT_EQ(names, QStringList({"actionLoadParameters", "actionSaveParameters",
+                                  "actionRecordFrames", "actionQuit"}));
+    EXPECT_EQ(Item("actionLoadParameters")->shortcut(), QKeySequence(QKeySequence::Open));
+    EXPECT_EQ(Item("actionSaveParameters")->shortcut(), QKeySequence(QKeySequence::Save));
+    EXPECT_EQ(Item("actionQuit")->shortcut(), QKeySequence(QKeySequence::Quit));
+    EXPECT_TRUE(Item("actionRecordFrames")->isCheckable());
+}
+
+TEST_F(Recording, QuitEndsTheProgramAsClosingTheWindowDoes) {
+    Item("actionQuit")->trigger();
+    Settle();
+    QTimer::singleShot(2000, [] { QuitUserInterface(1); }); // if Quit did nothing
+    EXPECT_EQ(RunUserInterface(), 0);
+}
+
+struct MenuFileItem {
+    const char *action;
+    int buttonLabel; // of the dialog it opens when nothing runs
+};
+
+TEST_F(Recording, MenuLoadAndSaveAreRefusedLikeTheButtonsWhileALoopRuns) {
+    const MenuFileItem items[] = {{"actionLoadParameters", VAL_LOAD_BUTTON},
+                                  {"actionSaveParameters", VAL_OK_BUTTON}};
+    for (const MenuFileItem &item : items) {
+        int dialogs = 0, label = -1;
+        SetFileSelectHook([&](const FileSelectRequest &request, std::string &) {
+            ++dialogs;
+            label = request.buttonLabel;
+            return 0; // cancelled
+        });
+        sensor->script(sim::order::Frame, Frame{}.reply(), 5ms);
+        sensor->clearRequests();
+        std::string statusWhileRunning;
+        RunUntil(3, CC_BTNRun, [&] {
+            Item(item.action)->trigger();
+            statusWhileRunning = StatusText();
+        });
+        EXPECT_EQ(statusWhileRunning, "Busy - press Stop or wait!") << item.action;
+        EXPECT_EQ(dialogs, 0) << item.action;
+
+        Item(item.action)->trigger(); // nothing runs now
+        EXPECT_EQ(dialogs, 1) << item.action;
+        EXPECT_EQ(label, item.buttonLabel) << item.action;
+    }
+}
+
+} // namespace
