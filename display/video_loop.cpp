@@ -11,8 +11,8 @@
 #include "display/video_view.h"
 #include "link/connection.h"
 #include "link/exchange_guard.h"
+#include "link/exchanges.h"
 #include "link/output_queue.h"
-#include "link/port_events.h"
 #include "link/send_hold.h"
 #include "link/telegram.h"
 #include "link/transactions.h"
@@ -26,36 +26,6 @@
 namespace {
 
 constexpr unsigned short PIXDELTA_LIMIT = 192;
-
-// The order-8 request carries pp as it stands: after the first pass, the
-// words of the previous reply.
-void RequestFrame(void) {
-    FlushInQ(com);
-    DrainOutQ(); // a Send made meanwhile leaves whole
-    rx_flag = 0;
-    order = ORDER_FRAME;
-    FillTxBuf(ORDER_FRAME, pp);
-    tstart = Timer();
-    SetWakeDeadline(tstart + TIMEOUT);
-    nBytesW = ComWrt(com, szWriteBuf, TELEGRAM_LEN); // a short write shows as a time-out
-}
-
-// Waits for the receive callback's flag. The flag is looked at before the
-// events are processed, so a reply that comes with the last call still counts
-// as late.
-void WaitForFrame(void) {
-    while (rx_flag != 1) {
-        ProcessSystemEvents();
-        tdiff = Timer() - tstart;
-        if (tdiff > TIMEOUT) {
-            SetStatus("Timeout RS232-Line!");
-            ExchangeEnded(com, 0);
-            stop_flag = 1;
-            break;
-        }
-    }
-    SetWakeDeadline(0); // the wait is over
-}
 
 // The four blocks of 64 samples; only the last carries the last-block flag.
 void ReadVideoBlocks(void) {
@@ -72,8 +42,14 @@ void ReadVideoBlocks(void) {
 }
 
 void RunVideoPass(void) {
-    RequestFrame();
-    WaitForFrame();
+    // The order-8 request carries pp as it stands: after the first pass, the
+    // words of the previous reply.
+    unsigned short frame[PNUM];
+    const ExchangeOutcome outcome = FrameExchange(0, frame);
+    if (outcome.result == 0) {
+        SetStatus(outcome.text);
+        stop_flag = 1;
+    }
     // After a time-out pp holds no frame (perhaps the CCD info of the
     // connect): the frame values, tVal and tTol keep what they were.
     if (rx_flag == 1) {
@@ -90,14 +66,24 @@ void RunVideoPass(void) {
 
 } // namespace
 
-void SetVideoLayout(void) {
+int VideoWindowStart(unsigned short *start) {
     if (ccdMode == 1) {
-        SetWindowLayout(pStart);
-    } else if (ccdMode == 2 && eMode >= 2 && pixdelta <= PIXDELTA_LIMIT && edcnt != 0) {
-        SetWindowLayout(pix1);
-    } else {
-        SetFullLineLayout();
+        *start = pStart;
+        return 1;
     }
+    if (ccdMode == 2 && eMode >= 2 && pixdelta <= PIXDELTA_LIMIT && edcnt != 0) {
+        *start = pix1;
+        return 1;
+    }
+    return 0;
+}
+
+void SetVideoLayout(void) {
+    unsigned short start = 0;
+    if (VideoWindowStart(&start))
+        SetWindowLayout(start);
+    else
+        SetFullLineLayout();
 }
 
 int CC_BTNData(int /*panel*/, int /*control*/, int event, void * /*callbackData*/,

@@ -12,3 +12,6 @@ int CC_BTNData(int panel, int control, int event, void *callbackData, int eventD
 // reports a narrow object between two edges in edge mode 2 and above;
 // otherwise the whole line.
 void SetVideoLayout(void);
+// The choice SetVideoLayout makes, without the graph: 1 and the window's first
+// pixel in `start`, or 0 for the whole line.
+int VideoWindowStart(unsigned short *start);

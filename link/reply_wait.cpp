@@ -1,12 +1,11 @@
-#include "link/port_events.h"
 #include "link/reply_wait.h"
 
-#include "link/result_text.h"
+#include "link/port_events.h"
 #include "link/telegram.h"
 #include "runtime/runtime.h"
 #include "shell/globals.h"
 
-void RequestAndAwaitReply(int port, unsigned short orderCode) {
+int RequestAndAwaitReply(int port, unsigned short orderCode) {
     order = orderCode;
     FillTxBuf(orderCode, pp);
     FlushOutQ(port);
@@ -14,13 +13,14 @@ void RequestAndAwaitReply(int port, unsigned short orderCode) {
     rx_flag = 0;
     nBytesW = ComWrt(port, szWriteBuf, TELEGRAM_LEN);
 
+    int timedOut = 0;
     tstart = Timer();
     SetWakeDeadline(tstart + TIMEOUT);
     for (;;) {
         ProcessSystemEvents();
         tdiff = Timer() - tstart;
         if (tdiff > TIMEOUT) {
-            PutResult("Timeout-RS-232...");
+            timedOut = 1;
             ExchangeEnded(port, 0);
             break;
         }
@@ -28,4 +28,5 @@ void RequestAndAwaitReply(int port, unsigned short orderCode) {
             break;
     }
     SetWakeDeadline(0); // the wait is over
+    return timedOut;
 }

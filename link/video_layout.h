@@ -7,3 +7,7 @@
 void SetFullLineLayout(void);
 // A window of 256 pixels from pixel p: axis p .. p + 256, samples at p + i.
 void SetWindowLayout(unsigned short p);
+
+// The x positions alone, into `x`, for a program without the graph.
+void FullLineX(unsigned short x[256]);
+void WindowX(unsigned short p, unsigned short x[256]);

@@ -9,7 +9,8 @@
 # the program: the "usage:" line becomes SYNOPSIS; a line indented by one to
 # eight spaces that starts with "-" opens an option (term, then its text after
 # two or more spaces), and the deeper-indented lines after it continue that
-# option; every other line is running text, and a blank line ends a paragraph.
+# option; every other line is running text (an indented one starts a line of
+# its own), and a blank line ends a paragraph.
 # Whatever the shape, every line of the help ends up in the page. SUMMARY is
 # the NAME line that whatis and apropos show.
 cmake_minimum_required(VERSION 3.21)
@@ -142,6 +143,9 @@ while(NOT help STREQUAL "")
       string(APPEND body ".SH DESCRIPTION\n")
     elseif(state STREQUAL "option" OR paragraph_due)
       string(APPEND body ".PP\n")
+    elseif(indent GREATER 0)
+      # An indented line (a row of a table of commands) keeps a line of its own.
+      string(APPEND body ".br\n")
     endif()
     set(state text)
     set(paragraph_due FALSE)

@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "link/exchange_guard.h"
+#include "link/exchanges.h"
 #include "link/send_hold.h"
 #include "link/telegram.h"
 #include "link/transactions.h"
@@ -60,12 +61,10 @@ void GetFromFile(void) {
 // flush, no wait for an answer (the receive callback takes any).
 void SendToSensor(void) {
     sync = 0x55;
-    order = target == EEPROM ? ORDER_WRITE_EEPROM : ORDER_WRITE_RAM;
     GetPanelValues();
     CopyVarsToPP();
-    FillTxBuf(static_cast<unsigned short>(order), pp);
-    nBytesW = ComWrt(com, szWriteBuf, TELEGRAM_LEN);
-    if (nBytesW == TELEGRAM_LEN)
+    if (WriteParameterSet(target == EEPROM ? ORDER_WRITE_EEPROM : ORDER_WRITE_RAM, pp) ==
+        TELEGRAM_LEN)
         ShowNote("Line Ok!");
     NoteSendResult(nBytesW);
 }

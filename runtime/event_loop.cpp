@@ -23,7 +23,7 @@ namespace {
 int g_argc = 0;
 std::vector<char *> g_argv;
 std::vector<std::string> g_argStorage;
-std::unique_ptr<QApplication> g_app;
+std::unique_ptr<QCoreApplication> g_app; // a QApplication unless started for the console
 QPointer<QEventLoop> g_mainLoop;
 bool g_quitRequested = false;
 QString g_screenshotPath; // save the shown panel there, then end
@@ -63,15 +63,11 @@ void holdStartMessages(QtMsgType type, const QMessageLogContext &, const QString
     std::_Exit(255);
 }
 
-} // namespace
-
-int InitCVIRTE(void *hInstance, char *argv[], void *) {
-    if (g_app)
-        return 1;
-    if (!argv) // the instance handle carries the argument list
-        argv = static_cast<char **>(hInstance);
+// The application keeps references to argc and argv for its life, so they
+// live here. `count` -1: up to the null entry.
+void keepArguments(char *argv[], int count) {
     g_argStorage.clear();
-    for (int i = 0; argv && argv[i]; ++i)
+    for (int i = 0; argv && (count < 0 || i < count) && argv[i]; ++i)
         g_argStorage.emplace_back(argv[i]);
     if (g_argStorage.empty())
         g_argStorage.emplace_back("vexa-tb-scope");
@@ -80,6 +76,16 @@ int InitCVIRTE(void *hInstance, char *argv[], void *) {
         g_argv.push_back(s.data());
     g_argv.push_back(nullptr);
     g_argc = static_cast<int>(g_argStorage.size());
+}
+
+} // namespace
+
+int InitCVIRTE(void *hInstance, char *argv[], void *) {
+    if (g_app)
+        return 1;
+    if (!argv) // the instance handle carries the argument list
+        argv = static_cast<char **>(hInstance);
+    keepArguments(argv, -1);
     const QtMessageHandler previous = qInstallMessageHandler(holdStartMessages);
     g_app = std::make_unique<QApplication>(g_argc, g_argv.data());
     qInstallMessageHandler(previous);
@@ -87,6 +93,15 @@ int InitCVIRTE(void *hInstance, char *argv[], void *) {
         std::fprintf(stderr, "%s\n", qPrintable(held));
     QApplication::setApplicationName(QStringLiteral("V-EXA-TB-Scope"));
     QApplication::setQuitOnLastWindowClosed(false);
+    monotonicClock();
+    return 1;
+}
+
+int InitConsoleRTE(int argc, char *argv[]) {
+    if (g_app)
+        return 1;
+    keepArguments(argv, argc);
+    g_app = std::make_unique<QCoreApplication>(g_argc, g_argv.data());
     monotonicClock();
     return 1;
 }
@@ -145,7 +160,7 @@ int ProcessSystemEvents(void) {
     // otherwise the single-shot timer ends it when the caller's wait must
     // look at its clock: at its deadline, or within 2 ms without one.
     static QTimer *wake = [] {
-        auto *t = new QTimer(qApp);
+        auto *t = new QTimer(QCoreApplication::instance());
         t->setSingleShot(true);
         t->setTimerType(Qt::PreciseTimer);
         return t;

@@ -59,6 +59,11 @@ constexpr int VAL_DELAYED_DRAW = 0;
 // hInstance is taken as the argument list. 0 = failure; without a display
 // the process ends with one line on stderr and exit code 255.
 int InitCVIRTE(void *hInstance, char *argv[], void *reserved);
+// Module initialisation for a program without panels (a command-line tool):
+// a console application that needs no display, for the serial line, the
+// timer, event processing and files. Panels, controls, graphs and file
+// dialogs must not be used then. Returns 1.
+int InitConsoleRTE(int argc, char *argv[]);
 // Ends the run-time; call it before the program returns from main, since the
 // application must not outlive main.
 void CloseCVIRTE(void);

@@ -1,0 +1,150 @@
+// vexa-tb-ctl: the sensor's exchanges from the command line, on the link code
+// of the window, without a display. One QCommandLineParser; the commands and
+// their options come from the table in commands.cpp.
+#include <QCommandLineOption>
+#include <QCommandLineParser>
+#include <QCoreApplication>
+
+#include <cstdio>
+
+#include "ctl/commands.h"
+#include "ctl/exit_codes.h"
+#include "runtime/runtime.h"
+
+namespace {
+
+using namespace ctl;
+
+struct Options {
+    QCommandLineOption port{QStringLiteral("port"),
+                            QStringLiteral("the sensor's serial device, e.g. /dev/ttyUSB0"),
+                            QStringLiteral("DEVICE")};
+    QCommandLineOption com{QStringLiteral("com"),
+                           QStringLiteral("COM port N as the window numbers it (1-16)"),
+                           QStringLiteral("N")};
+    QCommandLineOption eeprom{QStringLiteral("eeprom"),
+                              QStringLiteral("read or write: the EEPROM instead of the RAM")};
+    QCommandLineOption noVerify{QStringLiteral("no-verify"),
+                                QStringLiteral("write: do not read the set back to compare")};
+    QCommandLineOption frames{QStringLiteral("frames"),
+                              QStringLiteral("capture: the number of frames or passes"),
+                              QStringLiteral("N")};
+    QCommandLineOption video{QStringLiteral("video"),
+                             QStringLiteral("capture: Data-loop passes with the video signal, "
+                                            "written to <base>-video.csv beside --csv FILE")};
+    QCommandLineOption csv{QStringLiteral("csv"),
+                           QStringLiteral("capture: write the frames to FILE, not stdout"),
+                           QStringLiteral("FILE")};
+};
+
+QString commandTable() {
+    QString text = QStringLiteral("Commands:\n");
+    for (const Command &command : commands()) {
+        const QString head = QStringLiteral("%1 %2")
+                                 .arg(QLatin1String(command.name), QLatin1String(command.arguments))
+                                 .trimmed();
+        text += QStringLiteral("  %1  %2\n").arg(head, -12).arg(QLatin1String(command.help));
+    }
+    text += QStringLiteral(
+        "\nExit codes: 0 success; 1 the sensor failed (no reply, wrong header, short "
+        "reply, failed verify) or its port cannot be opened, with the reason on stderr; 2 a "
+        "bad command line or file, before anything is sent.");
+    return text;
+}
+
+int usageError(const QString &text) {
+    complain(text);
+    complain(QStringLiteral("see vexa-tb-ctl --help"));
+    return ExitUsage;
+}
+
+// Options given that the command does not take.
+QString foreignOption(const QCommandLineParser &parser, const Command &command) {
+    for (const QString &name : parser.optionNames()) {
+        const bool general = name == QLatin1String("port") || name == QLatin1String("com");
+        if (!general && !command.options.contains(name))
+            return name;
+    }
+    return {};
+}
+
+int run(QCommandLineParser &parser, const Options &options) {
+    if (!parser.parse(QCoreApplication::arguments()))
+        return usageError(parser.errorText());
+    if (parser.isSet(QStringLiteral("help"))) {
+        std::fputs(parser.helpText().toUtf8().constData(), stdout);
+        return ExitSuccess;
+    }
+    if (parser.isSet(QStringLiteral("version"))) {
+        std::printf("vexa-tb-ctl %s\n", VEXA_VERSION);
+        return ExitSuccess;
+    }
+
+    QStringList words = parser.positionalArguments();
+    if (words.isEmpty())
+        return usageError(QStringLiteral("no command given"));
+    const Command *command = findCommand(words.takeFirst());
+    if (!command)
+        return usageError(
+            QStringLiteral("unknown command '%1'").arg(parser.positionalArguments()[0]));
+    const int wanted = QLatin1String(command->arguments).isEmpty() ? 0 : 1;
+    if (words.size() != wanted)
+        return usageError(
+            wanted ? QStringLiteral("%1 needs %2")
+                         .arg(QLatin1String(command->name), QLatin1String(command->arguments))
+                   : QStringLiteral("%1 takes no argument").arg(QLatin1String(command->name)));
+    if (const QString option = foreignOption(parser, *command); !option.isEmpty())
+        return usageError(
+            QStringLiteral("%1 does not take --%2").arg(QLatin1String(command->name), option));
+
+    Invocation how;
+    how.arguments = words;
+    if (parser.isSet(options.port) == parser.isSet(options.com))
+        return usageError(QStringLiteral("give the sensor's port: --port DEVICE or --com N"));
+    if (parser.isSet(options.port)) {
+        how.port.device = parser.value(options.port);
+        if (how.port.device.isEmpty())
+            return usageError(QStringLiteral("--port needs a device"));
+    } else {
+        bool ok = false;
+        how.port.number = parser.value(options.com).toInt(&ok);
+        if (!ok || how.port.number < 1 || how.port.number > 16)
+            return usageError(QStringLiteral("--com takes a number from 1 to 16"));
+    }
+    how.eeprom = parser.isSet(options.eeprom);
+    how.verify = !parser.isSet(options.noVerify);
+    how.video = parser.isSet(options.video);
+    how.csvPath = parser.value(options.csv);
+    if (QLatin1String(command->name) == QLatin1String("capture")) {
+        bool ok = false;
+        how.frames = parser.value(options.frames).toInt(&ok);
+        if (!ok || how.frames < 1)
+            return usageError(QStringLiteral("capture needs --frames N, N at least 1"));
+    }
+    return command->run(how);
+}
+
+} // namespace
+
+int main(int argc, char *argv[]) {
+    InitConsoleRTE(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("vexa-tb-ctl"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(VEXA_VERSION));
+
+    const Options options;
+    QCommandLineParser parser;
+    parser.setApplicationDescription(
+        QStringLiteral("Talks to a V-EXA-TB edge sensor over RS-232 without a window, with the "
+                       "exchanges, waits and texts of vexa-tb-scope.\n\n") +
+        commandTable());
+    parser.addHelpOption();
+    parser.addVersionOption();
+    parser.addOptions({options.port, options.com, options.eeprom, options.noVerify, options.frames,
+                       options.video, options.csv});
+    parser.addPositionalArgument(QStringLiteral("command"),
+                                 QStringLiteral("one of the commands above"),
+                                 QStringLiteral("(--port DEVICE | --com N) COMMAND [FILE]"));
+    const int code = run(parser, options);
+    CloseCVIRTE();
+    return code;
+}

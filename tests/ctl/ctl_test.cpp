@@ -1,0 +1,340 @@
+// vexa-tb-ctl run as a process against the scripted sensor on a
+// pseudo-terminal: the bytes each command sends, what it prints, and its exit
+// code for every kind of failure.
+#include <gtest/gtest.h>
+
+#include <QFile>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+
+#include <chrono>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "record/frame_csv.h"
+#include "sim/protocol.h"
+#include "sim/scripted_sensor.h"
+
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+using Requests = std::vector<sim::Telegram>;
+
+// The window's start values: what requests carry where no set is written.
+const sim::Words kStart{500, 0, 512, 64, 1, 1, 1, 1024, 512, 100, 1, 1, 0, 1, 0, 1000};
+const sim::Words kSensorSet{800, 1, 600, 70, 0, 2, 10, 900, 400, 50, 0, 0, 0, 200, 2, 1100};
+
+constexpr const char *kSetFileText = " 800\n   1\n 600\n  70\n   0\n   2\n  10\n 900\n 400\n"
+                                     "  50\n   0\n   0\n   0\n 200\n   2\n1100\n";
+
+struct Outcome {
+    int exitCode = -1;
+    std::string out;
+    std::string err;
+};
+
+sim::Words WithWord(sim::Words words, std::size_t i, std::uint16_t value) {
+    words[i] = value;
+    return words;
+}
+
+// Firmware reply: "V1" and a zero, in the low bytes of 36 words.
+Bytes FirmwareReply(std::size_t length = 72) {
+    std::vector<std::uint16_t> words(36, 0x4141);
+    words[0] = 0x0056;
+    words[1] = 0x0031;
+    words[2] = 0x0000;
+    Bytes bytes = sim::wordsToBytes(words);
+    bytes.resize(length);
+    return bytes;
+}
+
+class Ctl : public testing::Test {
+  protected:
+    // The tool on the scripted sensor's port.
+    Outcome ctl(const QStringList &arguments) {
+        return ctlWithoutPort(
+            QStringList{QStringLiteral("--port"), QString::fromStdString(sensor.slavePath())} +
+            arguments);
+    }
+    Outcome ctlWithoutPort(const QStringList &arguments) {
+        QProcess process;
+        process.start(QStringLiteral(VEXA_APP_DIR "/vexa-tb-ctl"), arguments);
+        EXPECT_TRUE(process.waitForFinished(30000));
+        Outcome run;
+        run.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+        run.out = process.readAllStandardOutput().toStdString();
+        run.err = process.readAllStandardError().toStdString();
+        return run;
+    }
+    Requests requests() {
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        return sensor.requests();
+    }
+    QString writeFile(const char *name, const QByteArray &text) {
+        const QString path = dir.filePath(QLatin1String(name));
+        QFile file(path);
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(text);
+        return path;
+    }
+
+    sim::ScriptedSensor sensor;
+    QTemporaryDir dir;
+};
+
+// ---- what each command sends and prints ----------------------------------------
+
+TEST_F(Ctl, InfoChecksTheLineThenPrintsFirmwareAndCcd) {
+    sensor.script(sim::order::Echo, sim::makeReply(5, kStart));
+    sensor.script(sim::order::Firmware, FirmwareReply());
+    sensor.script(sim::order::CcdInfo, sim::makeReply(10, {3, 512, 250}));
+    const Outcome run = ctl({QStringLiteral("info")});
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(run.out,
+              "firmware: V1\n"
+              "ccd: CCD-SENSOR: 512 pixel; 25\xC2\xB5m pixel-pitch, 12,8mm working range\n");
+    // After the echo, pp holds its reply with the header word in word 0.
+    const sim::Words afterEcho = WithWord(kStart, 0, 0x00AA);
+    EXPECT_EQ(requests(), (Requests{sim::makeRequest(5, kStart), sim::makeRequest(7, afterEcho),
+                                    sim::makeRequest(10, afterEcho)}));
+}
+
+struct ReadCase {
+    const char *option;
+    std::uint16_t order;
+};
+
+class ReadCommand : public Ctl, public testing::WithParamInterface<ReadCase> {};
+
+TEST_P(ReadCommand, PrintsTheSetAsTheSensorHoldsItInTheFileFormat) {
+    const sim::Words held = WithWord(kSensorSet, 0, 9999); // out of range: printed as it is
+    sensor.script(sim::order::Echo, sim::makeReply(5, kStart));
+    sensor.script(GetParam().order, sim::makeReply(GetParam().order, held));
+    QStringList arguments{QStringLiteral("read")};
+    if (*GetParam().option)
+        arguments << QLatin1String(GetParam().option);
+    const Outcome run = ctl(arguments);
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(run.out, std::string("9999") + (kSetFileText + 4));
+    EXPECT_EQ(requests(),
+              (Requests{sim::makeRequest(5, kStart), sim::makeRequest(GetParam().order, kStart)}));
+}
+
+INSTANTIATE_TEST_SUITE_P(RamAndEeprom, ReadCommand,
+                         testing::Values(ReadCase{"", 2}, ReadCase{"--eeprom", 4}));
+
+TEST_F(Ctl, WriteSendsTheFileAndReadsItBack) {
+    sensor.script(sim::order::Echo, sim::makeReply(5, kStart));
+    sensor.script(sim::order::ReadEeprom, sim::makeReply(4, kSensorSet));
+    const Outcome run = ctl(
+        {QStringLiteral("write"), writeFile("set.dat", kSetFileText), QStringLiteral("--eeprom")});
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(run.out, "");
+    EXPECT_EQ(requests(), (Requests{sim::makeRequest(5, kStart), sim::makeRequest(3, kSensorSet),
+                                    sim::makeRequest(4, kStart)}));
+}
+
+TEST_F(Ctl, WriteWithoutVerifyReadsNothingBack) {
+    sensor.script(sim::order::Echo, sim::makeReply(5, kStart));
+    const Outcome run = ctl({QStringLiteral("write"), writeFile("set.dat", kSetFileText),
+                             QStringLiteral("--no-verify")});
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(requests(), (Requests{sim::makeRequest(5, kStart), sim::makeRequest(1, kSensorSet)}));
+}
+
+TEST_F(Ctl, AFailedVerifyNamesTheParametersThatDiffer) {
+    sensor.script(sim::order::Echo, sim::makeReply(5, kStart));
+    sensor.script(sim::order::ReadRam, sim::makeReply(2, WithWord(kSensorSet, 3, 71)));
+    const Outcome run = ctl({QStringLiteral("write"), writeFile("set.dat", kSetFileText)});
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_NE(run.err.find("bVal: written 70, the sensor holds 71"), std::string::npos) << run.err;
+    EXPECT_EQ(run.err.find("power"), std::string::npos);
+}
+
+TEST_F(Ctl, TeachPrintsTheNewTeachValueReadBackFromRam) {
+    sensor.script(sim::order::Teach, sim::makeReply(6, kSensorSet));
+    sensor.script(sim::order::ReadRam, sim::makeReply(2, WithWord(kSensorSet, 8, 432)));
+    const Outcome run = ctl({QStringLiteral("teach")});
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(run.out, "tVal: 432\n");
+    EXPECT_EQ(requests(), (Requests{sim::makeRequest(6, kStart), sim::makeRequest(2, kStart)}));
+}
+
+TEST_F(Ctl, ResetSendsOrder11AndWaitsForTheReply) {
+    sensor.script(sim::order::ResetMaxMin, sim::makeReply(11));
+    const Outcome run = ctl({QStringLiteral("reset")});
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(requests(), (Requests{sim::makeRequest(11, kStart)}));
+}
+
+TEST_F(Ctl, CaptureWritesOneCsvLinePerFrameAndSendsTheSensorsTeachValueBack) {
+    const sim::Words frame{100, 200, 150, 432, 55, 1, 2, 10, 20, 100, 700, 30, 7};
+    sensor.script(sim::order::Frame, sim::makeReply(8, frame));
+    const Outcome run =
+        ctl({QStringLiteral("capture"), QStringLiteral("--frames"), QStringLiteral("2")});
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    const QStringList lines = QString::fromStdString(run.out).split(QLatin1Char('\n'));
+    ASSERT_EQ(lines.size(), 4); // header, two frames, the end of the last line
+    EXPECT_EQ(lines[0].toStdString(), record::frameHeader());
+    const QRegularExpression line(QStringLiteral(
+        R"(^\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{3},100,200,150,432,55,1,2,10,20,100,700,30,7$)"));
+    EXPECT_TRUE(line.match(lines[1]).hasMatch()) << lines[1].toStdString();
+    EXPECT_TRUE(line.match(lines[2]).hasMatch()) << lines[2].toStdString();
+    sim::Words second = WithWord(kStart, 8, 432);
+    second[9] = 55;
+    EXPECT_EQ(requests(), (Requests{sim::makeRequest(8, kStart), sim::makeRequest(8, second)}));
+}
+
+TEST_F(Ctl, CaptureWithVideoWritesTheVideoPassBesideTheCsv) {
+    sensor.script(sim::order::ReadRam, sim::makeReply(2, kSensorSet)); // ccdMode 0: whole line
+    sensor.script(sim::order::CcdInfo, sim::makeReply(10, {1, 1024, 250}));
+    sensor.script(sim::order::Frame, sim::makeReply(8, {100, 200, 150}));
+    std::vector<std::uint16_t> block(64);
+    for (std::size_t i = 0; i < block.size(); i++)
+        block[i] = static_cast<std::uint16_t>(i);
+    sensor.script(sim::order::Video, sim::wordsToBytes(block));
+    const QString csv = dir.filePath(QStringLiteral("run.csv"));
+    const Outcome run =
+        ctl({QStringLiteral("capture"), QStringLiteral("--frames"), QStringLiteral("1"),
+             QStringLiteral("--video"), QStringLiteral("--csv"), csv});
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    QFile video(dir.filePath(QStringLiteral("run-video.csv")));
+    ASSERT_TRUE(video.open(QIODevice::ReadOnly));
+    const QList<QByteArray> lines = video.readAll().split('\n');
+    ASSERT_EQ(lines.size(), 3);
+    EXPECT_EQ(lines[0].toStdString(), record::videoHeader());
+    const QList<QByteArray> cells = lines[1].split(',');
+    ASSERT_EQ(cells.size(), 513);
+    EXPECT_EQ(cells[2], "4");        // x1: every fourth pixel of 1024
+    EXPECT_EQ(cells[256], "1020");   // x255
+    EXPECT_EQ(cells[257 + 65], "1"); // y65: sample 1 of the second block
+    const Requests sent = requests();
+    ASSERT_EQ(sent.size(), 7u);
+    EXPECT_EQ(sent[3], sim::makeRequest(9, {0, 0}));
+    EXPECT_EQ(sent[6], sim::makeRequest(9, {192, 1}));
+}
+
+// ---- failures: exit code and message ---------------------------------------------
+
+struct FailureCase {
+    const char *name;
+    std::vector<const char *> arguments;
+    std::uint16_t scriptedOrder; // 0: none
+    Bytes reply;
+    int exitCode;
+    const char *message;
+    bool lineSilent; // nothing may reach the sensor
+};
+
+const Bytes kEcho = sim::makeReply(5);
+
+std::vector<FailureCase> FailureCases() {
+    return {
+        {"SilentSensor", {"read"}, 0, {}, 1, "Timeout-RS-232...", false},
+        {"WrongHeader",
+         {"info"},
+         5,
+         sim::makeReply(5, {}, 0x0055),
+         1,
+         "read error - not sync byte 0xAA!",
+         false},
+        {"ShortFirmwareReply",
+         {"info"},
+         7,
+         FirmwareReply(40),
+         1,
+         "Timeout - reading firmware info!",
+         false},
+        {"FirmwareReplyTooLong",
+         {"info"},
+         7,
+         FirmwareReply(73),
+         1,
+         "Error reading firmware-info!",
+         false},
+        {"SilentReset", {"reset"}, 0, {}, 1, "Timeout-RS-232...", false},
+        {"SilentTeach", {"teach"}, 0, {}, 1, "Timeout-RS-232...", false},
+        {"SilentFrame", {"capture", "--frames", "1"}, 0, {}, 1, "Timeout RS232-Line!", false},
+        {"MissingFile",
+         {"write", "/nonexistent/set.dat"},
+         0,
+         {},
+         2,
+         "Cannot read parameter file!",
+         true},
+        {"UnknownOption", {"read", "--bogus"}, 0, {}, 2, "Unknown option 'bogus'", true},
+        {"OptionOfAnotherCommand",
+         {"read", "--frames", "3"},
+         0,
+         {},
+         2,
+         "read does not take --frames",
+         true},
+        {"UnknownCommand", {"fetch"}, 0, {}, 2, "unknown command 'fetch'", true},
+        {"MissingFrames", {"capture"}, 0, {}, 2, "capture needs --frames N", true},
+        {"VideoWithoutCsv",
+         {"capture", "--frames", "1", "--video"},
+         0,
+         {},
+         2,
+         "capture --video needs --csv FILE",
+         true},
+        {"ExtraArgument", {"read", "x"}, 0, {}, 2, "read takes no argument", true},
+    };
+}
+
+class Failure : public Ctl, public testing::WithParamInterface<FailureCase> {};
+
+TEST_P(Failure, EndsWithItsExitCodeAndSaysWhy) {
+    const FailureCase &c = GetParam();
+    sensor.script(sim::order::Echo, kEcho);
+    if (c.scriptedOrder)
+        sensor.script(c.scriptedOrder, c.reply);
+    QStringList arguments;
+    for (const char *a : c.arguments)
+        arguments << QString::fromLatin1(a);
+    const Outcome run = ctl(arguments);
+    EXPECT_EQ(run.exitCode, c.exitCode) << run.err;
+    EXPECT_NE(run.err.find(c.message), std::string::npos) << run.err;
+    EXPECT_EQ(run.out.find("firmware"), std::string::npos);
+    if (c.lineSilent) {
+        EXPECT_TRUE(sensor.receivedBytes().empty());
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, Failure, testing::ValuesIn(FailureCases()),
+                         [](const auto &info) { return std::string(info.param.name); });
+
+TEST_F(Ctl, AMalformedFileIsRefusedBeforeAnythingIsSent) {
+    const Outcome run = ctl({QStringLiteral("write"), writeFile("bad.dat", "500\n12x\n")});
+    EXPECT_EQ(run.exitCode, 2);
+    EXPECT_NE(run.err.find("Cannot read parameter file!"), std::string::npos) << run.err;
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    EXPECT_TRUE(sensor.receivedBytes().empty());
+}
+
+TEST_F(Ctl, AMissingDeviceCannotBeOpened) {
+    const Outcome run =
+        ctlWithoutPort({QStringLiteral("--port"), QStringLiteral("/dev/vexa-no-such-device"),
+                        QStringLiteral("read")});
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_NE(run.err.find("cannot open the sensor's port"), std::string::npos) << run.err;
+}
+
+TEST_F(Ctl, NoPortIsAUsageError) {
+    const Outcome run = ctlWithoutPort({QStringLiteral("read")});
+    EXPECT_EQ(run.exitCode, 2);
+    EXPECT_NE(run.err.find("--port DEVICE or --com N"), std::string::npos) << run.err;
+}
+
+TEST_F(Ctl, HelpListsEveryCommand) {
+    const Outcome run = ctlWithoutPort({QStringLiteral("--help")});
+    EXPECT_EQ(run.exitCode, 0);
+    for (const char *name : {"info", "read", "write FILE", "teach", "reset", "capture"})
+        EXPECT_NE(run.out.find(std::string("  ") + name), std::string::npos) << name;
+}
+
+} // namespace
