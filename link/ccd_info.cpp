@@ -1,5 +1,6 @@
 // CCD info, order 10: the sensor answers with the echo 10 and, in data words
 // 0 to 2, the kind of its CCD line, the number of pixels and a resolution code.
+#include "link/exchanges.h"
 #include "link/reply_wait.h"
 #include "link/result_text.h"
 #include "link/telegram.h"
@@ -29,33 +30,45 @@ const char *CCDDescription(unsigned short type, unsigned short resolution) {
     }
 }
 
-int GetCCDInfo(void) {
-    int result = 0;
-
-    RequestAndAwaitReply(com, ORDER_CCD_INFO);
+ExchangeOutcome CcdInfoExchange(CcdInfo *info) {
+    ExchangeOutcome outcome{0, nullptr};
+    if (RequestAndAwaitReply(com, ORDER_CCD_INFO))
+        outcome.text = "Timeout-RS-232...";
 
     // A reply delivered in the very pass the time ran out still counts.
     if (rx_flag == 1) {
         // Taken before the echo is looked at.
-        ccdtype = BytesToWord(&szReadBuf[4]);
-        ccdmaxpixel = BytesToWord(&szReadBuf[6]);
-        ccdresolution = BytesToWord(&szReadBuf[8]);
+        info->type = BytesToWord(&szReadBuf[4]);
+        info->maxPixel = BytesToWord(&szReadBuf[6]);
+        info->resolution = BytesToWord(&szReadBuf[8]);
+        if (BytesToWord(&szReadBuf[2]) == ORDER_CCD_INFO)
+            outcome.result = 1;
+    }
+    return outcome;
+}
 
-        if (BytesToWord(&szReadBuf[2]) == ORDER_CCD_INFO) {
-            result = 1;
-            pixB = 1;
-            pixE = ccdmaxpixel;
-            if (eEnd < ccdmaxpixel)
-                eEnd = ccdmaxpixel; // the panel shows it with the next parameter read
-            SetCtrlAttribute(panelPopUp, NSLIDE_PixelStart, ATTR_MAX_VALUE, ccdmaxpixel);
-            if (ccdMode == 0)
-                SetFullLineLayout();
-            else
-                SetWindowLayout(pix1);
-            ReplaceTextBoxLine(panelPopUp, TEXTBOX_CCDInfo, 0,
-                               CCDDescription(ccdtype, ccdresolution));
-        }
+int GetCCDInfo(void) {
+    CcdInfo info{};
+    const ExchangeOutcome outcome = CcdInfoExchange(&info);
+    PutResult(outcome.text);
+    if (rx_flag == 1) { // any reply replaces them, also one with a wrong echo
+        ccdtype = info.type;
+        ccdmaxpixel = info.maxPixel;
+        ccdresolution = info.resolution;
+    }
+
+    if (outcome.result == 1) {
+        pixB = 1;
+        pixE = ccdmaxpixel;
+        if (eEnd < ccdmaxpixel)
+            eEnd = ccdmaxpixel; // the panel shows it with the next parameter read
+        SetCtrlAttribute(panelPopUp, NSLIDE_PixelStart, ATTR_MAX_VALUE, ccdmaxpixel);
+        if (ccdMode == 0)
+            SetFullLineLayout();
+        else
+            SetWindowLayout(pix1);
+        ReplaceTextBoxLine(panelPopUp, TEXTBOX_CCDInfo, 0, CCDDescription(ccdtype, ccdresolution));
     }
     // The connect sequence shows szStatus at its end.
-    return result;
+    return outcome.result;
 }

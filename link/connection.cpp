@@ -53,20 +53,28 @@ const char *OpenErrorText(int code) {
     }
 }
 
+int OpenSensorPort(int port) {
+    return OpenComConfig(port, "", BAUD_RATE, NO_PARITY, DATA_BITS, STOP_BITS, QUEUE_SIZE,
+                         QUEUE_SIZE);
+}
+
+void SetUpSensorPort(int port) {
+    SetComTime(port, PORT_TIMEOUT);
+    FlushInQ(port);
+    FlushOutQ(port);
+    SetCTSMode(port, CTS_OFF);
+    InstallReceiveCallback(port);
+}
+
 void InitRS232(int port) {
     BeginExchange();
-    ret =
-        OpenComConfig(port, "", BAUD_RATE, NO_PARITY, DATA_BITS, STOP_BITS, QUEUE_SIZE, QUEUE_SIZE);
+    ret = OpenSensorPort(port);
     PortOpened(port, ret);
     if (ret < 0) {
         // Nothing is installed and nothing is sent on a port that did not open.
         PutResult(OpenErrorText(ret));
     } else {
-        SetComTime(port, PORT_TIMEOUT);
-        FlushInQ(port);
-        FlushOutQ(port);
-        SetCTSMode(port, CTS_OFF);
-        InstallReceiveCallback(port);
+        SetUpSensorPort(port);
 
         ret = CheckComLine(port);
         if (ret == 1) {

@@ -6,6 +6,14 @@ void RX_Receive_Function(int portNumber, int eventWord, void *callbackData);
 int CC_DropDCom(int panel, int control, int event, void *callbackData, int eventData1,
                 int eventData2);
 
+// The first steps of the connect sequence, for programs that run the
+// exchanges without it: the open with the fixed settings (19200 baud, 8N1,
+// queues of 4096 bytes; negative: the open's error code) and, after a
+// successful open, the 2.0 s port time-out, both queues flushed, no hardware
+// handshake and the receive callback installed.
+int OpenSensorPort(int port);
+void SetUpSensorPort(int port);
+
 // Status text for a failed open, by the open's error code.
 const char *OpenErrorText(int code);
 

@@ -5,6 +5,7 @@
 #include <thread>
 
 #include "link/connection.h"
+#include "link/exchanges.h"
 #include "link/result_text.h"
 #include "link/telegram.h"
 #include "link/transactions.h"
@@ -27,7 +28,7 @@ int QueuedBytes(void) {
 
 } // namespace
 
-int GetVERSIONInfo(void) {
+ExchangeOutcome FirmwareExchange(char version[STATUS_LEN]) {
     ReceiveCallbackOff(); // the 72 bytes must stay in the input queue
     FlushInQ(com);
     FlushOutQ(com);
@@ -35,15 +36,16 @@ int GetVERSIONInfo(void) {
     order = ORDER_FIRMWARE;
     FillTxBuf(ORDER_FIRMWARE, pp);
     nBytesW = ComWrt(com, szWriteBuf, TELEGRAM_LEN);
-    ShowNote("Waiting for firmware info ...");
+    ExchangeNote("Waiting for firmware info ...");
 
+    ExchangeOutcome outcome{0, nullptr};
     int n = 0;
     tstart = Timer();
     for (;;) {
         n = QueuedBytes();
         tdiff = Timer() - tstart;
         if (tdiff > FIRMWARE_TIMEOUT) {
-            PutResult("Timeout - reading firmware info!");
+            outcome.text = "Timeout - reading firmware info!";
             break;
         }
         if (n >= FIRMWARE_REPLY_LEN)
@@ -51,18 +53,25 @@ int GetVERSIONInfo(void) {
         std::this_thread::sleep_for(QUEUE_POLL_PAUSE);
     }
 
-    std::memset(szVersion, 0, sizeof szVersion);
+    std::memset(version, 0, STATUS_LEN);
     int count = n < static_cast<int>(sizeof szReadBuf) ? n : static_cast<int>(sizeof szReadBuf);
     nBytesR = count > 0 ? ComRd(com, szReadBuf, count) : 0;
     if (nBytesR == FIRMWARE_REPLY_LEN) {
         int words[FIRMWARE_WORDS];
         for (int i = 0; i < FIRMWARE_WORDS; i++)
             words[i] = BytesToWord(&szReadBuf[2 * i]); // character i is the low byte
-        Fmt(szVersion, "%72c<%36i", words);
-        PutResult(szVersion);
+        Fmt(version, "%72c<%36i", words);
+        outcome.text = version;
     }
 
     ReceiveCallbackOn();
+    outcome.result = n;
+    return outcome;
+}
+
+int GetVERSIONInfo(void) {
+    const ExchangeOutcome outcome = FirmwareExchange(szVersion);
+    PutResult(outcome.text);
     ShowStatus();
-    return n;
+    return outcome.result;
 }

@@ -1,5 +1,8 @@
 // Reads the sensor's sixteen parameters from its RAM (order 2) or EEPROM
 // (order 4) and shows them; for a parameter file only shows the variables.
+#include <cstring>
+
+#include "link/exchanges.h"
 #include "link/result_text.h"
 #include "link/telegram.h"
 #include "link/transactions.h"
@@ -8,6 +11,44 @@
 #include "shell/globals.h"
 #include "shell/status_line.h"
 
+ExchangeOutcome ParameterExchange(unsigned short orderCode, unsigned short set[PNUM]) {
+    order = orderCode;
+    CopyVarsToPP();
+    FlushInQ(com);
+    FlushOutQ(com);
+    FillTxBuf(orderCode, pp);
+    rx_flag = 0;
+    nBytesW = ComWrt(com, szWriteBuf, TELEGRAM_LEN);
+    if (nBytesW == TELEGRAM_LEN)
+        ExchangeNote("Waiting for parameter-frame ...");
+
+    ExchangeOutcome outcome{0, nullptr};
+    tstart = Timer();
+    SetWakeDeadline(tstart + TIMEOUT);
+    for (;;) {
+        ProcessSystemEvents();
+        if (rx_flag == 1) {
+            GetRxBuf(PNUM);
+            std::memcpy(set, pp, sizeof pp);
+            outcome = {1, "Parameter-frame received! - Line Ok!"};
+            break;
+        }
+        tdiff = Timer() - tstart;
+        if (tdiff > TIMEOUT) {
+            outcome = {0, "Timeout-RS-232..."};
+            break;
+        }
+    }
+    SetWakeDeadline(0); // the wait is over
+    return outcome;
+}
+
+int WriteParameterSet(unsigned short orderCode, const unsigned short set[PNUM]) {
+    order = orderCode;
+    FillTxBuf(orderCode, set);
+    return nBytesW = ComWrt(com, szWriteBuf, TELEGRAM_LEN);
+}
+
 void PushGET(int transferTarget) {
     if (transferTarget != DATFILE) {
         if (transferTarget == RAM)
@@ -15,33 +56,11 @@ void PushGET(int transferTarget) {
         if (transferTarget == EEPROM)
             order = ORDER_READ_EEPROM;
 
-        CopyVarsToPP();
-        FlushInQ(com);
-        FlushOutQ(com);
-        FillTxBuf(static_cast<unsigned short>(order), pp);
-        rx_flag = 0;
-        nBytesW = ComWrt(com, szWriteBuf, TELEGRAM_LEN);
-        if (nBytesW == TELEGRAM_LEN)
-            ShowNote("Waiting for parameter-frame ...");
-
-        tstart = Timer();
-        SetWakeDeadline(tstart + TIMEOUT);
-        for (;;) {
-            ProcessSystemEvents();
-            if (rx_flag == 1) {
-                GetRxBuf(PNUM);
-                CopyPPtoVars();
-                PutResult("Parameter-frame received! - Line Ok!");
-                break;
-            }
-            tdiff = Timer() - tstart;
-            if (tdiff > TIMEOUT) {
-                // The parameter variables keep their values.
-                PutResult("Timeout-RS-232...");
-                break;
-            }
-        }
-        SetWakeDeadline(0); // the wait is over
+        unsigned short set[PNUM];
+        const ExchangeOutcome outcome = ParameterExchange(static_cast<unsigned short>(order), set);
+        if (outcome.result == 1)
+            CopyPPtoVars(); // pp holds the set; without a reply the variables keep their values
+        PutResult(outcome.text);
     }
 
     SetPanelValues();

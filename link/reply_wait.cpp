@@ -1,11 +1,10 @@
 #include "link/reply_wait.h"
 
-#include "link/result_text.h"
 #include "link/telegram.h"
 #include "runtime/runtime.h"
 #include "shell/globals.h"
 
-void RequestAndAwaitReply(int port, unsigned short orderCode) {
+int RequestAndAwaitReply(int port, unsigned short orderCode) {
     order = orderCode;
     FillTxBuf(orderCode, pp);
     FlushOutQ(port);
@@ -13,17 +12,19 @@ void RequestAndAwaitReply(int port, unsigned short orderCode) {
     rx_flag = 0;
     nBytesW = ComWrt(port, szWriteBuf, TELEGRAM_LEN);
 
+    int timedOut = 0;
     tstart = Timer();
     SetWakeDeadline(tstart + TIMEOUT);
     for (;;) {
         ProcessSystemEvents();
         tdiff = Timer() - tstart;
         if (tdiff > TIMEOUT) {
-            PutResult("Timeout-RS-232...");
+            timedOut = 1;
             break;
         }
         if (rx_flag != 0)
             break;
     }
     SetWakeDeadline(0); // the wait is over
+    return timedOut;
 }

@@ -3,7 +3,8 @@
 
 // Builds the request for `orderCode` from the current pp, flushes the output
 // and then the input queue of `port`, clears rx_flag and writes the telegram.
-// Then waits, pass by pass: events, elapsed time, time test, reply test. On a
-// time-out "Timeout-RS-232..." goes into szStatus. The caller tests rx_flag
-// once more: a reply delivered in the very pass the time ran out still counts.
-void RequestAndAwaitReply(int port, unsigned short orderCode);
+// Then waits, pass by pass: events, elapsed time, time test, reply test.
+// Returns 1 when the time ran out (the program's text is then
+// "Timeout-RS-232..."), else 0. The caller tests rx_flag once more: a reply
+// delivered in the very pass the time ran out still counts.
+int RequestAndAwaitReply(int port, unsigned short orderCode);

@@ -5,7 +5,7 @@
 #include "shell/globals.h"
 
 void PutResult(const char *text) {
-    if (text == szStatus)
+    if (text == nullptr || text == szStatus)
         return;
     std::strncpy(szStatus, text, STATUS_LEN - 1);
     szStatus[STATUS_LEN - 1] = '\0';

@@ -2,4 +2,6 @@
 // there first and show it at their end.
 #pragma once
 
-void PutResult(const char *text); // copy into szStatus (at most 71 characters), not shown
+// Copy into szStatus (at most 71 characters), not shown. nullptr, the
+// outcome of an exchange that has no text of its own, leaves szStatus as it is.
+void PutResult(const char *text);

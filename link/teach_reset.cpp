@@ -2,6 +2,7 @@
 // send the current parameter block; the content of the sensor's answer is not
 // looked at.
 #include "link/exchange_guard.h"
+#include "link/exchanges.h"
 #include "link/result_text.h"
 #include "link/telegram.h"
 #include "link/transactions.h"
@@ -20,34 +21,56 @@ void SendCurrentBlock(unsigned short orderCode) {
     nBytesW = ComWrt(com, szWriteBuf, TELEGRAM_LEN);
 }
 
+// Reply test, events, elapsed time, time test: until a reply or `limit`.
+// Returns 1 with a reply.
+int AwaitAnyReply(double limit) {
+    int answered = 0;
+    tstart = Timer();
+    SetWakeDeadline(tstart + limit);
+    for (;;) {
+        if (rx_flag == 1) {
+            answered = 1;
+            break;
+        }
+        ProcessSystemEvents();
+        tdiff = Timer() - tstart;
+        if (!(tdiff < limit))
+            break;
+    }
+    SetWakeDeadline(0); // the wait is over
+    return answered;
+}
+
 } // namespace
+
+ExchangeOutcome TeachExchange(void) {
+    SendCurrentBlock(ORDER_TEACH);
+    ExchangeNote("New setpoint value teached!");
+    if (AwaitAnyReply(TEACH_TIMEOUT))
+        return {1, nullptr};
+    // Without an answer the note must not stand as the result.
+    return {0, "Timeout-RS-232..."};
+}
+
+ExchangeOutcome ResetExchange(void) {
+    SendCurrentBlock(ORDER_RESET_MAXMIN);
+    ExchangeNote("Reset Max/Min values...");
+    AwaitAnyReply(TIMEOUT);
+    if (tdiff <= TIMEOUT)
+        return {1, "Reset Max/Min OK!"};
+    return {0, "Timeout-RS-232..."};
+}
 
 int CC_ButtonTeach(int /*panel*/, int /*control*/, int event, void * /*callbackData*/,
                    int /*eventData1*/, int /*eventData2*/) {
     if (event != EVENT_COMMIT || !StartExchange())
         return 0;
 
-    SendCurrentBlock(ORDER_TEACH);
-    ShowNote("New setpoint value teached!");
-
-    int answered = 0;
-    tstart = Timer();
-    SetWakeDeadline(tstart + TEACH_TIMEOUT);
-    for (;;) {
-        if (rx_flag == 1) {
-            answered = 1;
-            PushGET(RAM); // read back the newly taught value, whatever the target
-            break;
-        }
-        ProcessSystemEvents();
-        tdiff = Timer() - tstart;
-        if (!(tdiff < TEACH_TIMEOUT))
-            break;
-    }
-    SetWakeDeadline(0); // the wait is over
-    // Without an answer the note must not stand as the result.
-    if (!answered)
-        SetStatus("Timeout-RS-232...");
+    const ExchangeOutcome outcome = TeachExchange();
+    if (outcome.result == 1)
+        PushGET(RAM); // read back the newly taught value, whatever the target
+    else
+        SetStatus(outcome.text);
 
     EndExchange();
     return 0;
@@ -58,24 +81,8 @@ int CC_ButtonReset(int /*panel*/, int /*control*/, int event, void * /*callbackD
     if (event != EVENT_COMMIT || !StartExchange())
         return 0;
 
-    SendCurrentBlock(ORDER_RESET_MAXMIN);
-    ShowNote("Reset Max/Min values...");
-
-    tstart = Timer();
-    SetWakeDeadline(tstart + TIMEOUT);
-    for (;;) {
-        if (rx_flag == 1)
-            break;
-        ProcessSystemEvents();
-        tdiff = Timer() - tstart;
-        if (!(tdiff < TIMEOUT))
-            break;
-    }
-    SetWakeDeadline(0); // the wait is over
-    if (tdiff <= TIMEOUT)
-        PutResult("Reset Max/Min OK!");
-    else
-        PutResult("Timeout-RS-232...");
+    const ExchangeOutcome outcome = ResetExchange();
+    PutResult(outcome.text);
     ShowStatus();
 
     EndExchange();

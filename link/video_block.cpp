@@ -3,6 +3,7 @@
 // must be off (the video loop switches it off around its four blocks).
 #include <cstring>
 
+#include "link/exchanges.h"
 #include "link/output_queue.h"
 #include "link/result_text.h"
 #include "link/telegram.h"
@@ -51,14 +52,15 @@ void FillBlockRequest(int start, int lastBlock) {
 
 } // namespace
 
-int ReadData64(int start, int lastBlock) {
+ExchangeOutcome VideoBlockExchange(int start, int lastBlock, unsigned short samples[64]) {
     order = ORDER_VIDEO_BLOCK;
     DrainOutQ();
     FlushInQ(com);
     FillBlockRequest(start, lastBlock);
     nBytesW = ComWrt(com, szWriteBuf, TELEGRAM_LEN);
-    ShowNote("Waiting for Data[64] ...");
+    ExchangeNote("Waiting for Data[64] ...");
 
+    ExchangeOutcome outcome{1, nullptr};
     int n = 0;
     bool late = false;
     tstart = Timer();
@@ -68,7 +70,7 @@ int ReadData64(int start, int lastBlock) {
         n = QueuedBytes();
         tdiff = Timer() - tstart;
         if (tdiff > TIMEOUT) {
-            PutResult("Timeout-RS-232 while reading 64 data-words!");
+            outcome.text = "Timeout-RS-232 while reading 64 data-words!";
             late = true;
             break;
         }
@@ -80,7 +82,7 @@ int ReadData64(int start, int lastBlock) {
     int count = n < static_cast<int>(sizeof szReadBuf) ? n : static_cast<int>(sizeof szReadBuf);
     nBytesR = count > 0 ? ComRd(com, szReadBuf, count) : 0;
     if (nBytesR == VIDEO_BLOCK_LEN)
-        PutResult("Data[64] block received!");
+        outcome.text = "Data[64] block received!";
     if (late)
         DiscardLateReply(nBytesR < 0 ? 0 : nBytesR);
 
@@ -90,12 +92,20 @@ int ReadData64(int start, int lastBlock) {
     if (got < VIDEO_BLOCK_LEN)
         std::memset(&szReadBuf[got], 0, static_cast<size_t>(VIDEO_BLOCK_LEN - got));
 
+    for (int i = 0; i < VIDEO_BLOCK_SAMPLES; i++)
+        samples[i] = BytesToWord(&szReadBuf[2 * i]);
+    return outcome;
+}
+
+int ReadData64(int start, int lastBlock) {
+    unsigned short samples[VIDEO_BLOCK_SAMPLES];
+    const ExchangeOutcome outcome = VideoBlockExchange(start, lastBlock, samples);
+    PutResult(outcome.text);
     for (int i = 0; i < VIDEO_BLOCK_SAMPLES; i++) {
         int index = start + i;
         if (index >= 0 && index < 256)
-            adcbuf[index] = BytesToWord(&szReadBuf[2 * i]);
+            adcbuf[index] = samples[i];
     }
-
     ShowStatus();
-    return 1;
+    return outcome.result;
 }

@@ -2,6 +2,7 @@
 #include "params/transfer_buttons.h"
 
 #include "link/exchange_guard.h"
+#include "link/exchanges.h"
 #include "link/send_hold.h"
 #include "link/telegram.h"
 #include "link/transactions.h"
@@ -29,12 +30,10 @@ void SendToFile(void) {
 // flush, no wait for an answer (the receive callback takes any).
 void SendToSensor(void) {
     sync = 0x55;
-    order = target == EEPROM ? ORDER_WRITE_EEPROM : ORDER_WRITE_RAM;
     GetPanelValues();
     CopyVarsToPP();
-    FillTxBuf(static_cast<unsigned short>(order), pp);
-    nBytesW = ComWrt(com, szWriteBuf, TELEGRAM_LEN);
-    if (nBytesW == TELEGRAM_LEN)
+    if (WriteParameterSet(target == EEPROM ? ORDER_WRITE_EEPROM : ORDER_WRITE_RAM, pp) ==
+        TELEGRAM_LEN)
         ShowNote("Line Ok!");
 }
 
