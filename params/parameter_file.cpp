@@ -11,7 +11,6 @@
 
 namespace {
 
-constexpr int FIELD_WIDTH = 4;
 constexpr int ONE_GROUP = 1;
 constexpr int GROUP_ORDER = 0;
 constexpr int LAYOUT = 0;
@@ -19,7 +18,7 @@ constexpr int SEPARATOR = 0;
 constexpr int REPLACE_FILE = 0;
 
 constexpr const char *WRITE_ERROR = "Cannot write parameter file!";
-constexpr const char *READ_ERROR = "Cannot read parameter file!";
+constexpr const char *READ_ERROR = PARA_FILE_READ_ERROR;
 
 // A failed save or load must not be reported again after a later one that
 // worked: the result text it replaced comes back then.
@@ -49,7 +48,7 @@ void SendParaToFile(void) {
     for (int i = 0; i < PNUM; i++)
         words[i] = pp[i]; // zero-extended
     if (ArrayToFile(file_name, words, VAL_UNSIGNED_INTEGER, PNUM, ONE_GROUP, GROUP_ORDER, LAYOUT,
-                    SEPARATOR, FIELD_WIDTH, VAL_ASCII, REPLACE_FILE) < 0)
+                    SEPARATOR, PARA_FIELD_WIDTH, VAL_ASCII, REPLACE_FILE) < 0)
         ShowFileError(WRITE_ERROR);
     else
         ForgetFileError();
@@ -69,15 +68,21 @@ void ReadParaFromFile(void) {
     if (chosen <= 0)
         return; // cancelled or failed: pp and the variables stay as they are
 
-    unsigned int words[PNUM] = {};
-    if (FileToArray(file_name, words, VAL_UNSIGNED_INTEGER, PNUM, ONE_GROUP, GROUP_ORDER, LAYOUT,
-                    VAL_ASCII) < 0) {
+    if (ReadParameterFile(file_name, pp) < 0) {
         // Unreadable, malformed or short: keep the last parameters.
         ShowFileError(READ_ERROR);
         return;
     }
     ForgetFileError();
-    for (int i = 0; i < PNUM; i++)
-        pp[i] = static_cast<unsigned short>(words[i] & 0xFFFFu);
     CopyPPtoVars();
+}
+
+int ReadParameterFile(const char *path, unsigned short set[PNUM]) {
+    unsigned int words[PNUM] = {};
+    if (FileToArray(path, words, VAL_UNSIGNED_INTEGER, PNUM, ONE_GROUP, GROUP_ORDER, LAYOUT,
+                    VAL_ASCII) < 0)
+        return -1;
+    for (int i = 0; i < PNUM; i++)
+        set[i] = static_cast<unsigned short>(words[i] & 0xFFFFu);
+    return 0;
 }

@@ -2,8 +2,13 @@
 // unsigned decimal per line in a field four characters wide.
 #pragma once
 
+#include "shell/globals.h"
+
+constexpr int PARA_FIELD_WIDTH = 4; // each number right-aligned, one a line
+
 constexpr const char *PARA_FILE_NAME = "VEXApara.dat"; // default name in both dialogs
 constexpr const char *PARA_FILE_TYPES = "*.dat";
+constexpr const char *PARA_FILE_READ_ERROR = "Cannot read parameter file!";
 // Both dialogs: any directory, only ".dat" files, cancel allowed, making a
 // directory allowed.
 constexpr int PARA_FILE_RESTRICT_DIR = 0;
@@ -19,6 +24,11 @@ void SendParaToFile(void);
 // result into szStatus. A later save or load that works takes the error
 // text of an earlier one back.
 void ReadParaFromFile(void);
+// Reads the sixteen words of a parameter file at `path` into `set` (each
+// number keeps its low 16 bits). The file must hold sixteen readable
+// unsigned numbers (a UTF-8 byte-order mark is allowed); otherwise -1 and
+// `set` stays as it was. 0 on success. Touches no panel and no variable.
+int ReadParameterFile(const char *path, unsigned short set[PNUM]);
 // A chosen path the program cannot hold (260 characters or more) is reported
 // as a file that cannot be written (1) or read (0).
 void ReportUnusablePath(int forWriting);

@@ -45,3 +45,6 @@ extern const PanelWrite panelWriteOrder[PANEL_WRITE_COUNT];
 
 // Applies the range check of one word to its variable.
 void CheckParameter(int word);
+// What the range check of word `word` makes of `value` (SetPanelValues would
+// show it); no variable changes.
+unsigned short CheckedValue(int word, unsigned short value);
