@@ -2,6 +2,7 @@
 // event loop, shut-down.
 #include "shell/startup.h"
 
+#include "compare/attach_compare.h"
 #include "display/live_loop.h"
 #include "exporters/attach_export.h"
 #include "link/connection.h"
@@ -38,6 +39,7 @@ int WinMain(void *hInstance, void *, char *, int) {
     AttachPortSelector(panelHandle, DropDCom, TEXT_Status);
     AttachStopKey(panelHandle, CC_BTNStop);
     AttachHelpMenu(panelHandle);
+    AttachCompareWindow(panelHandle);
     AttachExport(panelHandle, GRAPH_Raw, STRIP_Trend, GRAPH_Data);
     GetProjectDir(proj_dir);
     InitVars();
