@@ -95,7 +95,11 @@ CompareWindow::CompareWindow(QWidget *mainWindow)
             table->setItem(word, tableColumn(column), item);
         }
     }
+    // The texts fit their columns; the values share the rest, so that a
+    // column's failure text has room.
     table->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    for (Column column : kColumns)
+        table->horizontalHeader()->setSectionResizeMode(tableColumn(column), QHeaderView::Stretch);
 
     connect(ui_->readSensorButton, &QPushButton::clicked, this, &CompareWindow::readSensor);
     connect(ui_->openFileButton, &QPushButton::clicked, this, &CompareWindow::openFile);
@@ -144,8 +148,9 @@ void CompareWindow::loadFile(const QString &path) {
         comparison_.setValues(Column::File, set);
         note(tr("File: %1").arg(QDir::toNativeSeparators(path)));
     }
-    ui_->table->horizontalHeaderItem(tableColumn(Column::File))
-        ->setToolTip(QDir::toNativeSeparators(path));
+    QTableWidgetItem *header = ui_->table->horizontalHeaderItem(tableColumn(Column::File));
+    header->setText(tr("File (%1)").arg(QFileInfo(path).fileName()));
+    header->setToolTip(QDir::toNativeSeparators(path));
     refreshPanelColumn();
     showComparison();
 }
@@ -213,8 +218,8 @@ void CompareWindow::showColumn(Column column) {
             continue;
         }
         item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
-        item->setForeground(QBrush());
         if (!comparison_.hasValues(column)) {
+            item->setForeground(QBrush());
             item->setText(QString());
             item->setToolTip(QString());
             item->setBackground(QBrush());
@@ -225,11 +230,11 @@ void CompareWindow::showColumn(Column column) {
         QStringList tip;
         if (comparison_.differs(column, word))
             tip << tr("Panel: %1").arg(comparison_.values(Column::Panel)[word]);
-        if (column != Column::Panel) {
-            const QString replaced = replacedNote(word, value);
-            if (!replaced.isEmpty())
-                tip << replaced;
-        }
+        // A value a Get would replace is red.
+        const QString replaced = replacedNote(word, value);
+        if (!replaced.isEmpty())
+            tip << replaced;
+        item->setForeground(replaced.isEmpty() ? QBrush() : QBrush(Qt::red));
         item->setToolTip(tip.join(QLatin1Char('\n')));
         item->setBackground(comparison_.differs(column, word) ? QBrush(differenceColour())
                                                               : QBrush());
