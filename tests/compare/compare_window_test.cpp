@@ -30,6 +30,10 @@ struct HighlightCase {
     std::vector<Change> changes; // against kStart; each one a marked cell
 };
 
+void PrintTo(const HighlightCase &c, std::ostream *os) {
+    *os << c.name;
+}
+
 class Highlights : public CompareTest, public testing::WithParamInterface<HighlightCase> {};
 
 TEST_P(Highlights, MarkExactlyTheValuesUnlikeThePanels) {
@@ -109,6 +113,10 @@ struct BadFile {
     const char *text; // nullptr: no such file
     const char *shown;
 };
+
+void PrintTo(const BadFile &b, std::ostream *os) {
+    *os << b.name;
+}
 
 class BadFiles : public CompareTest, public testing::WithParamInterface<BadFile> {};
 
