@@ -9,8 +9,6 @@
 
 namespace {
 
-constexpr const char *BUSY_NOTE = "Busy - press Stop or wait!";
-
 int exchangeDepth = 0;
 // What the status line showed before the busy note covered it.
 bool busyNoteShown = false;

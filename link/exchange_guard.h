@@ -5,6 +5,9 @@
 // exchange do not ask.
 #pragma once
 
+// What a refused start shows in the status line.
+constexpr const char *BUSY_NOTE = "Busy - press Stop or wait!";
+
 int SensorBusy(void); // 1 while an exchange runs
 void BeginExchange(void);
 void EndExchange(void);

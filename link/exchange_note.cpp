@@ -13,6 +13,10 @@ void SetExchangeNoteHook(ExchangeNoteHook hook) {
     noteHook = hook;
 }
 
+ExchangeNoteHook GetExchangeNoteHook(void) {
+    return noteHook;
+}
+
 void ExchangeNote(const char *text) {
     if (noteHook)
         noteHook(text);

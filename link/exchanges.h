@@ -27,7 +27,8 @@ struct ExchangeOutcome {
 // awaited. They go to the status line unless set otherwise; nullptr: none.
 using ExchangeNoteHook = void (*)(const char *text);
 void SetExchangeNoteHook(ExchangeNoteHook hook);
-void ExchangeNote(const char *text); // passes the note to the hook
+ExchangeNoteHook GetExchangeNoteHook(void); // the hook set now
+void ExchangeNote(const char *text);        // passes the note to the hook
 
 // Echo check, order 5 on `port`, with the packed parameters. Result 1 when the
 // reply's header word is 0x00AA ("Echo Check - Line Ok!"), else 0 ("read

@@ -1,7 +1,10 @@
 // Moves the parameters between the panels and the parameter variables.
 #include "params/panel_binding.h"
 
+#include <cstring>
+
 #include "display/video_view.h"
+#include "link/telegram.h"
 #include "params/parameter_table.h"
 #include "runtime/runtime.h"
 #include "shell/controls.h"
@@ -33,6 +36,21 @@ void GetPanelValues(void) {
         const ParameterEntry &p = parameterTable[word];
         GetCtrlVal(*p.panel, p.control, p.var);
     }
+}
+
+void GetPanelValuesInto(unsigned short set[PNUM]) {
+    for (int word = 0; word < PNUM; word++)
+        set[word] = *parameterTable[word].var; // para15, which has no control
+    for (int word : panelReadOrder) {
+        const ParameterEntry &p = parameterTable[word];
+        GetCtrlVal(*p.panel, p.control, &set[word]);
+    }
+}
+
+void SetPanelValuesFrom(const unsigned short set[PNUM]) {
+    std::memcpy(pp, set, sizeof pp);
+    CopyPPtoVars();
+    SetPanelValues();
 }
 
 void SetPanelValues(void) {

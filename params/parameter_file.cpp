@@ -18,7 +18,7 @@ constexpr int SEPARATOR = 0;
 constexpr int REPLACE_FILE = 0;
 
 constexpr const char *WRITE_ERROR = "Cannot write parameter file!";
-constexpr const char *READ_ERROR = "Cannot read parameter file!";
+constexpr const char *READ_ERROR = PARA_FILE_READ_ERROR;
 
 // A failed save or load must not be reported again after a later one that
 // worked: the result text it replaced comes back then.

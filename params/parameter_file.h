@@ -8,6 +8,7 @@ constexpr int PARA_FIELD_WIDTH = 4; // each number right-aligned, one a line
 
 constexpr const char *PARA_FILE_NAME = "VEXApara.dat"; // default name in both dialogs
 constexpr const char *PARA_FILE_TYPES = "*.dat";
+constexpr const char *PARA_FILE_READ_ERROR = "Cannot read parameter file!";
 // Both dialogs: any directory, only ".dat" files, cancel allowed, making a
 // directory allowed.
 constexpr int PARA_FILE_RESTRICT_DIR = 0;

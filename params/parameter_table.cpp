@@ -66,9 +66,14 @@ void ForEachRangeBound(RangeBoundVisitor visit) {
 }
 
 void CheckParameter(int word) {
+    *parameterTable[word].var = CheckedValue(word, *parameterTable[word].var);
+}
+
+unsigned short CheckedValue(int word, unsigned short value) {
     const ParameterEntry &p = parameterTable[word];
-    if (*p.var > p.upper)
-        *p.var = p.upperReplVar ? *p.upperReplVar : p.upperRepl;
-    if (*p.var < p.lower)
-        *p.var = p.lowerRepl;
+    if (value > p.upper)
+        value = p.upperReplVar ? *p.upperReplVar : p.upperRepl;
+    if (value < p.lower)
+        value = p.lowerRepl;
+    return value;
 }

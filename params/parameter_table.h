@@ -51,3 +51,7 @@ void CheckParameter(int word);
 using RangeBoundVisitor = void (*)(int panel, int control, unsigned short lower,
                                    unsigned short upper);
 void ForEachRangeBound(RangeBoundVisitor visit);
+
+// What the range check of word `word` makes of `value` (SetPanelValues would
+// show it); no variable changes.
+unsigned short CheckedValue(int word, unsigned short value);

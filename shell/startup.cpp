@@ -2,6 +2,7 @@
 // event loop, shut-down.
 #include "shell/startup.h"
 
+#include "compare/attach_compare.h"
 #include "display/live_loop.h"
 #include "exporters/attach_export.h"
 #include "link/connection.h"
@@ -53,6 +54,7 @@ int WinMain(void *hInstance, void *, char *, int) {
     AttachFileFolders();
     SetWindowNoteHook(ShowWindowNote);
     AttachHelpMenu(panelHandle);
+    AttachCompareWindow(panelHandle);
     AttachExport(panelHandle, GRAPH_Raw, STRIP_Trend, GRAPH_Data);
     AttachGlance(panelHandle, TEXT_Status, GRAPH_Raw, STRIP_Trend);
     ForEachRangeBound(MarkOutOfRange);
