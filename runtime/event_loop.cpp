@@ -133,6 +133,10 @@ int RunUserInterface(void) {
             std::fprintf(saved ? stdout : stderr, "%s %s\n",
                          saved ? "screenshot:" : "no screenshot:", qPrintable(g_screenshotPath));
             std::fflush(stdout);
+            // Closed as by the user, so that a loop the program runs ends too
+            // (its callback closes the port); then the event loop ends.
+            if (window)
+                window->close();
             QuitUserInterface(0);
         });
     const int code = loop.exec();
