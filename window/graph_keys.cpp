@@ -1,6 +1,7 @@
 #include "window/graph_keys.h"
 
 #include <QColor>
+#include <QComboBox>
 #include <QString>
 #include <QStringList>
 #include <QVariant>
@@ -25,10 +26,34 @@ constexpr KeyRow TREND_ROWS[] = {
      QT_TRANSLATE_NOOP("window", "2 lower limit: teach value \u2212 tolerance")},
     {"#000000", nullptr, QT_TRANSLATE_NOOP("window", "3 teach value")},
     {"#ff0000", nullptr, QT_TRANSLATE_NOOP("window", "4 measured value")},
-    {"#ff0000", nullptr,
-     QT_TRANSLATE_NOOP("window", "5 value the analogue mode selects: measured value (0), "
-                                 "analogue max (1, 3), analogue min (2, 4)")},
+    {"#ff0000", nullptr, QT_TRANSLATE_NOOP("window", "5 %1")},
 };
+
+// Trace 5 by the analogue mode the CCD settings show: 0 the measured value,
+// 1 and 3 the analogue maximum, 2 and 4 the analogue minimum.
+QString selectedTrace(const QWidget *trendChart) {
+    const auto *mode =
+        trendChart
+            ? trendChart->window()->findChild<const QComboBox *>(QStringLiteral("RING_AnaMode"))
+            : nullptr;
+    if (!mode)
+        return QObject::tr("value the analogue mode selects: measured value (0), "
+                           "analogue max (1, 3), analogue min (2, 4)");
+    // The panel file may give the entries values of their own.
+    const QStringList values =
+        mode->property("itemValues").toString().split(QLatin1Char(','), Qt::SkipEmptyParts);
+    const int index = mode->currentIndex();
+    const int value = index >= 0 && index < values.size() ? values[index].trimmed().toInt() : index;
+    const QString what = value == 0                 ? QObject::tr("measured value")
+                         : value == 1 || value == 3 ? QObject::tr("analogue max")
+                         : value == 2 || value == 4 ? QObject::tr("analogue min")
+                                                    : QObject::tr("not defined");
+    return QObject::tr("%1, selected by analogue mode %2").arg(what).arg(value);
+}
+
+QString filled(const QString &text, const QString &fill) {
+    return text.contains(QLatin1String("%1")) ? text.arg(fill) : text;
+}
 
 constexpr KeyRow EDGE_ROWS[] = {
     {"", nullptr,
@@ -44,7 +69,8 @@ constexpr KeyRow EDGE_ROWS[] = {
 };
 
 template <std::size_t N>
-QString keyTable(const QString &title, const KeyRow (&rows)[N], const QWidget *graph) {
+QString keyTable(const QString &title, const KeyRow (&rows)[N], const QWidget *graph,
+                 const QString &fill = QString()) {
     QStringList html;
     html << QStringLiteral("<b>%1</b><table cellspacing=\"2\">").arg(title.toHtmlEscaped());
     for (const KeyRow &row : rows) {
@@ -59,7 +85,7 @@ QString keyTable(const QString &title, const KeyRow (&rows)[N], const QWidget *g
                                                     "&nbsp;&nbsp;&nbsp;&nbsp;</span>")
                                          .arg(QColor(color).name());
         html << QStringLiteral("<tr><td>%1</td><td>%2</td></tr>")
-                    .arg(swatch, QObject::tr(row.what).toHtmlEscaped());
+                    .arg(swatch, filled(QObject::tr(row.what), fill).toHtmlEscaped());
     }
     html << QStringLiteral("</table>");
     return html.join(QString());
@@ -71,15 +97,16 @@ QString edgeGraphKey(const QWidget *edgeGraph) {
     return keyTable(QObject::tr("Edge graph"), EDGE_ROWS, edgeGraph);
 }
 
-QString trendChartKey() {
-    return keyTable(QObject::tr("Trend chart, last 100 frames"), TREND_ROWS, nullptr);
+QString trendChartKey(const QWidget *trendChart) {
+    return keyTable(QObject::tr("Trend chart, last 100 frames"), TREND_ROWS, nullptr,
+                    selectedTrace(trendChart));
 }
 
 void addGraphKeys(QWidget *edgeGraph, QWidget *trendChart) {
     if (edgeGraph)
         new ToolTipKey(edgeGraph, [edgeGraph] { return edgeGraphKey(edgeGraph); });
     if (trendChart)
-        new ToolTipKey(trendChart, [] { return trendChartKey(); });
+        new ToolTipKey(trendChart, [trendChart] { return trendChartKey(trendChart); });
 }
 
 } // namespace window

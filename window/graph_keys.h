@@ -10,8 +10,9 @@ namespace window {
 // What each colour of the edge graph marks; the cursors' colours are read
 // from the graph (the panel file gives them).
 QString edgeGraphKey(const QWidget *edgeGraph);
-// The trend chart's five traces, in trace order.
-QString trendChartKey();
+// The trend chart's five traces, in trace order; trace 5 named by the
+// analogue mode the CCD settings show now.
+QString trendChartKey(const QWidget *trendChart);
 
 void addGraphKeys(QWidget *edgeGraph, QWidget *trendChart);
 

@@ -207,8 +207,26 @@ TEST_F(Glance, TheGraphsHaveColourKeysInTheirTooltips) {
     const QString trend =
         window::ToolTipKey::shownText(rt::controlWidget(panelHandle, STRIP_Trend));
     for (const char *item : {"1 upper limit", "2 lower limit", "3 teach value", "4 measured value",
-                             "5 value the analogue mode selects"})
+                             "5 measured value, selected by analogue mode 0"})
         EXPECT_TRUE(trend.contains(QLatin1String(item))) << item;
+}
+
+TEST_F(Glance, TheTrendKeyNamesTheValueTheAnalogueModeSelects) {
+    const struct {
+        int anaMode;
+        const char *trace5;
+    } cases[] = {{0, "5 measured value, selected by analogue mode 0"},
+                 {1, "5 analogue max, selected by analogue mode 1"},
+                 {2, "5 analogue min, selected by analogue mode 2"},
+                 {3, "5 analogue max, selected by analogue mode 3"},
+                 {4, "5 analogue min, selected by analogue mode 4"}};
+    for (const auto &c : cases) {
+        SetCtrlVal(panelPopUp, RING_AnaMode, c.anaMode);
+        const QString trend =
+            window::ToolTipKey::shownText(rt::controlWidget(panelHandle, STRIP_Trend));
+        EXPECT_TRUE(trend.contains(QLatin1String(c.trace5))) << c.trace5;
+    }
+    SetCtrlVal(panelPopUp, RING_AnaMode, 0);
 }
 
 struct MarkCase {
