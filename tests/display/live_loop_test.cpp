@@ -7,6 +7,7 @@
 #include <iterator>
 
 #include "display/live_loop.h"
+#include "display/loop_hooks.h"
 #include "display/video_loop.h"
 #include "link/exchange_guard.h"
 #include "link/transactions.h"
@@ -249,6 +250,64 @@ TEST_F(LiveLoop, TheTrendKeepsTheFramesOfEveryRunAndNoneOfTheDataLoop) {
     std::vector<double> expected(static_cast<std::size_t>(firstRunPoints), 111.0);
     expected.insert(expected.end(), static_cast<std::size_t>(secondRunPoints), 222.0);
     EXPECT_EQ(points, expected);
+}
+
+// What the additions beside the panels hear of a loop through its hooks.
+struct Heard {
+    int first = 0, second = 0, removed = 0, passes = 0;
+    std::vector<int> running;
+} g_heard;
+void HearFirst(const unsigned short *) {
+    ++g_heard.first;
+}
+void HearSecond(const unsigned short *) {
+    ++g_heard.second;
+}
+void HearRemoved(const unsigned short *) {
+    ++g_heard.removed;
+}
+void HearPass(const unsigned short *, const unsigned short *) {
+    ++g_heard.passes;
+}
+void HearLoop(int running) {
+    g_heard.running.push_back(running);
+}
+
+TEST_F(LiveLoop, EveryObserverHearsEachFrameOnceAndEachPassAndTheLoopsStartAndEnd) {
+    struct Case {
+        const char *loop;
+        std::function<int()> start;
+        bool videoPasses;
+    };
+    const Case cases[] = {
+        {"Run", [this] { return Run(); }, false},
+        {"Data", [] { return CC_BTNData(panelHandle, CTRL_Busy2, EVENT_COMMIT, nullptr, 0, 0); },
+         true},
+    };
+    sensor->script(sim::order::Frame, Frame{}.reply(), 30ms);
+    sensor->script(sim::order::Video, VideoBlock(500));
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.loop);
+        g_heard = {};
+        AddFrameObserver(HearFirst);
+        AddFrameObserver(HearRemoved);
+        AddFrameObserver(HearSecond);
+        AddFrameObserver(HearSecond); // once is enough
+        RemoveFrameObserver(HearRemoved);
+        SetVideoPassObserver(HearPass);
+        SetLoopObserver(HearLoop);
+        RunUntilFrameOrders(CountOrders(sim::order::Frame) + 3, c.start);
+        RemoveFrameObserver(HearFirst);
+        RemoveFrameObserver(HearSecond);
+        SetVideoPassObserver(nullptr);
+        SetLoopObserver(nullptr);
+
+        EXPECT_GE(g_heard.first, 2);
+        EXPECT_EQ(g_heard.second, g_heard.first);
+        EXPECT_EQ(g_heard.removed, 0);
+        EXPECT_EQ(g_heard.passes, c.videoPasses ? g_heard.first : 0);
+        EXPECT_EQ(g_heard.running, (std::vector<int>{1, 0}));
+    }
 }
 
 TEST_F(LiveLoop, SensorVanishingMidRunEndsTheLoopThroughTheTimeout) {

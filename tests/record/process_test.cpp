@@ -65,6 +65,18 @@ class Child {
         ::waitpid(pid_, nullptr, 0);
         pid_ = -1;
     }
+    // The exit code; -1 when it ended otherwise or is still running after `seconds`.
+    int waitForExit(int seconds) {
+        for (int i = 0; i < seconds * 100 && pid_ > 0; ++i) {
+            int status = 0;
+            if (::waitpid(pid_, &status, WNOHANG) == pid_) {
+                pid_ = -1;
+                return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+            }
+            std::this_thread::sleep_for(10ms);
+        }
+        return -1;
+    }
     std::string firstLine() {
         std::string line;
         char c;
@@ -112,15 +124,20 @@ bool WaitForLines(const std::vector<QString> &paths, std::size_t lines) {
 // vexa-sim, and the program recording to `path` with the loop behind
 // `button` started once its window shows.
 struct RecordingRun {
-    RecordingRun(const QString &path, const char *button, std::vector<std::string> simArgs)
+    RecordingRun(const QString &path, const char *button, std::vector<std::string> simArgs,
+                 std::vector<std::string> programArgs = {})
         : sim([&] {
               simArgs.insert(simArgs.begin(), VEXA_SIM);
               return simArgs;
           }()),
           port(sim.firstLine()),
-          program({VEXA_PROGRAM, "--com", "1=" + port},
-                  {"QT_QPA_PLATFORM=offscreen", "VEXA_TEST_RECORD=" + path.toStdString(),
-                   std::string("VEXA_TEST_CLICK=") + button}) {}
+          program(
+              [&] {
+                  programArgs.insert(programArgs.begin(), {VEXA_PROGRAM, "--com", "1=" + port});
+                  return programArgs;
+              }(),
+              {"QT_QPA_PLATFORM=offscreen", "VEXA_TEST_RECORD=" + path.toStdString(),
+               std::string("VEXA_TEST_CLICK=") + button}) {}
     Child sim;
     std::string port;
     Child program;
@@ -207,6 +224,21 @@ TEST(RecordingProcess, ARecordingReplayedThroughVexaSimIsRecordedAgainWithTheSam
     for (std::size_t i = 0; i < passesAgain.size(); ++i) {
         EXPECT_EQ(passesAgain[i].y, recordedPasses[i % n].y) << "pass " << i;
         EXPECT_EQ(passesAgain[i].x, recordedPasses[i % n].x) << "pass " << i;
+    }
+}
+
+// A screenshot run closes the window as a user does: a running loop ends,
+// and the program with it, after the loop has recorded.
+TEST(RecordingProcess, AScreenshotRunEndsWhileALoopRuns) {
+    for (const char *button : {"BTNRun", "BTNData"}) {
+        SCOPED_TRACE(button);
+        QTemporaryDir dir;
+        const QString path = dir.filePath("shot.csv"), shot = dir.filePath("shot.png");
+        RecordingRun run(path, button, {}, {"--screenshot", shot.toStdString()});
+        ASSERT_FALSE(run.port.empty());
+        EXPECT_EQ(run.program.firstLine(), "screenshot: " + shot.toStdString());
+        EXPECT_EQ(run.program.waitForExit(20), 0);
+        EXPECT_GE(Frames(Lines(path)).size(), 1u);
     }
 }
 

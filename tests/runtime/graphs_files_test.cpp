@@ -2,7 +2,9 @@
 // array files, on the real panel file.
 #include <gtest/gtest.h>
 
+#include <QMenuBar>
 #include <QTemporaryDir>
+#include <QVBoxLayout>
 #include <QWidget>
 
 #include <cstdio>
@@ -122,6 +124,17 @@ TEST_F(RuntimeGraphs, NewTextControlShowsProgramTextWithItsAttributes) {
     GetCtrlAttribute(main_, id, ATTR_TEXT_POINT_SIZE, &v);
     EXPECT_EQ(v, 18);
     EXPECT_EQ(rt::controlWidget(main_, id)->pos(), QPoint(175, 30));
+
+    // Panel coordinates start under the window's menu bar.
+    QWidget *root = rt::panelWidget(main_);
+    if (!root->layout())
+        new QVBoxLayout(root);
+    auto *bar = new QMenuBar(root);
+    bar->addMenu(QStringLiteral("&File"));
+    root->layout()->setMenuBar(bar);
+    ASSERT_GT(bar->sizeHint().height(), 0);
+    const int below = NewCtrl(main_, CTRL_TEXT_MSG, "", 30, 175);
+    EXPECT_EQ(rt::controlWidget(main_, below)->pos(), QPoint(175, 30 + bar->sizeHint().height()));
 }
 
 TEST(RuntimeFmt, EachIntegerBecomesItsLowByte) {
