@@ -1,11 +1,15 @@
 // The exchanges on their own: a parameter read fills the caller's array and
-// leaves the parameter variables, szStatus and the status line as they were.
+// leaves the parameter variables, szStatus and the status line as they were;
+// every exchange tells the port's watchers (the window's title) how it ended.
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <functional>
 #include <string>
 
+#include "link/connection.h"
 #include "link/exchanges.h"
+#include "link/port_events.h"
 #include "link/transactions.h"
 #include "runtime/runtime.h"
 #include "shell/controls.h"
@@ -70,6 +74,61 @@ TEST_F(Exchanges, ParameterReadWithoutReplyKeepsTheArrayAndSaysTimeout) {
     EXPECT_STREQ(outcome.text, "Timeout-RS-232...");
     EXPECT_EQ(set[15], 7);
     EXPECT_EQ(CtrlText(panelHandle, TEXT_Status), "untouched");
+}
+
+struct EndSeen {
+    int port = -1, replied = -1, calls = 0;
+};
+EndSeen g_end;
+void RecordEnd(int port, int replied) {
+    g_end = {port, replied, g_end.calls + 1};
+}
+
+struct EndCase {
+    const char *what;
+    std::uint16_t scriptedOrder; // 0: the sensor stays silent
+    std::function<void()> exchange;
+    int replied; // what the watchers must hear last
+};
+
+TEST_F(Exchanges, EachExchangeTellsTheWatchersWhetherTheSensorAnswered) {
+    unsigned short words[64] = {};
+    char version[STATUS_LEN] = {};
+    const EndCase cases[] = {
+        {"echo check, silent", 0, [] { EchoExchange(com); }, 0},
+        {"parameter read, silent", 0, [&] { ParameterExchange(ORDER_READ_RAM, words); }, 0},
+        {"teach, silent", 0, [] { TeachExchange(); }, 0},
+        {"frame, silent", 0, [&] { FrameExchange(1, words); }, 0},
+        {"firmware, silent", 0, [&] { FirmwareExchange(version); }, 0},
+        {"firmware, answered", sim::order::Firmware, [&] { FirmwareExchange(version); }, 1},
+        {"video block, silent", 0,
+         [&] {
+             ReceiveCallbackOff();
+             VideoBlockExchange(0, 0, words);
+             ReceiveCallbackOn();
+         },
+         0},
+        {"video block, answered", sim::order::Video,
+         [&] {
+             ReceiveCallbackOff();
+             VideoBlockExchange(0, 0, words);
+             ReceiveCallbackOn();
+         },
+         1},
+    };
+    SetExchangeEndedHook(RecordEnd);
+    for (const EndCase &c : cases) {
+        if (c.scriptedOrder != 0)
+            sensor.script(c.scriptedOrder,
+                          FirmwareReply(std::vector<std::uint16_t>(
+                              c.scriptedOrder == sim::order::Firmware ? 36 : 64, 0x4141)));
+        g_end = {};
+        c.exchange();
+        EXPECT_GE(g_end.calls, 1) << c.what;
+        EXPECT_EQ(g_end.port, com) << c.what;
+        EXPECT_EQ(g_end.replied, c.replied) << c.what;
+    }
+    SetExchangeEndedHook(nullptr);
 }
 
 } // namespace
