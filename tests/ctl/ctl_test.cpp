@@ -9,6 +9,7 @@
 #include <QTemporaryDir>
 
 #include <chrono>
+#include <ostream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -106,6 +107,10 @@ struct ReadCase {
     const char *option;
     std::uint16_t order;
 };
+
+void PrintTo(const ReadCase &c, std::ostream *out) {
+    *out << "order " << c.order;
+}
 
 class ReadCommand : public Ctl, public testing::WithParamInterface<ReadCase> {};
 
@@ -228,6 +233,11 @@ struct FailureCase {
     const char *message;
     bool lineSilent; // nothing may reach the sensor
 };
+
+// Test names and failure messages show the case by its name, not its bytes.
+void PrintTo(const FailureCase &c, std::ostream *out) {
+    *out << c.name;
+}
 
 const Bytes kEcho = sim::makeReply(5);
 
