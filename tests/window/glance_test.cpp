@@ -138,6 +138,9 @@ struct LampCase {
     std::uint16_t mvalue, tVal, tTol;
     window::GlanceBar::Lamp lamp;
 };
+void PrintTo(const LampCase &c, std::ostream *out) {
+    *out << c.what;
+}
 
 class ToleranceLamp : public Glance, public testing::WithParamInterface<LampCase> {};
 
@@ -234,6 +237,9 @@ struct MarkCase {
     int control;
     const char *inside, *outside;
 };
+void PrintTo(const MarkCase &c, std::ostream *out) {
+    *out << "control " << c.control << ", " << c.inside << " / " << c.outside;
+}
 
 class OutOfRangeMarks : public Glance, public testing::WithParamInterface<MarkCase> {};
 

@@ -78,6 +78,9 @@ struct LayoutCase {
     bool trendShown;
     bool smallest; // the layout's minimum; otherwise what a 1280x720 screen leaves
 };
+void PrintTo(const LayoutCase &c, std::ostream *out) {
+    *out << c.what;
+}
 
 class WindowLayoutCases : public WindowLayout, public testing::WithParamInterface<LayoutCase> {};
 
