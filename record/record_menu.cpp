@@ -23,6 +23,7 @@
 #include "link/exchange_guard.h"
 #include "runtime/widget_access.h"
 #include "window/menu_bar.h"
+#include "window/window_title.h"
 
 namespace record {
 
@@ -179,13 +180,10 @@ void RecordMenu::showState() {
         action_->setChecked(active);
     }
 
-    static const QString titleMark = tr(" - recording to ");
-    QString title = mainWindow_->windowTitle();
-    if (const int mark = title.indexOf(titleMark); mark >= 0)
-        title.truncate(mark);
-    if (active)
-        title += titleMark + QFileInfo(recording_.framesPath()).fileName();
-    mainWindow_->setWindowTitle(title);
+    window::setTitlePart(
+        mainWindow_, window::TitlePart::Recording,
+        active ? tr(" - recording to %1").arg(QFileInfo(recording_.framesPath()).fileName())
+               : QString());
 
     if (!statusLine_)
         return;

@@ -10,16 +10,16 @@
 #include "window/sensor_watch.h"
 #include "window/status_history.h"
 #include "window/tool_tip_key.h"
+#include "window/window_title.h"
 
 void AttachGlance(int panel, int statusLine, int edgeGraph, int trendChart) {
     QWidget *mainWindow = rt::panelWidget(panel);
     if (!mainWindow || !mainWindow->layout())
         return;
     auto *watch = new window::SensorWatch(mainWindow);
-    const QString title = mainWindow->windowTitle();
-    QObject::connect(
-        watch, &window::SensorWatch::linkChanged, mainWindow,
-        [mainWindow, watch, title] { mainWindow->setWindowTitle(title + watch->titleSuffix()); });
+    QObject::connect(watch, &window::SensorWatch::linkChanged, mainWindow, [mainWindow, watch] {
+        window::setTitlePart(mainWindow, window::TitlePart::Link, watch->titleSuffix());
+    });
     mainWindow->layout()->addWidget(new window::GlanceBar(watch, mainWindow));
 
     if (QWidget *status = rt::controlWidget(panel, statusLine)) {

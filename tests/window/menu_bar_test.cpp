@@ -12,6 +12,7 @@
 
 #include "window/help_menu.h"
 #include "window/menu_bar.h"
+#include "window/window_title.h"
 
 namespace {
 
@@ -64,6 +65,28 @@ TEST(HelpMenu, KeyboardListNamesEveryShortcutAndOnlyThose) {
         return items;
     }();
     EXPECT_EQ(help, (QStringList{QStringLiteral("About"), QStringLiteral("Keyboard")}));
+}
+
+TEST(WindowTitle, EachPartKeepsItsPlaceWhenTheOtherChanges) {
+    QWidget mainWindow;
+    mainWindow.setWindowTitle(QStringLiteral("V-EXA-TB-Scope"));
+    const struct {
+        window::TitlePart part;
+        const char *text;
+        const char *title;
+    } steps[] = {
+        {window::TitlePart::Recording, " - recording to a.csv",
+         "V-EXA-TB-Scope - recording to a.csv"},
+        {window::TitlePart::Link, " - COM1 - connected",
+         "V-EXA-TB-Scope - COM1 - connected - recording to a.csv"},
+        {window::TitlePart::Link, " - COM1 - no answer",
+         "V-EXA-TB-Scope - COM1 - no answer - recording to a.csv"},
+        {window::TitlePart::Recording, "", "V-EXA-TB-Scope - COM1 - no answer"},
+    };
+    for (const auto &step : steps) {
+        window::setTitlePart(&mainWindow, step.part, QString::fromLatin1(step.text));
+        EXPECT_EQ(mainWindow.windowTitle(), QString::fromLatin1(step.title)) << step.text;
+    }
 }
 
 } // namespace
