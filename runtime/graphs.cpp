@@ -3,19 +3,18 @@
 // deletion leaves alone.
 //
 // The loops change curves, rectangles and cursors on every frame, hundreds of
-// times a second against a fast sensor. So a change asks for a redraw that
-// comes at most at the screen's rate: many changes, one paint.
-#include <QElapsedTimer>
+// times a second against a fast sensor. A change only asks for a redraw: the
+// graph draws at the window's next paint, which comes at most at the
+// screen's rate, so many changes cost one drawing.
 #include <QHash>
 #include <QPointer>
-#include <QTimer>
 
 #include <qcustomplot.h>
 
 #include <array>
 #include <map>
 
-#include "runtime/paint_pace.h"
+#include "runtime/live_plot.h"
 #include "runtime/registry.h"
 #include "runtime/widget_access.h"
 
@@ -33,8 +32,6 @@ struct Curve {
     int color = 0;
 };
 
-class Redraw;
-
 struct GraphState {
     std::map<int, Curve> curves;
     std::map<int, QPointer<QCPItemRect>> rectangles;
@@ -42,7 +39,6 @@ struct GraphState {
     std::array<Cursor, 3> cursors;
     QHash<int, int> traceColors; // strip chart: trace number -> 0xRRGGBB
     int nextHandle = 1;
-    Redraw *redraw = nullptr; // a child of the plot
 };
 
 QHash<const QWidget *, GraphState> &states() {
@@ -58,45 +54,9 @@ QCustomPlot *plotOf(int panel, int control) {
     return qobject_cast<QCustomPlot *>(rt::Registry::instance().control(panel, control));
 }
 
-// The pending redraw of one plot.
-class Redraw : public QObject {
-  public:
-    explicit Redraw(QCustomPlot *plot) : QObject(plot), plot_(plot) {
-        timer_.setSingleShot(true);
-        connect(&timer_, &QTimer::timeout, this, &Redraw::run);
-        since_.start();
-    }
-    void request() {
-        if (timer_.isActive())
-            return;
-        const qint64 waited = since_.elapsed();
-        timer_.start(waited >= rt::SCREEN_INTERVAL_MS ? 0 : int(rt::SCREEN_INTERVAL_MS - waited));
-    }
-
-  private:
-    void run() {
-        since_.restart();
-        plot_->replot(QCustomPlot::rpQueuedRefresh);
-        // The margins follow the tick labels, whose measuring costs most of a
-        // replot; the ranges change seldom and the labels keep their size, so
-        // the margins found by the first replot of a size are kept.
-        QCPAxisRect *rect = plot_->axisRect();
-        if (rect && rect->autoMargins() != QCP::msNone && plot_->size() == sized_) {
-            rect->setMargins(rect->margins());
-            rect->setAutoMargins(QCP::msNone);
-        }
-        sized_ = plot_->size();
-    }
-
-    QCustomPlot *plot_;
-    QTimer timer_;
-    QElapsedTimer since_;
-    QSize sized_;
-};
-
 void requestReplot(QCustomPlot *plot) {
-    if (const auto it = states().constFind(plot); it != states().constEnd() && it->redraw)
-        it->redraw->request();
+    if (auto *live = qobject_cast<rt::LivePlot *>(plot))
+        live->redraw();
     else
         plot->replot(QCustomPlot::rpQueuedReplot);
 }
@@ -139,7 +99,6 @@ void setupGraph(QWidget *widget) {
     plot->yAxis->setLabel(widget->property("yLabel").toString());
     plot->setNotAntialiasedElements(QCP::aeAll); // the video curve redraws every pass
     plot->setAutoAddPlottableToLegend(false);    // no legend is shown; its items cost
-    states()[widget].redraw = new Redraw(plot);
 }
 
 void forgetGraph(QWidget *widget) {

@@ -13,6 +13,8 @@
 #include <cstdio>
 #include <memory>
 
+#include "runtime/indicator_paint.h"
+#include "runtime/live_plot.h"
 #include "runtime/paint_pace.h"
 #include "runtime/registry.h"
 #include "runtime/test_hooks.h"
@@ -77,7 +79,7 @@ class PanelLoader : public QUiLoader {
   public:
     QWidget *createWidget(const QString &className, QWidget *parent, const QString &name) override {
         if (className == QLatin1String("QCustomPlot")) {
-            auto *plot = new QCustomPlot(parent);
+            auto *plot = new rt::LivePlot(parent);
             plot->setObjectName(name);
             return plot;
         }
@@ -176,6 +178,7 @@ int LoadPanel(int parentPanel, const char *fileName, int resourceId) {
         return -5;
     widget->hide();
     rt::pacePainting(widget.get());
+    rt::paintIndicatorsAlone(widget.get());
     rt::Panel &panel = rt::Registry::instance().add(widget.get(), parentPanel);
     if (!attachCallbacks(panel)) {
         rt::Registry::instance().remove(panel.handle);

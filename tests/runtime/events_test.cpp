@@ -136,7 +136,8 @@ TEST_F(RuntimeEvents, SelectorPickIsOneCommitEvenForTheSameEntry) {
 }
 
 TEST_F(RuntimeEvents, SwitchToggleIsValueChangedAndCommit) {
-    QTest::mouseClick(widget(popup_, BIN_Sw_EnableTol), Qt::LeftButton);
+    QWidget *box = widget(popup_, BIN_Sw_EnableTol);
+    QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(8, box->height() / 2)); // on its box
     settle();
     const auto events = eventsOf(BIN_Sw_EnableTol);
     ASSERT_GE(events.size(), 3u);

@@ -1,0 +1,108 @@
+// What the window shows after the loops have repainted it control by control
+// is what a full paint of it draws: graphs and indicators that repaint alone
+// cover every pixel of theirs, in the colours behind them.
+#include "display_test_support.h"
+
+#include <QImage>
+#include <QScreen>
+
+#include "display/raw_values.h"
+#include "display/trend_chart.h"
+
+using namespace display_test;
+
+namespace {
+
+QImage AsRgb(const QPixmap &picture) {
+    return picture.toImage().convertToFormat(QImage::Format_RGB32);
+}
+
+// The picture the window's paints have left on the screen.
+QImage Shown(QWidget *window) {
+    return AsRgb(window->screen()->grabWindow(window->winId()));
+}
+
+// The picture a paint of the whole window draws now.
+QImage FullPaint(QWidget *window) {
+    return AsRgb(window->grab());
+}
+
+// Where two pictures differ: how many pixels, the first one, and the control there.
+std::string Difference(const QImage &a, const QImage &b, QWidget *window) {
+    if (a.size() != b.size())
+        return "sizes differ";
+    int differing = 0;
+    QPoint first;
+    for (int y = 0; y < a.height(); ++y)
+        for (int x = 0; x < a.width(); ++x)
+            if (a.pixel(x, y) != b.pixel(x, y) && differing++ == 0)
+                first = {x, y};
+    if (differing == 0)
+        return {};
+    const QWidget *at = window->childAt(first);
+    return std::to_string(differing) + " pixels, the first at " + std::to_string(first.x()) + "," +
+           std::to_string(first.y()) + " in " +
+           (at ? at->objectName().toStdString() : std::string("the window"));
+}
+
+class WindowPicture : public PanelTest {
+  protected:
+    void SetUp() override {
+        PanelTest::SetUp();
+        window = rt::panelWidget(panelHandle);
+        ccdmaxpixel = 1024;
+        ccdMode = 0;
+        eMode = 0;
+        eBeg = 10;
+        eEnd = 1000;
+        tVal = 512;
+        tTol = 100;
+        QTest::qWait(50);
+    }
+    // Frames as the live loop shows them, a paint for each as at the line's
+    // pace; every fifth one moves the edge graph's window.
+    static void ShowFrames(int count) {
+        for (int frame = 0; frame < count; ++frame) {
+            ccdMode = frame % 5 == 4 ? 1 : 0;
+            pix1 = static_cast<unsigned short>(1 + 40 * frame);
+            Ledge = static_cast<unsigned short>(300 + 7 * frame);
+            Redge = static_cast<unsigned short>(800 - 5 * frame);
+            Mvalue = static_cast<unsigned short>(Redge - Ledge);
+            anaMax = static_cast<unsigned short>(900 - frame);
+            anaMin = static_cast<unsigned short>(100 + frame);
+            PlotRAWValues();
+            PlotRAWGraph();
+            QTest::qWait(20);
+        }
+        QTest::qWait(50);
+    }
+    QWidget *window = nullptr;
+};
+
+TEST_F(WindowPicture, FramesRepaintedControlByControlLeaveWhatAFullPaintDraws) {
+    ShowFrames(30);
+    const QImage shown = Shown(window);
+    ASSERT_FALSE(shown.isNull());
+    EXPECT_EQ(Difference(shown, FullPaint(window), window), "");
+}
+
+TEST_F(WindowPicture, IndicatorsFillingTheirOwnBackgroundLookAsWithout) {
+    QPalette other = window->palette(); // a desktop changing its colours
+    other.setColor(QPalette::Window, QColor(200, 220, 240));
+    window->setPalette(other);
+    ShowFrames(1);
+    const QImage own = FullPaint(window);
+    std::vector<QWidget *> filling;
+    for (QWidget *w : window->findChildren<QWidget *>())
+        if (w->autoFillBackground()) {
+            w->setAutoFillBackground(false);
+            filling.push_back(w);
+        }
+    ASSERT_FALSE(filling.empty()) << "no indicator fills its background";
+    const QImage without = FullPaint(window);
+    for (QWidget *w : filling)
+        w->setAutoFillBackground(true);
+    EXPECT_EQ(Difference(own, without, window), "");
+}
+
+} // namespace
