@@ -7,13 +7,15 @@ LivePlot::LivePlot(QWidget *parent) : QCustomPlot(parent) {
 }
 
 void LivePlot::redraw() {
-    QCPAxisRect *rect = axisRect();
-    if (!rect || axisRanges() != paintedRanges_) {
+    if (axisRect() && axisRanges() == paintedRanges_)
+        update(dataArea());
+    else
         update();
-        return;
-    }
-    // A layer draws its children clipped one pixel above the rect.
-    update(rect->rect().adjusted(-1, -1, 1, 1));
+}
+
+// The axis rect, and around it the pixel a layer's clip reaches above it.
+QRect LivePlot::dataArea() const {
+    return axisRect() ? axisRect()->rect().adjusted(-1, -1, 1, 1) : QRect();
 }
 
 std::vector<QCPRange> LivePlot::axisRanges() const {
@@ -30,10 +32,46 @@ void LivePlot::paintEvent(QPaintEvent *event) {
         return;
     painter.fillRect(rect(), mBackgroundBrush.style() != Qt::NoBrush ? mBackgroundBrush
                                                                      : palette().window());
-    draw(&painter);
+    // Within the axis rect and with the ranges of the last whole paint, the
+    // ticks, margins and places of the last layout still hold, and the labels
+    // of the axes lie outside: they are neither measured nor drawn.
+    const bool whole = event->region() == QRegion(rect());
+    layoutKept_ =
+        event->region().subtracted(dataArea()).isEmpty() && axisRanges() == paintedRanges_;
+    if (layoutKept_)
+        drawWithoutLabels(&painter);
+    else
+        draw(&painter);
+    layoutKept_ = false;
     keepMargins();
-    if (event->region() == QRegion(rect()))
+    if (whole)
         paintedRanges_ = axisRanges();
+}
+
+void LivePlot::updateLayout() {
+    if (!layoutKept_)
+        QCustomPlot::updateLayout();
+}
+
+// Tick labels come back with the next layout, which every paint reaching
+// outside the axis rect makes.
+void LivePlot::drawWithoutLabels(QCPPainter *painter) {
+    struct Labels {
+        QCPAxis *axis;
+        bool ticks;
+        QString label;
+    };
+    std::vector<Labels> kept;
+    for (QCPAxis *axis : axisRect()->axes()) {
+        kept.push_back({axis, axis->tickLabels(), axis->label()});
+        axis->setTickLabels(false);
+        axis->setLabel(QString());
+    }
+    draw(painter);
+    for (const Labels &k : kept) {
+        k.axis->setTickLabels(k.ticks);
+        k.axis->setLabel(k.label);
+    }
 }
 
 // The margins follow the tick labels, whose measuring costs most of a redraw;

@@ -27,12 +27,16 @@ class LivePlot : public QCustomPlot {
 
   protected:
     void paintEvent(QPaintEvent *event) override;
+    void updateLayout() override;
 
   private:
     std::vector<QCPRange> axisRanges() const;
+    QRect dataArea() const;
+    void drawWithoutLabels(QCPPainter *painter);
     void keepMargins();
 
     std::vector<QCPRange> paintedRanges_; // as the last whole paint showed them
+    bool layoutKept_ = false;             // this paint draws with the last layout
     QSize marginsSized_;                  // the size the current margins were found for
 };
 

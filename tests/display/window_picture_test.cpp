@@ -59,11 +59,15 @@ class WindowPicture : public PanelTest {
         tTol = 100;
         QTest::qWait(50);
     }
-    // Frames as the live loop shows them, a paint for each as at the line's
-    // pace; every fifth one moves the edge graph's window.
+    // Frames as the live loop shows them, with the trend chart in place of
+    // the video graph and a paint for each as at the line's pace. Every tenth
+    // frame shows the edge graph's window, so the last ones are drawn within
+    // the axes of an earlier frame.
     static void ShowFrames(int count) {
+        SetCtrlAttribute(panelHandle, GRAPH_Data, ATTR_VISIBLE, 0);
+        SetCtrlAttribute(panelHandle, STRIP_Trend, ATTR_VISIBLE, 1);
         for (int frame = 0; frame < count; ++frame) {
-            ccdMode = frame % 5 == 4 ? 1 : 0;
+            ccdMode = frame % 10 == 5 ? 1 : 0;
             pix1 = static_cast<unsigned short>(1 + 40 * frame);
             Ledge = static_cast<unsigned short>(300 + 7 * frame);
             Redge = static_cast<unsigned short>(800 - 5 * frame);
