@@ -59,6 +59,7 @@ ExchangeOutcome VideoBlockExchange(int start, int lastBlock, unsigned short samp
     FlushInQ(com);
     FillBlockRequest(start, lastBlock);
     nBytesW = ComWrt(com, szWriteBuf, TELEGRAM_LEN);
+    ExpectComBytes(com, VIDEO_BLOCK_LEN);
     ExchangeNote("Waiting for Data[64] ...");
 
     ExchangeOutcome outcome{1, nullptr};
@@ -79,6 +80,7 @@ ExchangeOutcome VideoBlockExchange(int start, int lastBlock, unsigned short samp
             break;
     }
     SetWakeDeadline(0); // the wait is over
+    ExpectComBytes(com, 0);
 
     int count = n < static_cast<int>(sizeof szReadBuf) ? n : static_cast<int>(sizeof szReadBuf);
     nBytesR = count > 0 ? ComRd(com, szReadBuf, count) : 0;

@@ -130,6 +130,10 @@ int FlushOutQ(int port);
 int ComWrt(int port, const char *buffer, int count);
 int ComRd(int port, char *buffer, int count);
 int GetInQLen(int port);
+// The program is about to wait, without receive callback, until `count`
+// bytes are in the input queue: once the first of them are in, the port may
+// rest until the others can have come at the line's rate. 0 ends the wait.
+void ExpectComBytes(int port, int count);
 int GetOutQLen(int port); // bytes written but not yet sent
 int InstallComCallback(int port, int eventMask, int notifyCount, int eventCharacter,
                        ComCallbackPtr callback, void *callbackData);

@@ -164,6 +164,7 @@ class ComPort : public QObject {
     void close() {
         callback_ = nullptr;
         mask_ = 0;
+        expected_ = 0;
         restWait_.stop();
         readable_.reset();
         input_.clear();
@@ -183,6 +184,15 @@ class ComPort : public QObject {
         port_.clear(QSerialPort::Input);
         input_.clear();
         rested_ = false;
+    }
+
+    void expect(int count) {
+        expected_ = count;
+        rested_ = false;
+        if (count <= 0 && restWait_.isActive()) {
+            restWait_.stop();
+            endRestWait();
+        }
     }
     void flushOutput() { port_.clear(QSerialPort::Output); }
 
@@ -304,19 +314,28 @@ class ComPort : public QObject {
             return;
         }
         checkReceiveEvent();
+        restForExpectedBytes();
     }
 
-    // A receive callback waits for a whole telegram. While part of it is in,
-    // the rest cannot come faster than the line's rate: the notifier rests
-    // until just before the last byte is due and wakes the program once
-    // more for it, instead of once for every byte or FIFO load.
-    void restUntilTelegramEnd(int queuedNow) {
-        const int missing = notifyCount_ - queuedNow;
+    // A receive callback waits for a whole telegram, a wait for a reply for
+    // its expected length. While part of it is in, the rest cannot come
+    // faster than the line's rate: the notifier rests until just before the
+    // last byte is due and wakes the program once more for it, instead of
+    // once for every byte or FIFO load.
+    void restUntil(int wanted, int queuedNow) {
+        const int missing = wanted - queuedNow;
         if (missing < 2 || !readable_ || rested_)
             return;
-        rested_ = true; // once per telegram: its last bytes wake the program as they come
+        rested_ = true; // once per reply: its last bytes wake the program as they come
         readable_->setEnabled(false);
         restWait_.start(static_cast<int>((missing - 1) * byteSeconds_ * 1000.0));
+    }
+
+    void restForExpectedBytes() {
+        if (expected_ <= 0 || restWait_.isActive() || (callback_ && (mask_ & LWRS_RECEIVE_COUNT)))
+            return;
+        if (const int queuedNow = queued(); queuedNow > 0)
+            restUntil(expected_, queuedNow);
     }
 
     void endRestWait() {
@@ -333,7 +352,7 @@ class ComPort : public QObject {
             return;
         if (const int queuedNow = queued(); queuedNow < notifyCount_) {
             if (!restWait_.isActive() && queuedNow > 0)
-                restUntilTelegramEnd(queuedNow);
+                restUntil(notifyCount_, queuedNow);
             return;
         }
         restWait_.stop();
@@ -386,7 +405,8 @@ class ComPort : public QObject {
     ComCallbackPtr callback_ = nullptr;
     void *data_ = nullptr;
     bool inCallback_ = false;
-    bool rested_ = false; // the telegram in the queue has had its rest wait
+    bool rested_ = false; // the reply in the queue has had its rest wait
+    int expected_ = 0;    // bytes a wait without receive callback is for
 };
 
 SerialOutputObserver &outputObserver() {
@@ -520,6 +540,11 @@ int ComRd(int port, char *buffer, int count) {
     if (!p)
         return kPortNotOpen;
     return p->read(buffer, count);
+}
+
+void ExpectComBytes(int port, int count) {
+    if (ComPort *p = openPort(port))
+        p->expect(count);
 }
 
 int GetInQLen(int port) {

@@ -13,6 +13,7 @@
 #include <cstdio>
 #include <ctime>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "runtime/runtime.h"
@@ -153,6 +154,34 @@ TEST_F(RuntimeSerial, ComRdReturnsWhatCameWithinTheTimeOut) {
     const double waited = Timer() - start;
     EXPECT_GE(waited, 0.28);
     EXPECT_LT(waited, 1.0);
+}
+
+// A reply handed over 8 bytes at a time at 19200 baud, as a 16550 does,
+// waited for as the program waits for a video block: the wait ends with the
+// reply's last byte, long before its time-out, for one reply after another.
+TEST_F(RuntimeSerial, AWaitForExpectedBytesEndsWithTheirLastByte) {
+    constexpr int kReply = 128, kChunk = 8;
+    constexpr double kTimeOut = 2.0;
+    for (int reply = 0; reply < 2; ++reply) {
+        SCOPED_TRACE(reply);
+        FlushInQ(kPort);
+        ExpectComBytes(kPort, kReply);
+        std::thread line([this] {
+            for (int sent = 0; sent < kReply; sent += kChunk) {
+                usleep(kChunk * 521); // 8 bytes at 1,920 bytes/s
+                pty_.send(kChunk);
+            }
+        });
+        const double start = Timer();
+        SetWakeDeadline(start + kTimeOut);
+        while (GetInQLen(kPort) < kReply && Timer() - start < kTimeOut)
+            ProcessSystemEvents();
+        SetWakeDeadline(0);
+        ExpectComBytes(kPort, 0);
+        line.join();
+        EXPECT_EQ(GetInQLen(kPort), kReply);
+        EXPECT_LT(Timer() - start, kTimeOut / 2) << "the wait ran into its time-out";
+    }
 }
 
 TEST_F(RuntimeSerial, BytesPassUnchangedBothWays) {
