@@ -22,6 +22,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <map>
+#include <utility>
 
 #ifndef Q_OS_WIN
 #include <fcntl.h>
@@ -37,6 +38,8 @@ namespace {
 
 constexpr int kPortNotOpen = -3;
 constexpr int kIoError = -4;
+// A rest shorter than this saves no wake-up: the timer may end a millisecond late.
+constexpr int kShortestRestMs = 2;
 
 QString defaultDevice(int port) {
 #ifdef Q_OS_WIN
@@ -165,6 +168,7 @@ class ComPort : public QObject {
         callback_ = nullptr;
         mask_ = 0;
         expected_ = 0;
+        replyAwaited_ = linePaced_ = false;
         restWait_.stop();
         readable_.reset();
         input_.clear();
@@ -230,6 +234,7 @@ class ComPort : public QObject {
         // this processor, which waits while the program draws after a
         // request: one yield lets it run, so the request leaves now.
         sched_yield();
+        restForReply(done);
         return done;
     }
 
@@ -323,12 +328,32 @@ class ComPort : public QObject {
     // last byte is due and wakes the program once more for it, instead of
     // once for every byte or FIFO load.
     void restUntil(int wanted, int queuedNow) {
-        const int missing = wanted - queuedNow;
-        if (missing < 2 || !readable_ || rested_)
+        const int restMs = static_cast<int>((wanted - queuedNow - 1) * byteSeconds_ * 1000.0);
+        if (restMs < kShortestRestMs || !readable_ || rested_)
             return;
         rested_ = true; // once per reply: its last bytes wake the program as they come
         readable_->setEnabled(false);
-        restWait_.start(static_cast<int>((missing - 1) * byteSeconds_ * 1000.0));
+        restWait_.start(restMs);
+    }
+
+    // A telegram written to a sensor that answers it: its reply cannot be
+    // in before the telegram is out and the reply's own bytes have come, so
+    // the notifier rests until shortly before that. Only on a line that has
+    // shown its pace: a pseudo-terminal with a sensor that answers at once
+    // hands the whole reply over at once, and is listened to all the time.
+    void restForReply(int written) {
+        replyAwaited_ = false;
+        if (written <= 0 || !callback_ || !(mask_ & LWRS_RECEIVE_COUNT) || !readable_ ||
+            restWait_.isActive() || queued() > 0)
+            return;
+        replyAwaited_ = true;
+        writtenAt_ = Timer();
+        replyDue_ = (written + notifyCount_) * byteSeconds_;
+        const int restMs = static_cast<int>((replyDue_ - byteSeconds_) * 1000.0);
+        if (!linePaced_ || restMs < kShortestRestMs)
+            return;
+        readable_->setEnabled(false);
+        restWait_.start(restMs);
     }
 
     void restForExpectedBytes() {
@@ -359,6 +384,8 @@ class ComPort : public QObject {
         rested_ = false;
         if (readable_)
             readable_->setEnabled(true);
+        if (std::exchange(replyAwaited_, false))
+            linePaced_ = Timer() - writtenAt_ >= replyDue_ - byteSeconds_;
         inCallback_ = true;
         callback_(number_, LWRS_RECEIVE_COUNT, data_);
         inCallback_ = false;
@@ -405,8 +432,12 @@ class ComPort : public QObject {
     ComCallbackPtr callback_ = nullptr;
     void *data_ = nullptr;
     bool inCallback_ = false;
-    bool rested_ = false; // the reply in the queue has had its rest wait
-    int expected_ = 0;    // bytes a wait without receive callback is for
+    bool rested_ = false;       // the reply in the queue has had its rest wait
+    int expected_ = 0;          // bytes a wait without receive callback is for
+    bool replyAwaited_ = false; // a telegram was written into a quiet line
+    double writtenAt_ = 0;      // Timer() when it was
+    double replyDue_ = 0;       // seconds from then until its reply can be in
+    bool linePaced_ = false;    // the last reply took the line's time
 };
 
 SerialOutputObserver &outputObserver() {

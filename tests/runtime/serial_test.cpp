@@ -10,8 +10,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <ctime>
+#include <functional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -182,6 +184,64 @@ TEST_F(RuntimeSerial, AWaitForExpectedBytesEndsWithTheirLastByte) {
         EXPECT_EQ(GetInQLen(kPort), kReply);
         EXPECT_LT(Timer() - start, kTimeOut / 2) << "the wait ran into its time-out";
     }
+}
+
+// Request and reply as the loops exchange them: a 36-byte telegram written,
+// its 36-byte reply to the receive callback. `answer` plays the sensor.
+class RequestReply : public RuntimeSerial {
+  protected:
+    void SetUp() override {
+        RuntimeSerial::SetUp();
+        InstallComCallback(kPort, 0x8006, kTelegram, 0x55, countingCallback, nullptr);
+    }
+    // Writes a request; true when the callback has run for its reply
+    // within `rounds` rounds of event processing of at most `roundSeconds`.
+    bool exchange(const std::function<void()> &answer, int rounds, double roundSeconds) {
+        const int before = callbackCount;
+        const std::vector<char> request(kTelegram, 0x22);
+        EXPECT_EQ(ComWrt(kPort, request.data(), kTelegram), kTelegram);
+        std::thread sensor(answer);
+        sensor.join();
+        for (int i = 0; i < rounds && callbackCount == before; ++i) {
+            SetWakeDeadline(Timer() + roundSeconds);
+            ProcessSystemEvents();
+        }
+        SetWakeDeadline(0);
+        return callbackCount == before + 1 && queueSeenInCallback == kTelegram;
+    }
+    static constexpr int kTelegram = 36;
+};
+
+// A sensor that answers at once over a pseudo-terminal hands the whole reply
+// over at once: it reaches the callback in the next round, every time.
+TEST_F(RequestReply, AReplyThatIsInReachesTheCallbackInTheNextRound) {
+    for (int i = 0; i < 4; ++i)
+        EXPECT_TRUE(exchange(
+            [this] {
+                pty_.receive(kTelegram);
+                pty_.send(kTelegram);
+                settleLine();
+            },
+            1, 0.005))
+            << "exchange " << i;
+}
+
+// At the line's pace, 8 bytes at a time after the request's own time on the
+// line: the port rests while the reply cannot be in yet, and every reply
+// still reaches the callback, whole.
+TEST_F(RequestReply, RepliesAtTheLinesPaceReachTheCallbackWhole) {
+    for (int i = 0; i < 4; ++i)
+        EXPECT_TRUE(exchange(
+            [this] {
+                pty_.receive(kTelegram);
+                usleep(kTelegram * 521);
+                for (int sent = 0; sent < kTelegram; sent += 8) {
+                    usleep(8 * 521);
+                    pty_.send(std::min(8, kTelegram - sent));
+                }
+            },
+            100, 0.05))
+            << "exchange " << i;
 }
 
 TEST_F(RuntimeSerial, BytesPassUnchangedBothWays) {
