@@ -3,6 +3,7 @@
 // cover every pixel of theirs, in the colours behind them.
 #include "display_test_support.h"
 
+#include <QAbstractSpinBox>
 #include <QImage>
 #include <QScreen>
 
@@ -83,11 +84,15 @@ class WindowPicture : public PanelTest {
     QWidget *window = nullptr;
 };
 
+// Ending on frames within the axes of an earlier frame, and on the frame
+// that shows the edge graph's window, with new ranges.
 TEST_F(WindowPicture, FramesRepaintedControlByControlLeaveWhatAFullPaintDraws) {
-    ShowFrames(30);
-    const QImage shown = Shown(window);
-    ASSERT_FALSE(shown.isNull());
-    EXPECT_EQ(Difference(shown, FullPaint(window), window), "");
+    for (const int frames : {30, 6}) {
+        ShowFrames(frames);
+        const QImage shown = Shown(window);
+        ASSERT_FALSE(shown.isNull());
+        EXPECT_EQ(Difference(shown, FullPaint(window), window), "") << frames << " frames";
+    }
 }
 
 TEST_F(WindowPicture, IndicatorsFillingTheirOwnBackgroundLookAsWithout) {
@@ -96,6 +101,12 @@ TEST_F(WindowPicture, IndicatorsFillingTheirOwnBackgroundLookAsWithout) {
     window->setPalette(other);
     ShowFrames(1);
     const QImage own = FullPaint(window);
+    for (auto *spin : window->findChildren<QAbstractSpinBox *>()) { // the indicators, and only they
+        if (spin->isVisible()) {
+            EXPECT_EQ(spin->autoFillBackground(), spin->isReadOnly())
+                << spin->objectName().toStdString();
+        }
+    }
     std::vector<QWidget *> filling;
     for (QWidget *w : window->findChildren<QWidget *>())
         if (w->autoFillBackground()) {

@@ -186,6 +186,30 @@ TEST_F(RuntimeSerial, AWaitForExpectedBytesEndsWithTheirLastByte) {
     }
 }
 
+// A wait that ends while the port rests (its bytes came sooner than the line
+// allows, or it ran into its time-out) leaves the port listening: the next
+// reply reaches the receive callback.
+TEST_F(RuntimeSerial, AWaitEndedDuringItsRestLeavesThePortListening) {
+    ExpectComBytes(kPort, 128);
+    pty_.send(8);
+    processFor(0.01); // the first bytes are in: the port rests
+    pty_.send(120);
+    settleLine();
+    EXPECT_EQ(GetInQLen(kPort), 128);
+    ExpectComBytes(kPort, 0);
+    FlushInQ(kPort);
+    InstallComCallback(kPort, 0x8006, 36, 0x55, countingCallback, nullptr);
+    processFor(0.01); // the queue is empty when the callback comes on
+    pty_.send(36);
+    settleLine();
+    for (int round = 0; round < 5 && callbackCount == 0; ++round) {
+        SetWakeDeadline(Timer() + 0.005);
+        ProcessSystemEvents();
+    }
+    SetWakeDeadline(0);
+    EXPECT_EQ(callbackCount, 1);
+}
+
 // Request and reply as the loops exchange them: a 36-byte telegram written,
 // its 36-byte reply to the receive callback. `answer` plays the sensor.
 class RequestReply : public RuntimeSerial {
