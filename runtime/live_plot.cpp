@@ -35,17 +35,16 @@ void LivePlot::paintEvent(QPaintEvent *event) {
     // Within the axis rect and with the ranges of the last whole paint, the
     // ticks, margins and places of the last layout still hold, and the labels
     // of the axes lie outside: they are neither measured nor drawn.
-    const bool whole = event->region() == QRegion(rect());
-    layoutKept_ =
-        event->region().subtracted(dataArea()).isEmpty() && axisRanges() == paintedRanges_;
+    const std::vector<QCPRange> ranges = axisRanges();
+    layoutKept_ = event->region().subtracted(dataArea()).isEmpty() && ranges == paintedRanges_;
     if (layoutKept_)
         drawWithoutLabels(&painter);
     else
         draw(&painter);
     layoutKept_ = false;
     keepMargins();
-    if (whole)
-        paintedRanges_ = axisRanges();
+    if (event->region() == QRegion(rect()))
+        paintedRanges_ = ranges;
 }
 
 void LivePlot::updateLayout() {

@@ -266,11 +266,13 @@ class ComPort : public QObject {
         notifyCount_ = notifyCount > 0 ? notifyCount : 1;
         callback_ = callback;
         data_ = data;
-        if (callback_ && (mask_ & LWRS_RECEIVE_COUNT))
+        if (receiveCallbackOn())
             QTimer::singleShot(0, this, &ComPort::checkReceiveEvent);
     }
 
   private:
+    bool receiveCallbackOn() const { return callback_ && (mask_ & LWRS_RECEIVE_COUNT); }
+
     static QSerialPort::Parity toParity(int parity) {
         switch (parity) {
         case 1:
@@ -343,8 +345,8 @@ class ComPort : public QObject {
     // hands the whole reply over at once, and is listened to all the time.
     void restForReply(int written) {
         replyAwaited_ = false;
-        if (written <= 0 || !callback_ || !(mask_ & LWRS_RECEIVE_COUNT) || !readable_ ||
-            restWait_.isActive() || queued() > 0)
+        if (written <= 0 || !receiveCallbackOn() || !readable_ || restWait_.isActive() ||
+            queued() > 0)
             return;
         replyAwaited_ = true;
         writtenAt_ = Timer();
@@ -357,7 +359,7 @@ class ComPort : public QObject {
     }
 
     void restForExpectedBytes() {
-        if (expected_ <= 0 || restWait_.isActive() || (callback_ && (mask_ & LWRS_RECEIVE_COUNT)))
+        if (expected_ <= 0 || restWait_.isActive() || receiveCallbackOn())
             return;
         if (const int queuedNow = queued(); queuedNow > 0)
             restUntil(expected_, queuedNow);
@@ -373,7 +375,7 @@ class ComPort : public QObject {
     // Runs from event processing only: the notifier, the rest wait, or a
     // queued check.
     void checkReceiveEvent() {
-        if (inCallback_ || !callback_ || !(mask_ & LWRS_RECEIVE_COUNT) || !port_.isOpen())
+        if (inCallback_ || !receiveCallbackOn() || !port_.isOpen())
             return;
         if (const int queuedNow = queued(); queuedNow < notifyCount_) {
             if (!restWait_.isActive() && queuedNow > 0)
