@@ -31,6 +31,7 @@
 #endif
 #include <memory>
 
+#include "runtime/precise_alarm.h"
 #include "runtime/runtime.h"
 #include "runtime/test_hooks.h"
 
@@ -38,8 +39,14 @@ namespace {
 
 constexpr int kPortNotOpen = -3;
 constexpr int kIoError = -4;
-// A rest shorter than this saves no wake-up: the timer may end a millisecond late.
-constexpr int kShortestRestMs = 2;
+// A rest shorter than this saves hardly a wake-up: its own end is one.
+constexpr double kShortestRest = 0.002;
+// A processor that has slept long wakes late: in a virtual machine 0.05 to
+// 0.15 ms after a rest of a telegram's time, but within a few microseconds
+// after a sleep of a tenth of a millisecond. So a rest ends this long before
+// the byte it waits for, and the program sleeps the short rest of the way on
+// the line. Should the rest end late, the byte is taken at its end.
+constexpr double kWakeAhead = 0.00015;
 
 QString defaultDevice(int port) {
 #ifdef Q_OS_WIN
@@ -126,9 +133,6 @@ class ComPort : public QObject {
   public:
     explicit ComPort(int number) : number_(number) {
         connect(&port_, &QSerialPort::errorOccurred, this, &ComPort::onError);
-        restWait_.setSingleShot(true);
-        restWait_.setTimerType(Qt::PreciseTimer);
-        connect(&restWait_, &QTimer::timeout, this, &ComPort::endRestWait);
     }
 
     int open(const QString &device, long baud, int parity, int dataBits, int stopBits) {
@@ -330,12 +334,12 @@ class ComPort : public QObject {
     // last byte is due and wakes the program once more for it, instead of
     // once for every byte or FIFO load.
     void restUntil(int wanted, int queuedNow) {
-        const int restMs = static_cast<int>((wanted - queuedNow - 1) * byteSeconds_ * 1000.0);
-        if (restMs < kShortestRestMs || !readable_ || rested_)
+        const double rest = (wanted - queuedNow) * byteSeconds_ - kWakeAhead;
+        if (rest < kShortestRest || !readable_ || rested_)
             return;
         rested_ = true; // once per reply: its last bytes wake the program as they come
-        readable_->setEnabled(false);
-        restWait_.start(restMs);
+        if (restWait_.start(rest))
+            readable_->setEnabled(false);
     }
 
     // A telegram written to a sensor that answers it: its reply cannot be
@@ -351,11 +355,12 @@ class ComPort : public QObject {
         replyAwaited_ = true;
         writtenAt_ = Timer();
         replyDue_ = (written + notifyCount_) * byteSeconds_;
-        const int restMs = static_cast<int>((replyDue_ - byteSeconds_) * 1000.0);
-        if (!linePaced_ || restMs < kShortestRestMs)
+        const double rest = replyDue_ - byteSeconds_ - kWakeAhead;
+        if (!linePaced_ || rest < kShortestRest)
             return;
-        readable_->setEnabled(false);
-        restWait_.start(restMs);
+        rested_ = true; // the reply's rest: its last bytes wake the program as they come
+        if (restWait_.start(rest))
+            readable_->setEnabled(false);
     }
 
     void restForExpectedBytes() {
@@ -423,7 +428,7 @@ class ComPort : public QObject {
     QSerialPort port_;
     std::unique_ptr<QSocketNotifier> readable_;
     QByteArray input_; // read from the line, not yet taken by ComRd
-    QTimer restWait_;
+    rt::PreciseAlarm restWait_{[this] { endRestWait(); }};
     double byteSeconds_ = 10.0 / 19200.0;
     QString problem_; // why the last open failed and what helps
     QString device_;  // what the last open used or tried
