@@ -10,22 +10,21 @@
 #include <cstdio>
 #include <cstring>
 #include <exception>
+#include <string>
 #include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
 
-void printTurnarounds(unsigned order, std::vector<sim::Clock::duration> times) {
+void printTurnarounds(const std::string &which, std::vector<sim::Clock::duration> times) {
     if (times.empty())
         return;
     std::sort(times.begin(), times.end());
     const auto ms = [](sim::Clock::duration d) {
         return std::chrono::duration<double, std::milli>(d).count();
     };
-    std::fprintf(stderr,
-                 "vexa-sim: turnaround before order %u: %zu requests, median %.3f ms, "
-                 "p99 %.3f ms\n",
-                 order, times.size(), ms(times[times.size() / 2]),
+    std::fprintf(stderr, "vexa-sim: turnaround %s: %zu requests, median %.3f ms, p99 %.3f ms\n",
+                 which.c_str(), times.size(), ms(times[times.size() / 2]),
                  ms(times[times.size() * 99 / 100]));
 }
 
@@ -82,6 +81,8 @@ int main(int argc, char **argv) {
     serverOptions.baud = options.baud;
     serverOptions.once = options.once;
     serverOptions.chunk = options.chunk;
+    if (options.stats) // the program's next request follows a reply within a fraction of this
+        serverOptions.watchAfterReply = std::chrono::microseconds(500);
     if (options.verbose)
         serverOptions.log = [](const std::string &line) {
             std::fprintf(stderr, "vexa-sim: %s\n", line.c_str());
@@ -112,8 +113,13 @@ int main(int argc, char **argv) {
         }
         server.stop();
         if (options.stats)
-            for (std::uint16_t order = 1; order <= 11; ++order)
-                printTurnarounds(order, server.turnarounds(order));
+            for (std::uint16_t order = 1; order <= 11; ++order) {
+                const std::string before = "order " + std::to_string(order);
+                printTurnarounds("before " + before, server.turnarounds(order));
+                for (std::uint16_t after = 1; after <= 11; ++after)
+                    printTurnarounds("from order " + std::to_string(after) + " to " + before,
+                                     server.turnarounds(after, order));
+            }
         if (!options.link.empty())
             ::unlink(options.link.c_str());
         if (options.verbose && server.finished())

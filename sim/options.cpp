@@ -188,8 +188,10 @@ of the serial port to open; the sensor then answers orders 1 to 11 until it is k
                        the reply's last byte comes at the same time whatever N is
   -v, --verbose        log each order on stderr
   --stats              at exit, print on stderr how long the program took from a reply's
-                       last byte to its next request, by the request's order code
-                       (count, median, p99, in ms)
+                       last byte to its next request, by the request's order code and
+                       by the order the reply answered (count, median, p99, in ms);
+                       to time each request as its bytes come, it watches the line
+                       without sleeping for 0.5 ms after each reply
   -h, --help           this text
 
 Faults (ORDERS is a comma list of order codes, e.g. 5,10):

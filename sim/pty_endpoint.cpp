@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <fcntl.h>
 #include <poll.h>
+#include <sched.h>
 #include <stdlib.h>
 #include <sys/ioctl.h>
 #include <system_error>
@@ -255,6 +256,7 @@ void PtyEndpoint::run() {
         auto now = Clock::now();
         bool wantWrite = false;
         bool closeNow = false;
+        bool watching = false;
         Clock::time_point deadline = now + kIdlePass;
         {
             std::lock_guard<std::mutex> lock(mutex_);
@@ -264,6 +266,7 @@ void PtyEndpoint::run() {
                     std::min(deadline, *due - now > kLongWait ? *due - kFinalApproach : *due);
             if (auto t = nextTick())
                 deadline = std::min(deadline, *t);
+            watching = replyEnded_ && queue_.empty() && now - *replyEnded_ < watchAfterReply_;
         }
         if (closeNow) {
             lingerUntilDrained();
@@ -275,7 +278,10 @@ void PtyEndpoint::run() {
         pollfd fds[2] = {
             {wakeRead_.get(), POLLIN, 0},
             {master_.get(), static_cast<short>(POLLIN | (wantWrite ? POLLOUT : 0)), 0}};
-        timespec ts = toTimespec(deadline - Clock::now());
+        // Watching: look again at once, after letting the pseudo-terminal's kernel worker run.
+        if (watching)
+            ::sched_yield();
+        timespec ts = watching ? timespec{0, 0} : toTimespec(deadline - Clock::now());
         const int r = ::ppoll(fds, 2, &ts, nullptr);
         if (r < 0 && errno != EINTR) {
             finished_ = true;

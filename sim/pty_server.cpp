@@ -19,6 +19,7 @@ PtyServer::PtyServer(Sensor sensor, ServerOptions options)
       framer_(bytesPerSecondOf(options_.baud), staleLimitFor(bytesPerSecondOf(options_.baud))) {
     setStopWhenPeerCloses(options_.once);
     setChunk(options_.chunk);
+    setWatchAfterReply(options_.watchAfterReply);
     start();
 }
 
@@ -28,7 +29,17 @@ PtyServer::~PtyServer() {
 
 std::vector<Clock::duration> PtyServer::turnarounds(std::uint16_t orderCode) const {
     std::lock_guard<std::mutex> lock(mutex_);
-    const auto it = turnarounds_.find(orderCode);
+    std::vector<Clock::duration> all;
+    for (const auto &[orders, times] : turnarounds_)
+        if (orders.second == orderCode)
+            all.insert(all.end(), times.begin(), times.end());
+    return all;
+}
+
+std::vector<Clock::duration> PtyServer::turnarounds(std::uint16_t afterOrder,
+                                                    std::uint16_t orderCode) const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    const auto it = turnarounds_.find({afterOrder, orderCode});
     return it == turnarounds_.end() ? std::vector<Clock::duration>{} : it->second;
 }
 
@@ -52,7 +63,8 @@ void PtyServer::serveComplete(Clock::time_point now) {
     while (auto request = framer_.pop(now)) {
         const std::uint16_t code = requestOrder(request->bytes);
         if (nextTurnaround_)
-            turnarounds_[code].push_back(*std::exchange(nextTurnaround_, std::nullopt));
+            turnarounds_[{lastAnswered_, code}].push_back(
+                *std::exchange(nextTurnaround_, std::nullopt));
         Reply reply = sensor_.handle(request->bytes);
         if (options_.log) {
             char text[96];
@@ -61,6 +73,8 @@ void PtyServer::serveComplete(Clock::time_point now) {
                           reply.hangUp ? ", then hang-up" : "");
             options_.log(text);
         }
+        if (!reply.bytes.empty())
+            lastAnswered_ = code;
         if (!reply.bytes.empty() || reply.hangUp)
             transmit(std::move(reply.bytes), request->receivedAt + reply.delay, reply.hangUp);
     }

@@ -8,6 +8,7 @@
 #include <map>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace sim {
@@ -16,6 +17,7 @@ struct ServerOptions {
     unsigned baud = 19200; // line speed to emulate; 0 answers at once
     bool once = false;     // end when the program closes the port again
     std::size_t chunk = 1; // reply bytes handed over together (8: a 16550's FIFO); 0 counts as 1
+    Clock::duration watchAfterReply{}; // see PtyEndpoint::setWatchAfterReply
     // Called on the serving thread for every request and reply (for --verbose).
     std::function<void(const std::string &)> log;
 };
@@ -33,8 +35,11 @@ class PtyServer : public PtyEndpoint {
     ~PtyServer() override;
 
     // How long the program took from a reply's last byte to the first byte of its next
-    // request, for each request of this order code that followed a reply.
+    // request, for each request of this order code that followed a reply; or only for those
+    // that followed a reply to `afterOrder`.
     std::vector<Clock::duration> turnarounds(std::uint16_t orderCode) const;
+    std::vector<Clock::duration> turnarounds(std::uint16_t afterOrder,
+                                             std::uint16_t orderCode) const;
 
     // Runs f on the sensor while the serving thread keeps its hands off it.
     template <typename F> auto withSensor(F &&f) {
@@ -54,7 +59,9 @@ class PtyServer : public PtyEndpoint {
     ServerOptions options_;
     RequestFramer framer_;
     std::optional<Clock::duration> nextTurnaround_;
-    std::map<std::uint16_t, std::vector<Clock::duration>> turnarounds_;
+    std::uint16_t lastAnswered_ = 0; // order code of the request the last reply answered
+    // by (order answered by the reply, order of the request that followed it)
+    std::map<std::pair<std::uint16_t, std::uint16_t>, std::vector<Clock::duration>> turnarounds_;
 };
 
 // Stale limit of a partial request: 200 ms, or two requests' time on a slow line.

@@ -47,22 +47,36 @@ TEST(PtyServer, AnswersAnEchoRequestOnTheSlave) {
 }
 
 // The time from a reply's last byte to the next request's first byte is
-// the program's: the test waits 30 ms before it asks again.
+// the program's, counted by the request's order and the order the reply
+// answered: the test asks again at once, then after 30 ms. Watching the line
+// after a reply must not change what is served or measured.
 TEST(PtyServer, MeasuresTheProgramsTurnaroundFromReplyToNextRequest) {
-    PtyServer server(sim::Sensor{}, unpaced());
-    Port port(server.slavePath());
-    ASSERT_TRUE(port.isOpen());
-    ASSERT_TRUE(port.write(request(sim::order::Echo, {})));
-    ASSERT_EQ(port.read(36, 2000ms).size(), 36u);
-    EXPECT_TRUE(server.turnarounds(sim::order::Echo).empty()) << "no request followed a reply";
-    std::this_thread::sleep_for(30ms);
-    ASSERT_TRUE(port.write(request(sim::order::ReadRam, {})));
-    ASSERT_EQ(port.read(36, 2000ms).size(), 36u);
-    EXPECT_TRUE(server.turnarounds(sim::order::Echo).empty());
-    const auto times = server.turnarounds(sim::order::ReadRam);
-    ASSERT_EQ(times.size(), 1u);
-    EXPECT_GE(times[0], 30ms);
-    EXPECT_LT(times[0], 1000ms);
+    for (const auto watch : {Clock::duration{}, Clock::duration{500us}}) {
+        sim::ServerOptions o = unpaced();
+        o.watchAfterReply = watch;
+        PtyServer server(sim::Sensor{}, o);
+        Port port(server.slavePath());
+        ASSERT_TRUE(port.isOpen());
+        ASSERT_TRUE(port.write(request(sim::order::Echo, {})));
+        ASSERT_EQ(port.read(36, 2000ms).size(), 36u);
+        EXPECT_TRUE(server.turnarounds(sim::order::Echo).empty()) << "no request followed a reply";
+        ASSERT_TRUE(port.write(request(sim::order::CcdInfo, {})));
+        ASSERT_EQ(port.read(36, 2000ms).size(), 36u);
+        std::this_thread::sleep_for(30ms);
+        ASSERT_TRUE(port.write(request(sim::order::ReadRam, {})));
+        ASSERT_EQ(port.read(36, 2000ms).size(), 36u);
+        EXPECT_TRUE(server.turnarounds(sim::order::Echo).empty());
+        const auto atOnce = server.turnarounds(sim::order::CcdInfo);
+        const auto later = server.turnarounds(sim::order::ReadRam);
+        ASSERT_EQ(atOnce.size(), 1u);
+        ASSERT_EQ(later.size(), 1u);
+        EXPECT_EQ(server.turnarounds(sim::order::Echo, sim::order::CcdInfo), atOnce);
+        EXPECT_EQ(server.turnarounds(sim::order::CcdInfo, sim::order::ReadRam), later);
+        EXPECT_TRUE(server.turnarounds(sim::order::Echo, sim::order::ReadRam).empty());
+        EXPECT_LT(atOnce[0], 30ms);
+        EXPECT_GE(later[0], 30ms);
+        EXPECT_LT(later[0], 1000ms);
+    }
 }
 
 TEST(PtyServer, ControlCharactersPassUnchangedBothWays) {
