@@ -78,9 +78,14 @@ class OwnBackground : public QObject {
 } // namespace
 
 void paintIndicatorsAlone(QWidget *panel) {
-    for (auto *spin : panel->findChildren<QAbstractSpinBox *>())
-        if (spin->isReadOnly())
-            new OwnBackground(spin);
+    for (auto *spin : panel->findChildren<QAbstractSpinBox *>()) {
+        if (!spin->isReadOnly())
+            continue;
+        new OwnBackground(spin);
+        QFont digits = spin->font(); // only the strategy is set: the rest follows the parent
+        digits.setStyleStrategy(QFont::PreferNoShaping);
+        spin->setFont(digits);
+    }
 }
 
 } // namespace rt

@@ -11,7 +11,8 @@ namespace rt {
 // on every frame. The read-only spin boxes of `panel` therefore fill their
 // background themselves with a picture of what their parent draws behind
 // them, taken again whenever that can change: a new value repaints them
-// alone, and the window looks the same.
+// alone, and the window looks the same. Each new value also lays the text out
+// again; numbers need no text shaping, so their fonts skip it.
 void paintIndicatorsAlone(QWidget *panel);
 
 } // namespace rt

@@ -95,7 +95,7 @@ TEST_F(WindowPicture, FramesRepaintedControlByControlLeaveWhatAFullPaintDraws) {
     }
 }
 
-TEST_F(WindowPicture, IndicatorsFillingTheirOwnBackgroundLookAsWithout) {
+TEST_F(WindowPicture, IndicatorsLookAsPlainSpinBoxesDo) {
     QPalette other = window->palette(); // a desktop changing its colours
     other.setColor(QPalette::Window, QColor(200, 220, 240));
     window->setPalette(other);
@@ -115,9 +115,16 @@ TEST_F(WindowPicture, IndicatorsFillingTheirOwnBackgroundLookAsWithout) {
         }
     ASSERT_FALSE(filling.empty()) << "no indicator fills its background";
     const QImage without = FullPaint(window);
-    for (QWidget *w : filling)
-        w->setAutoFillBackground(true);
     EXPECT_EQ(Difference(own, without, window), "");
+    // Nor do their digits, drawn without shaping, differ from shaped ones.
+    for (auto *spin : window->findChildren<QAbstractSpinBox *>()) {
+        QFont shaped = spin->font();
+        EXPECT_EQ(bool(shaped.styleStrategy() & QFont::PreferNoShaping), spin->isReadOnly())
+            << spin->objectName().toStdString();
+        shaped.setStyleStrategy(QFont::PreferDefault);
+        spin->setFont(shaped);
+    }
+    EXPECT_EQ(Difference(own, FullPaint(window), window), "");
 }
 
 } // namespace
