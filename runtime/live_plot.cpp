@@ -2,12 +2,12 @@
 
 namespace rt {
 
-LivePlot::LivePlot(QWidget *parent) : QCustomPlot(parent) {
+LivePlot::LivePlot(QWidget *parent) : QCustomPlot(parent), rect_(axisRect()) {
     setAttribute(Qt::WA_OpaquePaintEvent); // the paint event fills every pixel
 }
 
 void LivePlot::redraw() {
-    if (axisRect() && axisRanges() == paintedRanges_)
+    if (rect_ && axisRanges() == paintedRanges_)
         update(dataArea());
     else
         update();
@@ -15,14 +15,15 @@ void LivePlot::redraw() {
 
 // The axis rect, and around it the pixel a layer's clip reaches above it.
 QRect LivePlot::dataArea() const {
-    return axisRect() ? axisRect()->rect().adjusted(-1, -1, 1, 1) : QRect();
+    return rect_ ? rect_->rect().adjusted(-1, -1, 1, 1) : QRect();
 }
 
-std::vector<QCPRange> LivePlot::axisRanges() const {
-    std::vector<QCPRange> ranges;
-    if (QCPAxisRect *rect = axisRect())
-        for (const QCPAxis *axis : rect->axes())
-            ranges.push_back(axis->range());
+LivePlot::AxisRanges LivePlot::axisRanges() const {
+    AxisRanges ranges;
+    const auto all = axes();
+    for (std::size_t i = 0; i < all.size(); ++i)
+        if (all[i])
+            ranges[i] = all[i]->range();
     return ranges;
 }
 
@@ -35,7 +36,7 @@ void LivePlot::paintEvent(QPaintEvent *event) {
     // Within the axis rect and with the ranges of the last whole paint, the
     // ticks, margins and places of the last layout still hold, and the labels
     // of the axes lie outside: they are neither measured nor drawn.
-    const std::vector<QCPRange> ranges = axisRanges();
+    const AxisRanges ranges = axisRanges();
     layoutKept_ = event->region().subtracted(dataArea()).isEmpty() && ranges == paintedRanges_;
     if (layoutKept_)
         drawWithoutLabels(&painter);
@@ -61,7 +62,9 @@ void LivePlot::drawWithoutLabels(QCPPainter *painter) {
         QString label;
     };
     std::vector<Labels> kept;
-    for (QCPAxis *axis : axisRect()->axes()) {
+    for (QCPAxis *axis : axes()) {
+        if (!axis)
+            continue;
         kept.push_back({axis, axis->tickLabels(), axis->label()});
         axis->setTickLabels(false);
         axis->setLabel(QString());
@@ -77,7 +80,7 @@ void LivePlot::drawWithoutLabels(QCPPainter *painter) {
 // the ranges change seldom and the labels keep their size, so the margins
 // found by the first redraw of a size are kept.
 void LivePlot::keepMargins() {
-    QCPAxisRect *rect = axisRect();
+    QCPAxisRect *rect = rect_;
     if (!rect)
         return;
     if (size() != marginsSized_) {

@@ -3,7 +3,10 @@
 
 #include <qcustomplot.h>
 
-#include <vector>
+#include <QPointer>
+
+#include <array>
+#include <optional>
 
 namespace rt {
 
@@ -30,14 +33,20 @@ class LivePlot : public QCustomPlot {
     void updateLayout() override;
 
   private:
-    std::vector<QCPRange> axisRanges() const;
+    using AxisRanges = std::array<QCPRange, 4>;
+
+    // The plot's four axes. A graph keeps the axis rect QCustomPlot made for
+    // it; looking that up walks the whole layout, and a frame asks often.
+    std::array<QCPAxis *, 4> axes() const { return {xAxis, yAxis, xAxis2, yAxis2}; }
+    AxisRanges axisRanges() const;
     QRect dataArea() const;
     void drawWithoutLabels(QCPPainter *painter);
     void keepMargins();
 
-    std::vector<QCPRange> paintedRanges_; // as the last whole paint showed them
-    bool layoutKept_ = false;             // this paint draws with the last layout
-    QSize marginsSized_;                  // the size the current margins were found for
+    QPointer<QCPAxisRect> rect_;
+    std::optional<AxisRanges> paintedRanges_; // as the last whole paint showed them
+    bool layoutKept_ = false;                 // this paint draws with the last layout
+    QSize marginsSized_;                      // the size the current margins were found for
 };
 
 } // namespace rt
