@@ -13,6 +13,7 @@
 
 #include <array>
 #include <map>
+#include <vector>
 
 #include "runtime/live_plot.h"
 #include "runtime/registry.h"
@@ -36,6 +37,9 @@ struct GraphState {
     std::map<int, Curve> curves;
     std::map<int, QPointer<QCPItemRect>> rectangles;
     std::map<int, rt::RectanglePlot> rectangleShapes;
+    // Deleted rectangles, hidden: the loops delete and plot the same few on
+    // every frame, and making and removing an item costs more than moving it.
+    std::vector<QPointer<QCPItemRect>> spareRectangles;
     std::array<Cursor, 3> cursors;
     QHash<int, int> traceColors; // strip chart: trace number -> 0xRRGGBB
     int nextHandle = 1;
@@ -59,6 +63,20 @@ void requestReplot(QCustomPlot *plot) {
         live->redraw();
     else
         plot->replot(QCustomPlot::rpQueuedReplot);
+}
+
+// A spare rectangle shown again, on top of the others as a new one would be.
+QCPItemRect *takeSpareRectangle(GraphState &state) {
+    while (!state.spareRectangles.empty()) {
+        QPointer<QCPItemRect> rect = state.spareRectangles.back();
+        state.spareRectangles.pop_back();
+        if (rect) {
+            rect->setVisible(true);
+            rect->setLayer(rect->layer());
+            return rect;
+        }
+    }
+    return nullptr;
 }
 
 bool toDoubles(const void *data, int type, int n, QVector<double> &out) {
@@ -132,12 +150,14 @@ int PlotRectangle(int panel, int control, double x1, double y1, double x2, doubl
     QCustomPlot *plot = plotOf(panel, control);
     if (!plot)
         return -1;
-    auto *rect = new QCPItemRect(plot);
+    GraphState &state = states()[plot];
+    QCPItemRect *rect = takeSpareRectangle(state);
+    if (!rect)
+        rect = new QCPItemRect(plot);
     rect->topLeft->setCoords(std::min(x1, x2), std::max(y1, y2));
     rect->bottomRight->setCoords(std::max(x1, x2), std::min(y1, y2));
     rect->setPen(QPen(colorOf(color)));
     rect->setBrush(QBrush(colorOf(fillColor)));
-    GraphState &state = states()[plot];
     const int handle = state.nextHandle++;
     state.rectangles[handle] = rect;
     state.rectangleShapes[handle] = rt::RectanglePlot{
@@ -156,8 +176,10 @@ int DeleteGraphPlot(int panel, int control, int plotHandle, int) {
             plot->removeGraph(g);
     };
     auto dropRect = [&](QCPItemRect *r) {
-        if (r)
-            plot->removeItem(r);
+        if (r) {
+            r->setVisible(false);
+            state.spareRectangles.emplace_back(r);
+        }
     };
     if (plotHandle == VAL_ALL_PLOTS) {
         for (auto &[h, c] : state.curves)

@@ -57,6 +57,39 @@ TEST_F(RuntimeGraphs, RectangleKeepsCornersAndColours) {
     EXPECT_EQ(rects[0].fillColor, 0x00FF00);
 }
 
+// The loops delete a graph's rectangles and plot them again on every frame:
+// what the graph then shows is the rectangles plotted since, the later ones
+// over the earlier.
+TEST_F(RuntimeGraphs, RectanglesShowAsPlottedSinceTheLastDelete) {
+    SetAxisScalingMode(main_, GRAPH_Raw, VAL_XAXIS, VAL_MANUAL, 0, 300);
+    SetAxisScalingMode(main_, GRAPH_Raw, VAL_LEFT_YAXIS, VAL_MANUAL, 0, 1);
+    QWidget *graph = rt::controlWidget(main_, GRAPH_Raw);
+    ASSERT_NE(graph, nullptr);
+    graph->resize(400, 200);
+    const QColor red(0xFF, 0, 0), green(0, 0xFF, 0), blue(0, 0, 0xFF);
+    // The colour in the middle of the graph, where all rectangles overlap.
+    auto middle = [&] { return graph->grab().toImage().pixelColor(graph->rect().center()); };
+    auto plot = [&](QColor c) {
+        PlotRectangle(main_, GRAPH_Raw, 100, 0, 200, 1, int(c.rgb() & 0xFFFFFF),
+                      int(c.rgb() & 0xFFFFFF));
+    };
+    plot(red);
+    plot(green);
+    EXPECT_EQ(middle(), green);
+    DeleteGraphPlot(main_, GRAPH_Raw, VAL_ALL_PLOTS, VAL_DELAYED_DRAW);
+    EXPECT_NE(middle(), green);
+    EXPECT_NE(middle(), red);
+    plot(green);
+    plot(red);
+    EXPECT_EQ(middle(), red);
+    DeleteGraphPlot(main_, GRAPH_Raw, VAL_ALL_PLOTS, VAL_DELAYED_DRAW);
+    plot(blue); // one more than were deleted
+    plot(green);
+    plot(red);
+    EXPECT_EQ(middle(), red);
+    EXPECT_EQ(rt::graphRectangles(main_, GRAPH_Raw).size(), 3u);
+}
+
 TEST_F(RuntimeGraphs, SingleDeleteRemovesOnlyThatPlot) {
     const int a = PlotRectangle(main_, GRAPH_Raw, 1, 0, 2, 1, 0, 0);
     PlotRectangle(main_, GRAPH_Raw, 3, 0, 4, 1, 0, 0);
