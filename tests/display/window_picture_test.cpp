@@ -4,8 +4,13 @@
 #include "display_test_support.h"
 
 #include <QAbstractSpinBox>
+#include <QFile>
 #include <QImage>
+#include <QResource>
 #include <QScreen>
+#include <QUiLoader>
+
+#include <memory>
 
 #include "display/raw_values.h"
 #include "display/trend_chart.h"
@@ -95,6 +100,16 @@ TEST_F(WindowPicture, FramesRepaintedControlByControlLeaveWhatAFullPaintDraws) {
     }
 }
 
+// A new range of either axis alone is shown with that axis's new labels.
+TEST_F(WindowPicture, AGraphShowsANewRangeOfEitherAxis) {
+    ShowFrames(1);
+    for (const int axis : {VAL_XAXIS, VAL_LEFT_YAXIS}) {
+        SetAxisScalingMode(panelHandle, GRAPH_Raw, axis, VAL_MANUAL, 0.0, 5000.0);
+        QTest::qWait(50);
+        EXPECT_EQ(Difference(Shown(window), FullPaint(window), window), "") << "axis " << axis;
+    }
+}
+
 TEST_F(WindowPicture, IndicatorsLookAsPlainSpinBoxesDo) {
     QPalette other = window->palette(); // a desktop changing its colours
     other.setColor(QPalette::Window, QColor(200, 220, 240));
@@ -125,6 +140,25 @@ TEST_F(WindowPicture, IndicatorsLookAsPlainSpinBoxesDo) {
         spin->setFont(shaped);
     }
     EXPECT_EQ(Difference(own, FullPaint(window), window), "");
+}
+
+// Indicators draw their digits without shaping in the fonts the panel file
+// gives them.
+TEST_F(WindowPicture, IndicatorsKeepThePanelFilesFonts) {
+    QResource::registerResource(VEXA_PANEL_FILE_PATH, QStringLiteral("/asFiled"));
+    QFile form(QStringLiteral(":/asFiled/%1.ui").arg(PANEL));
+    ASSERT_TRUE(form.open(QIODevice::ReadOnly));
+    const std::unique_ptr<QWidget> asFiled(QUiLoader().load(&form));
+    ASSERT_NE(asFiled, nullptr);
+    for (auto *spin : window->findChildren<QAbstractSpinBox *>()) {
+        const auto *filed = asFiled->findChild<QAbstractSpinBox *>(spin->objectName());
+        if (!filed)
+            continue; // made by the program
+        QFont font = spin->font();
+        font.setStyleStrategy(filed->font().styleStrategy());
+        EXPECT_EQ(font.toString().toStdString(), filed->font().toString().toStdString())
+            << spin->objectName().toStdString();
+    }
 }
 
 } // namespace

@@ -7,6 +7,8 @@
 #include <QVBoxLayout>
 #include <QWidget>
 
+#include <qcustomplot.h>
+
 #include <cstdio>
 #include <fstream>
 #include <sstream>
@@ -88,6 +90,34 @@ TEST_F(RuntimeGraphs, RectanglesShowAsPlottedSinceTheLastDelete) {
     plot(red);
     EXPECT_EQ(middle(), red);
     EXPECT_EQ(rt::graphRectangles(main_, GRAPH_Raw).size(), 3u);
+}
+
+// Frame after frame, rectangles plotted apart each show where they lie, and
+// the graph holds no more items than it shows.
+TEST_F(RuntimeGraphs, RectanglesPlottedEveryFrameEachShowAndDoNotPileUp) {
+    SetAxisScalingMode(main_, GRAPH_Raw, VAL_XAXIS, VAL_MANUAL, 0, 300);
+    SetAxisScalingMode(main_, GRAPH_Raw, VAL_LEFT_YAXIS, VAL_MANUAL, 0, 1);
+    auto *graph = qobject_cast<QCustomPlot *>(rt::controlWidget(main_, GRAPH_Raw));
+    ASSERT_NE(graph, nullptr);
+    graph->resize(400, 200);
+    const int itemsBefore = graph->itemCount();
+    const struct {
+        double x1, x2;
+        QColor colour;
+    } rects[] = {{0, 100, QColor(0xFF, 0, 0)}, {200, 300, QColor(0, 0, 0xFF)}};
+    for (int frame = 0; frame < 3; ++frame) {
+        DeleteGraphPlot(main_, GRAPH_Raw, VAL_ALL_PLOTS, VAL_DELAYED_DRAW);
+        for (const auto &r : rects)
+            PlotRectangle(main_, GRAPH_Raw, r.x1, 0, r.x2, 1, int(r.colour.rgb() & 0xFFFFFF),
+                          int(r.colour.rgb() & 0xFFFFFF));
+        const QImage shown = graph->grab().toImage();
+        for (const auto &r : rects) {
+            const QPoint at(int(graph->xAxis->coordToPixel((r.x1 + r.x2) / 2)),
+                            int(graph->yAxis->coordToPixel(0.5)));
+            EXPECT_EQ(shown.pixelColor(at), r.colour) << "frame " << frame << " at " << r.x1;
+        }
+        EXPECT_EQ(graph->itemCount(), itemsBefore + 2) << "frame " << frame;
+    }
 }
 
 TEST_F(RuntimeGraphs, SingleDeleteRemovesOnlyThatPlot) {

@@ -66,6 +66,26 @@ TEST(VexaSimProgram, OnceEndsByItselfWhenThePortIsClosed) {
     EXPECT_EQ(p.wait(), 0);
 }
 
+// --stats at exit: a request that followed a reply is counted by its order,
+// and by the order that reply answered.
+TEST(VexaSimProgram, StatsCountTurnaroundsByTheOrderTheReplyBeforeAnswered) {
+    Program p({"--stats", "--baud", "0"});
+    const std::string path = p.firstLine();
+    ASSERT_FALSE(path.empty());
+    Port port(path);
+    for (const auto order : {sim::order::Echo, sim::order::CcdInfo}) {
+        ASSERT_TRUE(port.write(request(order)));
+        ASSERT_EQ(port.read(36, 3000ms).size(), 36u);
+    }
+    p.signal(SIGTERM);
+    EXPECT_EQ(p.wait(), 0);
+    const std::string stats = p.errors();
+    for (const char *line : {"turnaround before order 10: 1 requests",
+                             "turnaround from order 5 to order 10: 1 requests"})
+        EXPECT_NE(stats.find(line), std::string::npos) << line << " in\n" << stats;
+    EXPECT_EQ(stats.find("from order 10 to order 5"), std::string::npos) << stats;
+}
+
 TEST(VexaSimProgram, EepromFileIsReadAtStartAndWrittenOnOrder3) {
     const std::string file = tempPath("eeprom.dat");
     {

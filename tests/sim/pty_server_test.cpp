@@ -79,6 +79,21 @@ TEST(PtyServer, MeasuresTheProgramsTurnaroundFromReplyToNextRequest) {
     }
 }
 
+// A request the sensor leaves unanswered, sent while a reply is on its way,
+// does not change the order the next turnaround is counted after.
+TEST(PtyServer, CountsTheTurnaroundAfterTheOrderTheLastReplyAnswered) {
+    sim::SensorConfig c;
+    c.faults.delayMsByOrder[sim::order::Echo] = 50;
+    PtyServer server(sim::Sensor(c), unpaced());
+    Port port(server.slavePath());
+    ASSERT_TRUE(port.write(request(sim::order::Echo)));
+    ASSERT_TRUE(port.write(request(sim::order::WriteRam)));
+    ASSERT_EQ(port.read(36, 2000ms).size(), 36u);
+    ASSERT_TRUE(port.write(request(sim::order::CcdInfo)));
+    ASSERT_EQ(port.read(36, 2000ms).size(), 36u);
+    EXPECT_EQ(server.turnarounds(sim::order::Echo, sim::order::CcdInfo).size(), 1u);
+}
+
 TEST(PtyServer, ControlCharactersPassUnchangedBothWays) {
     PtyServer server(sim::Sensor{}, unpaced());
     Port port(server.slavePath());
