@@ -41,12 +41,12 @@ constexpr int kPortNotOpen = -3;
 constexpr int kIoError = -4;
 // A rest shorter than this saves hardly a wake-up: its own end is one.
 constexpr double kShortestRest = 0.002;
-// A processor that has slept long wakes late: in a virtual machine 0.05 to
-// 0.15 ms after a rest of a telegram's time, but within a few microseconds
-// after a sleep of a tenth of a millisecond. So a rest ends this long before
-// the byte it waits for, and the program sleeps the short rest of the way on
-// the line. Should the rest end late, the byte is taken at its end.
-constexpr double kWakeAhead = 0.00015;
+// A rest ends this many bytes' time before the last byte it waits for is
+// due. A processor that has slept for a telegram's time wakes late: in a
+// busy virtual machine the alarm ends up to half a millisecond after its
+// time, one byte at 19200 baud. After a short sleep it wakes at once, so the
+// program sleeps the rest of the way on the line itself.
+constexpr int kRestBytesAhead = 1;
 
 QString defaultDevice(int port) {
 #ifdef Q_OS_WIN
@@ -334,7 +334,7 @@ class ComPort : public QObject {
     // last byte is due and wakes the program once more for it, instead of
     // once for every byte or FIFO load.
     void restUntil(int wanted, int queuedNow) {
-        const double rest = (wanted - queuedNow) * byteSeconds_ - kWakeAhead;
+        const double rest = (wanted - queuedNow - kRestBytesAhead) * byteSeconds_;
         if (rest < kShortestRest || !readable_ || rested_)
             return;
         rested_ = true; // once per reply: its last bytes wake the program as they come
@@ -355,7 +355,8 @@ class ComPort : public QObject {
         replyAwaited_ = true;
         writtenAt_ = Timer();
         replyDue_ = (written + notifyCount_) * byteSeconds_;
-        const double rest = replyDue_ - byteSeconds_ - kWakeAhead;
+        // replyDue_ is when the last byte has come; it begins a byte before.
+        const double rest = replyDue_ - (1 + kRestBytesAhead) * byteSeconds_;
         if (!linePaced_ || rest < kShortestRest)
             return;
         rested_ = true; // the reply's rest: its last bytes wake the program as they come
