@@ -334,11 +334,16 @@ class ComPort : public QObject {
     // last byte is due and wakes the program once more for it, instead of
     // once for every byte or FIFO load.
     void restUntil(int wanted, int queuedNow) {
-        const double rest = (wanted - queuedNow - kRestBytesAhead) * byteSeconds_;
-        if (rest < kShortestRest || !readable_ || rested_)
+        if (!rested_)
+            restReader((wanted - queuedNow - kRestBytesAhead) * byteSeconds_);
+    }
+
+    // Once per reply: its last bytes wake the program as they come.
+    void restReader(double seconds) {
+        if (seconds < kShortestRest || !readable_)
             return;
-        rested_ = true; // once per reply: its last bytes wake the program as they come
-        if (restWait_.start(rest))
+        rested_ = true;
+        if (restWait_.start(seconds))
             readable_->setEnabled(false);
     }
 
@@ -356,12 +361,8 @@ class ComPort : public QObject {
         writtenAt_ = Timer();
         replyDue_ = (written + notifyCount_) * byteSeconds_;
         // replyDue_ is when the last byte has come; it begins a byte before.
-        const double rest = replyDue_ - (1 + kRestBytesAhead) * byteSeconds_;
-        if (!linePaced_ || rest < kShortestRest)
-            return;
-        rested_ = true; // the reply's rest: its last bytes wake the program as they come
-        if (restWait_.start(rest))
-            readable_->setEnabled(false);
+        if (linePaced_)
+            restReader(replyDue_ - (1 + kRestBytesAhead) * byteSeconds_);
     }
 
     void restForExpectedBytes() {
