@@ -1,17 +1,15 @@
 // vexa-sim: the simulated V-EXA-TB sensor on a pseudo-terminal.
 #include "sim/eeprom_file.h"
 #include "sim/options.h"
+#include "sim/port_link.h"
 #include "sim/pty_server.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
-#include <cstring>
 #include <exception>
 #include <string>
-#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -88,18 +86,15 @@ int main(int argc, char **argv) {
             std::fprintf(stderr, "vexa-sim: %s\n", line.c_str());
         };
 
+    sim::PortLink link; // removed, if still ours, however this block is left
     try {
         sim::PtyServer server(std::move(sensor), serverOptions);
 
-        if (!options.link.empty()) {
-            struct stat st {};
-            if (::lstat(options.link.c_str(), &st) == 0 && S_ISLNK(st.st_mode))
-                ::unlink(options.link.c_str());
-            if (::symlink(server.slavePath().c_str(), options.link.c_str()) != 0) {
-                std::fprintf(stderr, "vexa-sim: cannot link %s: %s\n", options.link.c_str(),
-                             std::strerror(errno));
-                return 1;
-            }
+        std::string problem;
+        if (!options.link.empty() && !link.make(options.link, server.slavePath(), problem)) {
+            std::fprintf(stderr, "vexa-sim: cannot link %s: %s\n", options.link.c_str(),
+                         problem.c_str());
+            return 1;
         }
 
         std::printf("%s\n", server.slavePath().c_str());
@@ -120,14 +115,11 @@ int main(int argc, char **argv) {
                     printTurnarounds("from order " + std::to_string(after) + " to " + before,
                                      server.turnarounds(after, order));
             }
-        if (!options.link.empty())
-            ::unlink(options.link.c_str());
+        link.remove();
         if (options.verbose && server.finished())
             std::fprintf(stderr, "vexa-sim: line closed\n");
     } catch (const std::exception &e) {
         std::fprintf(stderr, "vexa-sim: %s\n", e.what());
-        if (!options.link.empty())
-            ::unlink(options.link.c_str());
         return 1;
     }
     return 0;

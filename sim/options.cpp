@@ -168,7 +168,8 @@ Simulated V-EXA-TB edge sensor on a pseudo-terminal. The first line on stdout is
 of the serial port to open; the sensor then answers orders 1 to 11 until it is killed
 (SIGTERM, SIGINT) or, with --once, until the program closes the port again.
 
-  --link PATH          also make PATH a symlink to the port (removed at exit)
+  --link PATH          also make PATH a symlink to the port where nothing or an old
+                       symlink is; removed at exit while it is still that link
   --once               end when the other side closes the port
   --eeprom FILE        keep the EEPROM in FILE (16 lines of numbers): read at start,
                        written on every EEPROM write (order 3)

@@ -1,11 +1,12 @@
 // Both files are read whole and checked line by line before the sensor
 // starts, so that a bad file ends vexa-sim with its reason rather than
-// answering with half a recording.
+// answering with half a recording. They are read a line at a time within the
+// caps, so that /dev/zero or a FIFO named by mistake is refused at once.
 #include "sim/replay_file.h"
 
 #include "record/frame_csv.h"
+#include "sim/outside_file.h"
 
-#include <fstream>
 #include <functional>
 
 namespace sim {
@@ -16,16 +17,15 @@ using LineReader = std::function<bool(const std::string &line, std::string &prob
 
 // Checks the header, hands every further non-empty line to `read`, and
 // counts them; false with the reason in `problem`.
-bool readLines(const std::string &path, bool (*isHeader)(std::string_view), const char *kind,
-               const LineReader &read, std::string &problem) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        problem = path + ": cannot be opened";
+bool readLines(OutsideFile &in, const std::string &path, bool (*isHeader)(std::string_view),
+               const char *kind, const LineReader &read, std::string &problem) {
+    if (in.state() != OutsideFile::State::Open) {
+        problem = path + ": " + (in.problem().empty() ? "cannot be opened" : in.problem());
         return false;
     }
     std::string line;
     std::size_t number = 0, rows = 0;
-    while (std::getline(in, line)) {
+    while (in.nextLine(line, kMaxReplayLineBytes)) {
         ++number;
         if (number == 1) {
             if (!isHeader(line)) {
@@ -43,6 +43,10 @@ bool readLines(const std::string &path, bool (*isHeader)(std::string_view), cons
         }
         ++rows;
     }
+    if (!in.problem().empty()) {
+        problem = path + ": " + in.problem();
+        return false;
+    }
     if (number == 0 || rows == 0) {
         problem = path + ": holds no " + kind + " line";
         return false;
@@ -54,8 +58,9 @@ bool readLines(const std::string &path, bool (*isHeader)(std::string_view), cons
 
 bool loadReplay(const std::string &framesPath, Replay &out, std::string &problem) {
     Replay replay;
+    OutsideFile framesFile(framesPath, kMaxFrameFileBytes);
     const bool framesRead = readLines(
-        framesPath, record::isFrameHeader, "frame",
+        framesFile, framesPath, record::isFrameHeader, "frame",
         [&](const std::string &line, std::string &why) {
             record::FrameRecord r;
             if (!record::parseFrameLine(line, r, why))
@@ -71,9 +76,10 @@ bool loadReplay(const std::string &framesPath, Replay &out, std::string &problem
         return false;
 
     const std::string videoPath = record::videoPathFor(framesPath);
-    if (std::ifstream(videoPath).good()) {
+    OutsideFile videoFile(videoPath, kMaxVideoFileBytes);
+    if (videoFile.state() != OutsideFile::State::Missing) {
         const bool videoRead = readLines(
-            videoPath, record::isVideoHeader, "video",
+            videoFile, videoPath, record::isVideoHeader, "video",
             [&](const std::string &line, std::string &why) {
                 record::VideoRecord r;
                 if (!record::parseVideoLine(line, r, why))

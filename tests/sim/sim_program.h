@@ -14,11 +14,11 @@ extern char **environ;
 
 namespace simtest {
 
-// vexa-sim started with `args`; its stdout and stderr come through pipes. Killed (if still
-// running) at the end.
+// vexa-sim started with `args` (through `launcher`, e.g. prlimit, when given); its stdout and
+// stderr come through pipes. Killed (if still running) at the end.
 class Program {
   public:
-    explicit Program(std::vector<std::string> args) {
+    explicit Program(std::vector<std::string> args, std::vector<std::string> launcher = {}) {
         int out[2], err[2];
         if (::pipe2(out, O_CLOEXEC) != 0 || ::pipe2(err, O_CLOEXEC) != 0)
             return;
@@ -27,11 +27,12 @@ class Program {
         posix_spawn_file_actions_adddup2(&actions, out[1], 1);
         posix_spawn_file_actions_adddup2(&actions, err[1], 2);
         args.insert(args.begin(), VEXA_SIM_EXE);
+        args.insert(args.begin(), launcher.begin(), launcher.end());
         std::vector<char *> argv;
         for (auto &a : args)
             argv.push_back(a.data());
         argv.push_back(nullptr);
-        if (posix_spawn(&pid_, VEXA_SIM_EXE, &actions, nullptr, argv.data(), environ) != 0)
+        if (posix_spawn(&pid_, args.front().c_str(), &actions, nullptr, argv.data(), environ) != 0)
             pid_ = -1;
         posix_spawn_file_actions_destroy(&actions);
         ::close(out[1]);
