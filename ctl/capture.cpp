@@ -1,13 +1,20 @@
 // capture: the Run loop's frames, or with --video the Data loop's passes, as
 // the window's recording writes them (record/frame_csv). Each line is written
 // whole as soon as its frame is in, so a capture that ends early (a sensor
-// that stops answering, a killed program) keeps every frame taken so far.
+// that stops answering, a killed program) keeps every frame taken so far; a
+// write that fails part-way (a full disk, a file size limit) is cut back to
+// the last whole line, as the window's recording does, and ends the capture
+// with the reason.
 #include <QFile>
 
+#include <algorithm>
+#include <cerrno>
 #include <chrono>
-#include <cstdio>
-#include <memory>
+#include <cstring>
 #include <string>
+
+#include <fcntl.h>
+#include <sys/stat.h>
 
 #include "ctl/commands.h"
 #include "ctl/exit_codes.h"
@@ -23,37 +30,83 @@ namespace {
 // Where the lines go: a file, or stdout for the frames without --csv.
 class CsvSink {
   public:
+    CsvSink() = default;
+    ~CsvSink() {
+        if (fd_ != STDOUT_FILENO)
+            ::close(fd_);
+    }
+    CsvSink(const CsvSink &) = delete;
+    CsvSink &operator=(const CsvSink &) = delete;
+
     bool openFile(const QString &path) {
-        file_ = std::make_unique<QFile>(path);
-        return file_->open(QIODevice::WriteOnly | QIODevice::Truncate);
+        name_ = path;
+        fd_ = ::open(QFile::encodeName(path).constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC,
+                     0666);
+        error_ = fd_ < 0 ? errno : 0;
+        return fd_ >= 0;
     }
+    // The whole line, or false with the file as it was before it.
     bool write(const std::string &line) {
-        if (!file_) {
-            const bool whole = std::fwrite(line.data(), 1, line.size(), stdout) == line.size();
-            return std::fflush(stdout) == 0 && whole;
+        std::size_t done = 0;
+        while (done < line.size()) {
+            const ssize_t n = ::write(fd_, line.data() + done, line.size() - done);
+            if (n > 0) {
+                done += static_cast<std::size_t>(n);
+            } else if (n < 0 && errno == EINTR) {
+                continue;
+            } else {
+                error_ = n < 0 ? errno : EIO;
+                cutBack(done);
+                return false;
+            }
         }
-        const auto size = static_cast<qint64>(line.size());
-        return file_->write(line.data(), size) == size && file_->flush();
+        return true;
     }
-    QString name() const { return file_ ? file_->fileName() : QStringLiteral("stdout"); }
+    QString name() const { return name_; }
+    QString reason() const { return QString::fromLocal8Bit(std::strerror(error_)); }
 
   private:
-    std::unique_ptr<QFile> file_;
+    // Takes back the `done` bytes of a line that did not go out whole. Only
+    // a regular file can be cut; what went into a pipe has gone.
+    void cutBack(std::size_t done) const {
+        struct stat st {};
+        if (done == 0 || ::fstat(fd_, &st) != 0 || !S_ISREG(st.st_mode))
+            return;
+        const bool appending = (::fcntl(fd_, F_GETFL) & O_APPEND) != 0;
+        const off_t end = appending ? st.st_size : ::lseek(fd_, 0, SEEK_CUR);
+        const off_t whole = end - static_cast<off_t>(done);
+        if (end >= 0 && whole >= 0 && ::ftruncate(fd_, whole) == 0 && !appending)
+            ::lseek(fd_, whole, SEEK_SET);
+    }
+
+    int fd_ = STDOUT_FILENO;
+    int error_ = 0;
+    QString name_ = QStringLiteral("stdout");
 };
 
-record::FrameValues frameValues() {
-    return {Ledge,   Redge, Mvalue,   tVal,   tTol,   pix1, edcnt,
-            mvstart, mvend, pixdelta, anaMax, anaMin, in0};
+// Words 0 to 12 of the reply as they came, as the window's recording takes
+// them in both loops: in0 too, which the Data loop does not show.
+record::FrameValues frameValues(const FrameWords &words) {
+    record::FrameValues values{};
+    std::copy_n(words.begin(), values.size(), values.begin());
+    return values;
 }
 
 std::string now() {
     return record::isoLocalTime(std::chrono::system_clock::now());
 }
 
+bool openSink(CsvSink &sink, const QString &path) {
+    if (sink.openFile(path))
+        return true;
+    complain(QStringLiteral("cannot write %1: %2").arg(path, sink.reason()));
+    return false;
+}
+
 bool writeLine(CsvSink &sink, const std::string &line) {
     if (sink.write(line))
         return true;
-    complain(QStringLiteral("cannot write to %1").arg(sink.name()));
+    complain(QStringLiteral("cannot write to %1: %2").arg(sink.name(), sink.reason()));
     return false;
 }
 
@@ -75,16 +128,11 @@ int runCapture(const Invocation &how) {
         complain(QStringLiteral("capture --video needs --csv FILE (the video goes beside it)"));
         return ExitUsage;
     }
-    if (!how.csvPath.isEmpty() && !frames.openFile(how.csvPath)) {
-        complain(QStringLiteral("cannot write %1").arg(how.csvPath));
-        return ExitUsage;
-    }
     const QString videoPath =
         QString::fromStdString(record::videoPathFor(QFile::encodeName(how.csvPath).toStdString()));
-    if (how.video && !video.openFile(videoPath)) {
-        complain(QStringLiteral("cannot write %1").arg(videoPath));
+    if ((!how.csvPath.isEmpty() && !openSink(frames, how.csvPath)) ||
+        (how.video && !openSink(video, videoPath)))
         return ExitUsage;
-    }
     if (!writeLine(frames, record::frameHeader() + '\n') ||
         (how.video && !writeLine(video, record::videoHeader() + '\n')))
         return ExitUsage;
@@ -108,11 +156,12 @@ int runCapture(const Invocation &how) {
     }
 
     for (int n = 0; n < how.frames; n++) {
-        if (Step step = line.frame(!how.video); !step.ok)
+        FrameWords words{};
+        if (Step step = line.frame(!how.video, &words); !step.ok)
             return sensorFailed(step);
         const std::string time = now();
         std::string text;
-        record::appendFrameLine(text, time, frameValues());
+        record::appendFrameLine(text, time, frameValues(words));
         if (!writeLine(frames, text))
             return ExitUsage;
         if (!how.video)

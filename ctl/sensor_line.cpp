@@ -21,11 +21,33 @@ namespace {
 
 constexpr int DEVICE_PORT = 1;            // the number a --port device is given
 constexpr double WRITE_SETTLE_TIME = 0.1; // seconds; 36 bytes take 18.75 ms at 19200 baud
+constexpr unsigned short REPLY_HEADER = 0x00AA;
 
 Step fromOutcome(const ExchangeOutcome &outcome, const char *fallback) {
     if (outcome.result == 1)
         return {true, {}};
     return {false, QString::fromLatin1(outcome.text ? outcome.text : fallback)};
+}
+
+// The window takes any 36 bytes as the reply to any order; a script must not
+// go on with random bytes. A step that worked stands only when the reply in
+// szReadBuf begins with the header word and echoes the order sent.
+Step checkedReply(Step step, unsigned short orderCode) {
+    if (!step.ok)
+        return step;
+    if (rx_flag != 1)
+        return {false, QStringLiteral("Timeout-RS-232...")};
+    const unsigned short header = BytesToWord(&szReadBuf[0]);
+    if (header != REPLY_HEADER)
+        return {false, QStringLiteral("read error - not sync byte 0xAA! (the reply to order %1 "
+                                      "begins with 0x%2)")
+                           .arg(orderCode)
+                           .arg(header, 4, 16, QLatin1Char('0'))};
+    const unsigned short echo = BytesToWord(&szReadBuf[2]);
+    if (echo != orderCode)
+        return {false,
+                QStringLiteral("the reply to order %1 echoes order %2").arg(orderCode).arg(echo)};
+    return step;
 }
 
 // COM numbers as the window's selector gives them out: adapters found on the
@@ -74,7 +96,7 @@ bool SensorLine::open(const PortChoice &choice, QString *problem) {
 }
 
 Step SensorLine::echo() {
-    return fromOutcome(EchoExchange(port_), "Timeout-RS-232...");
+    return checkedReply(fromOutcome(EchoExchange(port_), "Timeout-RS-232..."), ORDER_ECHO);
 }
 
 Step SensorLine::firmware(QString *text) {
@@ -91,12 +113,14 @@ Step SensorLine::firmware(QString *text) {
 }
 
 Step SensorLine::ccdInfo(CcdInfo *info) {
-    return fromOutcome(CcdInfoExchange(info), "Error reading CCD-info");
+    return checkedReply(fromOutcome(CcdInfoExchange(info), "Error reading CCD-info"),
+                        ORDER_CCD_INFO);
 }
 
 Step SensorLine::readSet(bool eeprom, ParameterSet *set) {
     const unsigned short orderCode = eeprom ? ORDER_READ_EEPROM : ORDER_READ_RAM;
-    return fromOutcome(ParameterExchange(orderCode, set->data()), "Timeout-RS-232...");
+    return checkedReply(fromOutcome(ParameterExchange(orderCode, set->data()), "Timeout-RS-232..."),
+                        orderCode);
 }
 
 void SensorLine::adopt(const ParameterSet &set) {
@@ -121,19 +145,18 @@ Step SensorLine::writeSet(bool eeprom, const ParameterSet &set) {
 }
 
 Step SensorLine::teach() {
-    return fromOutcome(TeachExchange(), "Timeout-RS-232...");
+    return checkedReply(fromOutcome(TeachExchange(), "Timeout-RS-232..."), ORDER_TEACH);
 }
 
 Step SensorLine::reset() {
-    return fromOutcome(ResetExchange(), "Timeout-RS-232...");
+    return checkedReply(fromOutcome(ResetExchange(), "Timeout-RS-232..."), ORDER_RESET_MAXMIN);
 }
 
-Step SensorLine::frame(bool packed) {
-    unsigned short words[PNUM];
-    const ExchangeOutcome outcome = FrameExchange(packed ? 1 : 0, words);
+Step SensorLine::frame(bool packed, FrameWords *words) {
+    const ExchangeOutcome outcome = FrameExchange(packed ? 1 : 0, words->data());
     if (rx_flag == 1) // pp holds the frame; tVal and tTol go back with the next request
         CopyPPtoFrame(packed ? RUN_FRAME_WORDS : DATA_FRAME_WORDS);
-    return fromOutcome(outcome, "Timeout RS232-Line!");
+    return checkedReply(fromOutcome(outcome, "Timeout RS232-Line!"), ORDER_FRAME);
 }
 
 Step SensorLine::videoSignal(VideoSamples *samples) {

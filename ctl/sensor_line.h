@@ -15,6 +15,7 @@ namespace ctl {
 
 using ParameterSet = std::array<unsigned short, PNUM>;
 using VideoSamples = std::array<unsigned short, 256>;
+using FrameWords = std::array<unsigned short, PNUM>;
 
 struct Step {
     bool ok = false;
@@ -37,6 +38,8 @@ class SensorLine {
     // Opens and sets up the port; false with why it did not open.
     bool open(const PortChoice &choice, QString *problem);
 
+    // Every step of a 36-byte reply fails unless the reply begins with the
+    // header word 0x00AA and echoes the order sent; the window does not look.
     Step echo();
     Step firmware(QString *text);
     Step ccdInfo(CcdInfo *info);
@@ -48,8 +51,10 @@ class SensorLine {
     Step teach();
     Step reset();
     // One order-8 frame: packed parameters (`packed`, the Run loop) or the
-    // current pp (the Data loop). Its words land in the frame variables.
-    Step frame(bool packed);
+    // current pp (the Data loop). Its sixteen words go to `words` as they
+    // came (in0 too, which the Data loop does not take over) and, as the
+    // loop takes them, to the frame variables.
+    Step frame(bool packed, FrameWords *words);
     // The four blocks of 64 samples, with the receive callback off.
     Step videoSignal(VideoSamples *samples);
 
