@@ -4,12 +4,12 @@
 #include "ctl/commands.h"
 
 #include <QByteArray>
-#include <QFileInfo>
 
 #include <cstdio>
 
 #include "ctl/exit_codes.h"
 #include "ctl/parameter_names.h"
+#include "ctl/set_file.h"
 #include "link/transactions.h"
 #include "params/parameter_file.h"
 
@@ -73,8 +73,17 @@ int runRead(const Invocation &how) {
 int runWrite(const Invocation &how) {
     const QString path = how.arguments.value(0);
     ParameterSet set{};
-    if (ReadParameterFile(QFile::encodeName(path).constData(), set.data()) < 0) {
-        complain(QStringLiteral("Cannot read parameter file! (%1: not sixteen unsigned numbers)")
+    QString problem;
+    if (!readSetFile(path, &set, &problem)) {
+        complain(QStringLiteral("Cannot read parameter file! (%1: %2)").arg(path, problem));
+        return ExitUsage;
+    }
+    // The window's Load would replace these values; written only when asked.
+    if (const QStringList outside = outOfRange(set); !outside.isEmpty() && !how.allowOutOfRange) {
+        for (const QString &text : outside)
+            complain(text);
+        complain(QStringLiteral("%1 not written: a Load would replace these values (write them "
+                                "as they are with --allow-out-of-range)")
                      .arg(path));
         return ExitUsage;
     }
@@ -146,8 +155,10 @@ const std::vector<Command> &commands() {
         {"write",
          "FILE",
          "write the parameter file FILE to RAM (or EEPROM with --eeprom), then read it back "
-         "and compare unless --no-verify",
-         {QStringLiteral("eeprom"), QStringLiteral("no-verify")},
+         "and compare unless --no-verify; values outside the program's ranges only with "
+         "--allow-out-of-range",
+         {QStringLiteral("eeprom"), QStringLiteral("no-verify"),
+          QStringLiteral("allow-out-of-range")},
          runWrite},
         {"teach", "", "teach a new set-point and print the new teach value (tVal)", {}, runTeach},
         {"reset", "", "reset the sensor's stored maximum and minimum", {}, runReset},

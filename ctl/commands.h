@@ -18,6 +18,7 @@ struct Invocation {
     QStringList arguments; // after the command name
     bool eeprom = false;
     bool verify = true;
+    bool allowOutOfRange = false; // write: values the window's range check would replace
     int frames = 0;
     bool video = false;
     QString csvPath; // empty: stdout

@@ -16,6 +16,10 @@ namespace {
 using namespace ctl;
 
 struct Options {
+    // Qt's addHelpOption() would also list --help-all, which a parse() of
+    // our own does not act on.
+    QCommandLineOption help{{QStringLiteral("h"), QStringLiteral("help")},
+                            QStringLiteral("Displays help on commandline options.")};
     QCommandLineOption port{QStringLiteral("port"),
                             QStringLiteral("the sensor's serial device, e.g. /dev/ttyUSB0"),
                             QStringLiteral("DEVICE")};
@@ -26,6 +30,9 @@ struct Options {
                               QStringLiteral("read or write: the EEPROM instead of the RAM")};
     QCommandLineOption noVerify{QStringLiteral("no-verify"),
                                 QStringLiteral("write: do not read the set back to compare")};
+    QCommandLineOption allowOutOfRange{
+        QStringLiteral("allow-out-of-range"),
+        QStringLiteral("write: also values the program's range check would replace")};
     QCommandLineOption frames{QStringLiteral("frames"),
                               QStringLiteral("capture: the number of frames or passes"),
                               QStringLiteral("N")};
@@ -46,9 +53,11 @@ QString commandTable() {
         text += QStringLiteral("  %1  %2\n").arg(head, -12).arg(QLatin1String(command.help));
     }
     text += QStringLiteral(
-        "\nExit codes: 0 success; 1 the sensor failed (no reply, wrong header, short "
-        "reply, failed verify) or its port cannot be opened, with the reason on stderr; 2 a "
-        "bad command line or file, before anything is sent.");
+        "\nEvery 36-byte reply must begin with the header 0x00AA and echo the order sent.\n"
+        "\nExit codes: 0 success; 1 the sensor failed (no reply, wrong header or order echo, "
+        "short reply, failed verify) or its port cannot be opened, with the reason on stderr; 2 "
+        "a bad command line or parameter file, before anything is sent, or an output file "
+        "that fails during a capture.");
     return text;
 }
 
@@ -71,7 +80,7 @@ QString foreignOption(const QCommandLineParser &parser, const Command &command) 
 int run(QCommandLineParser &parser, const Options &options) {
     if (!parser.parse(QCoreApplication::arguments()))
         return usageError(parser.errorText());
-    if (parser.isSet(QStringLiteral("help"))) {
+    if (parser.isSet(options.help)) {
         std::fputs(parser.helpText().toUtf8().constData(), stdout);
         return ExitSuccess;
     }
@@ -99,8 +108,15 @@ int run(QCommandLineParser &parser, const Options &options) {
 
     Invocation how;
     how.arguments = words;
-    if (parser.isSet(options.port) == parser.isSet(options.com))
+    const qsizetype ports = parser.values(options.port).size() + parser.values(options.com).size();
+    if (ports == 0)
         return usageError(QStringLiteral("give the sensor's port: --port DEVICE or --com N"));
+    if (ports > 1)
+        return usageError(QStringLiteral("give the sensor's port once: one --port DEVICE or one "
+                                         "--com N"));
+    for (const QCommandLineOption *once : {&options.frames, &options.csv})
+        if (parser.values(*once).size() > 1)
+            return usageError(QStringLiteral("--%1 given more than once").arg(once->names()[0]));
     if (parser.isSet(options.port)) {
         how.port.device = parser.value(options.port);
         if (how.port.device.isEmpty())
@@ -113,6 +129,7 @@ int run(QCommandLineParser &parser, const Options &options) {
     }
     how.eeprom = parser.isSet(options.eeprom);
     how.verify = !parser.isSet(options.noVerify);
+    how.allowOutOfRange = parser.isSet(options.allowOutOfRange);
     how.video = parser.isSet(options.video);
     how.csvPath = parser.value(options.csv);
     if (QLatin1String(command->name) == QLatin1String("capture")) {
@@ -137,10 +154,10 @@ int main(int argc, char *argv[]) {
         QStringLiteral("Talks to a V-EXA-TB edge sensor over RS-232 without a window, with the "
                        "exchanges, waits and texts of vexa-tb-scope.\n\n") +
         commandTable());
-    parser.addHelpOption();
+    parser.addOption(options.help);
     parser.addVersionOption();
-    parser.addOptions({options.port, options.com, options.eeprom, options.noVerify, options.frames,
-                       options.video, options.csv});
+    parser.addOptions({options.port, options.com, options.eeprom, options.noVerify,
+                       options.allowOutOfRange, options.frames, options.video, options.csv});
     parser.addPositionalArgument(QStringLiteral("command"),
                                  QStringLiteral("one of the commands above"),
                                  QStringLiteral("(--port DEVICE | --com N) COMMAND [FILE]"));
