@@ -5,7 +5,7 @@ namespace ctl {
 
 enum ExitCode : int {
     ExitSuccess = 0,
-    // The sensor failed (no reply, wrong header, short reply, failed
+    // The sensor failed (no reply, wrong header or echo, short reply, failed
     // verify) or the device could not be opened; the reason is on stderr.
     ExitSensorFailed = 1,
     // A bad command line or an unusable file, found before anything is
