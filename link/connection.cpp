@@ -5,6 +5,7 @@
 #include "link/exchange_guard.h"
 #include "link/output_queue.h"
 #include "link/port_events.h"
+#include "link/reply_header.h"
 #include "link/result_text.h"
 #include "link/telegram.h"
 #include "link/transactions.h"
@@ -67,7 +68,8 @@ void SetUpSensorPort(int port) {
 }
 
 void InitRS232(int port) {
-    BeginExchange();
+    BeginConnectSequence();
+    SetComLostCallback(PortLost);
     ret = OpenSensorPort(port);
     PortOpened(port, ret);
     if (ret < 0) {
@@ -92,7 +94,7 @@ void InitRS232(int port) {
             PutResult("Error reading CCD-info");
     }
     ShowStatus();
-    EndExchange();
+    EndConnectSequence();
 }
 
 void RX_Receive_Function(int /*portNumber*/, int eventWord, void * /*callbackData*/) {
@@ -101,6 +103,7 @@ void RX_Receive_Function(int /*portNumber*/, int eventWord, void * /*callbackDat
     if ((eventWord & LWRS_RECEIVE_COUNT) == 0)
         return;
     ComRd(com, szReadBuf, TELEGRAM_LEN);
+    NoteReplyHeader(szReadBuf);
     GetRxBuf(PNUM);
     rx_flag = 1;
     graphrefresh = 1;

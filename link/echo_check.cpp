@@ -1,16 +1,13 @@
 // Echo check, order 5: the sensor answers any request of order 5 with a
 // telegram whose header word is 0x00AA.
 #include "link/exchanges.h"
+#include "link/reply_header.h"
 #include "link/reply_wait.h"
 #include "link/result_text.h"
 #include "link/telegram.h"
 #include "link/transactions.h"
 #include "shell/globals.h"
 #include "shell/status_line.h"
-
-namespace {
-constexpr unsigned short REPLY_HEADER = 0x00AA;
-}
 
 ExchangeOutcome EchoExchange(int port) {
     ExchangeOutcome outcome{0, nullptr};

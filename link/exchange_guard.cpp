@@ -10,6 +10,7 @@
 namespace {
 
 int exchangeDepth = 0;
+int connectDepth = 0; // a connect sequence may run inside another one
 // What the status line showed before the busy note covered it.
 bool busyNoteShown = false;
 char textUnderBusyNote[260];
@@ -59,4 +60,19 @@ int StartExchange(void) {
         return 0;
     BeginExchange();
     return 1;
+}
+
+void BeginConnectSequence(void) {
+    connectDepth++;
+    BeginExchange();
+}
+
+void EndConnectSequence(void) {
+    if (connectDepth > 0)
+        connectDepth--;
+    EndExchange();
+}
+
+int RefuseIfConnecting(void) {
+    return connectDepth > 0 ? RefuseIfBusy() : 0;
 }

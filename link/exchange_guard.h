@@ -18,3 +18,12 @@ int RefuseIfBusy(void);
 // Starts a user-started exchange: 1 when it may run (the caller ends it with
 // EndExchange), 0 when another one runs (the busy text is shown).
 int StartExchange(void);
+
+// The connect sequence is an exchange like the others, and more: until it
+// has read the sensor's set, the panels hold the panel file's start values,
+// and a Send would write those into the sensor. So Send, which a loop lets
+// through, is refused while it runs.
+void BeginConnectSequence(void);
+void EndConnectSequence(void);
+// While the connect sequence runs: shows the busy note and returns 1.
+int RefuseIfConnecting(void);

@@ -11,6 +11,15 @@ void RemovePortOpenedHook(PortOpenedHook hook);
 // Called by the connect sequence with OpenComConfig's result.
 void PortOpened(int port, int result);
 
+// A port that closed by itself because its device went away. Up to four
+// listeners, each once.
+using PortLostHook = void (*)(int port);
+void AddPortLostHook(PortLostHook hook);
+void RemovePortLostHook(PortLostHook hook);
+
+// Given to the run-time by the connect sequence.
+void PortLost(int port);
+
 // replied is 1 when the sensor's reply came, 0 when its wait timed out.
 using ExchangeEndedHook = void (*)(int port, int replied);
 void SetExchangeEndedHook(ExchangeEndedHook hook); // nullptr: nobody listens

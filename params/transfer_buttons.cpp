@@ -73,7 +73,7 @@ void SendToSensor(void) {
 
 int CC_BTNSend(int /*panel*/, int /*control*/, int event, void * /*callbackData*/,
                int /*eventData1*/, int /*eventData2*/) {
-    if (event != EVENT_LEFT_CLICK)
+    if (event != EVENT_LEFT_CLICK || RefuseIfConnecting())
         return 0;
     ShowNote("Transmit...");
     if (target == DATFILE)

@@ -6,6 +6,8 @@
 #include <QMap>
 #include <QString>
 
+#include "ports/ports.h"
+
 namespace ports {
 
 // A serial port of the machine, as Qt finds it.
@@ -23,7 +25,7 @@ enum class Platform { Posix, Windows };
 // Windows COM n stays COM n, and a found port only names its entry.
 class PortMap {
   public:
-    static constexpr int SELECTOR_PORTS = 16;
+    static constexpr int SELECTOR_PORTS = ::SELECTOR_PORTS;
 
     PortMap() = default;
     PortMap(const QMap<int, QString> &assigned, QList<FoundPort> found, Platform platform,

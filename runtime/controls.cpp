@@ -127,7 +127,9 @@ int SetCtrlVal(int panel, int control, int value) {
     // An unchanged value is not set again: the live loop writes every
     // indicator on every frame, and each write costs a layout and a paint.
     if (auto *spin = qobject_cast<QSpinBox *>(w)) {
-        if (spin->value() != value) {
+        // A field the user cleared keeps its last value; its text must come
+        // back all the same.
+        if (spin->value() != value || spin->cleanText() != QString::number(value)) {
             spin->setValue(value);
             valueWritten(w);
         }
@@ -281,8 +283,7 @@ int NewCtrl(int panel, int style, const char *label, int top, int left) {
     text->setProperty("runTimeText", true);
     // Panel coordinates start under the window's menu bar, as a client area's do.
     const QLayout *layout = p->root->layout();
-    const int menuHeight =
-        layout && layout->menuBar() ? layout->menuBar()->sizeHint().height() : 0;
+    const int menuHeight = layout && layout->menuBar() ? layout->menuBar()->sizeHint().height() : 0;
     text->move(left, top + menuHeight);
     text->adjustSize();
     text->show();

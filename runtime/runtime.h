@@ -152,6 +152,11 @@ void SetComDeviceLookup(ComDeviceLookup lookup);
 // on /dev/ttyUSB0: add your user to the dialout group ..."; empty after a
 // successful open. Returns the text's length.
 int GetComOpenProblem(int port, char text[]);
+// Called when a port closes by itself because its device went away (an
+// adapter unplugged, a line hung up), never for CloseCom. One callback;
+// nullptr takes it away.
+using ComLostCallback = void (*)(int port);
+void SetComLostCallback(ComLostCallback callback);
 // The device the last open of a port used or tried ("/dev/ttyUSB0"): 1 and
 // its name (at most 260 characters), or 0 when the port was never opened.
 int GetComOpenDevice(int port, char device[]);

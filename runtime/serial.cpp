@@ -48,6 +48,8 @@ constexpr double kShortestRest = 0.002;
 // program sleeps the rest of the way on the line itself.
 constexpr int kRestBytesAhead = 1;
 
+ComLostCallback &lostCallback();
+
 QString defaultDevice(int port) {
 #ifdef Q_OS_WIN
     return QStringLiteral("COM%1").arg(port);
@@ -423,8 +425,11 @@ class ComPort : public QObject {
     // Closed at once: later operations act as on a closed port, and picking
     // the port again reopens it.
     void vanish() {
+        const bool wasOpen = port_.isOpen();
         close();
         port_.clearError();
+        if (wasOpen && lostCallback())
+            lostCallback()(number_);
     }
 
     QSerialPort port_;
@@ -448,6 +453,11 @@ class ComPort : public QObject {
     double replyDue_ = 0;       // seconds from then until its reply can be in
     bool linePaced_ = false;    // the last reply took the line's time
 };
+
+ComLostCallback &lostCallback() {
+    static ComLostCallback callback = nullptr;
+    return callback;
+}
 
 SerialOutputObserver &outputObserver() {
     static SerialOutputObserver observer;
@@ -499,6 +509,10 @@ int GetComOpenProblem(int port, char text[]) {
     const QByteArray problem = it != ports().end() ? it->second->problem().toLocal8Bit() : "";
     std::snprintf(text, 260, "%s", problem.constData());
     return problem.size();
+}
+
+void SetComLostCallback(ComLostCallback callback) {
+    lostCallback() = callback;
 }
 
 int GetComOpenDevice(int port, char device[]) {

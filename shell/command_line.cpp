@@ -6,7 +6,9 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
+#include "ports/ports.h"
 #include "shell/startup.h"
 
 namespace {
@@ -24,7 +26,8 @@ struct ProgramOption {
 
 constexpr ProgramOption OPTIONS[] = {
     {"--com", nullptr, "N=DEVICE", true, Kind::Com,
-     "use DEVICE for COM port number N (1-1000, repeatable);\n"
+     "use DEVICE for COM port number N (1-16, the selector's\n"
+     "numbers; repeatable);\n"
      "the other numbers go to the serial ports found, in order\n"
      "of their device names, then to /dev/ttyS{N-1}"},
     {"--screenshot", nullptr, "FILE", false, Kind::Screenshot,
@@ -52,14 +55,16 @@ const ProgramOption *FindOption(const std::string &name) {
     return nullptr;
 }
 
-// "N=DEVICE" with N in 1..1000 and a device name.
+// "N=DEVICE" with N one of the selector's numbers and a device name: a
+// number the selector does not offer could never be picked, and the program
+// would open COM1 instead.
 bool TakeComValue(const std::string &value, CommandLine &line) {
     const auto eq = value.find('=');
     if (eq == std::string::npos || eq == 0 || eq + 1 == value.size())
         return false;
     char *end = nullptr;
     const long port = std::strtol(value.c_str(), &end, 10);
-    if (end != value.c_str() + eq || port < 1 || port > 1000)
+    if (end != value.c_str() + eq || port < 1 || port > SELECTOR_PORTS)
         return false;
     line.comDevices.emplace_back(static_cast<int>(port), value.substr(eq + 1));
     return true;
@@ -107,7 +112,9 @@ CommandLine ParseCommandLine(int argc, const char *const argv[]) {
         switch (option->kind) {
         case Kind::Com:
             if (!TakeComValue(value, line)) {
-                line.error = "invalid --com value '" + value + "' (expected N=DEVICE)";
+                line.error = "invalid --com value '" + value +
+                             "' (expected N=DEVICE with N from 1 to " +
+                             std::to_string(SELECTOR_PORTS) + ")";
                 return line;
             }
             break;

@@ -8,3 +8,5 @@ void SetWindowNoteHook(WindowNoteHook hook); // nullptr: notes go nowhere
 
 // Shows `text` beside the main panel; an empty text takes the note away.
 void WindowNote(const char *text);
+// 1 while the last note shown is `text`: a note may take away only itself.
+int WindowNoteShows(const char *text);

@@ -16,6 +16,10 @@ void onPortOpened(int port, int result) {
     if (g_watch)
         g_watch->portOpened(port, result);
 }
+void onPortLost(int port) {
+    if (g_watch)
+        g_watch->portLost(port);
+}
 void onExchangeEnded(int port, int replied) {
     if (g_watch)
         g_watch->exchangeEnded(port, replied);
@@ -35,6 +39,13 @@ QString dash() {
 
 } // namespace
 
+QString deviceShortName(const QString &device) {
+    const QLatin1String devices("/dev/");
+    if (device.startsWith(devices) && device.size() > devices.size())
+        return device.mid(devices.size());
+    return QFileInfo(device).fileName();
+}
+
 QString linkText(SensorWatch::Link link) {
     switch (link) {
     case SensorWatch::Link::Connected:
@@ -52,6 +63,7 @@ QString linkText(SensorWatch::Link link) {
 SensorWatch::SensorWatch(QObject *parent) : QObject(parent) {
     g_watch = this;
     AddPortOpenedHook(onPortOpened);
+    AddPortLostHook(onPortLost);
     SetExchangeEndedHook(onExchangeEnded);
     AddFrameObserver(onFrame);
     SetLoopObserver(onLoop);
@@ -62,6 +74,7 @@ SensorWatch::~SensorWatch() {
         return;
     g_watch = nullptr;
     RemovePortOpenedHook(onPortOpened);
+    RemovePortLostHook(onPortLost);
     SetExchangeEndedHook(nullptr);
     RemoveFrameObserver(onFrame);
     SetLoopObserver(nullptr);
@@ -86,6 +99,15 @@ void SensorWatch::portOpened(int port, int result) {
     // Whether the sensor answers shows with the first exchange.
     link_ = Link::Unknown;
     emit linkChanged();
+}
+
+void SensorWatch::portLost(int port) {
+    if (port != port_)
+        return;
+    setHint(tr("%1 is gone and its port closed: plug the adapter back in and pick the port "
+               "again")
+                .arg(portName()));
+    setLink(Link::NotOpen);
 }
 
 void SensorWatch::exchangeEnded(int port, int replied) {
@@ -115,7 +137,7 @@ QString SensorWatch::titleSuffix() const {
         return {};
     QString suffix = dash() + QStringLiteral("COM%1").arg(port_);
     if (!device_.isEmpty())
-        suffix += QStringLiteral(" (%1)").arg(QFileInfo(device_).fileName());
+        suffix += QStringLiteral(" (%1)").arg(deviceShortName(device_));
     if (link_ != Link::Unknown)
         suffix += dash() + linkText(link_);
     return suffix;

@@ -23,6 +23,7 @@ class SensorWatch : public QObject {
 
     // What the hooks report.
     void portOpened(int port, int result);
+    void portLost(int port);
     void exchangeEnded(int port, int replied);
     void loopRunning(bool running);
     // Runs for every frame: stores, nothing more.
@@ -68,6 +69,10 @@ class SensorWatch : public QObject {
     quint64 frames_ = 0;
     unsigned short mvalue_ = 0, tVal_ = 0, tTol_ = 0;
 };
+
+// How the title names a device: its path below /dev ("ttyUSB0", "pts/5"),
+// else its file name.
+QString deviceShortName(const QString &device);
 
 // The words for the title's last part: "connected", "no answer", "not open".
 QString linkText(SensorWatch::Link link);

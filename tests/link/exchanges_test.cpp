@@ -15,6 +15,7 @@
 #include "shell/controls.h"
 #include "shell/globals.h"
 #include "shell/status_line.h"
+#include "shell/window_note.h"
 #include "tests/link/link_fixture.h"
 
 namespace {
@@ -132,3 +133,35 @@ TEST_F(Exchanges, EachExchangeTellsTheWatchersWhetherTheSensorAnswered) {
 }
 
 } // namespace
+
+std::string g_note;
+void RecordNote(int, const char *text) {
+    g_note = text;
+}
+
+// The window takes a reply's words whatever its header; the status bar says
+// when the header was wrong, and the next right header takes that away
+// again, but never another note.
+TEST_F(Exchanges, AReplyWithAWrongHeaderIsNotedInTheStatusBarUntilARightOne) {
+    const char *wrong = "reply without the 0xAA header: values may be wrong";
+    const struct {
+        std::uint16_t header;
+        const char *noteBefore, *noteAfter;
+    } cases[] = {
+        {0x00AB, "", wrong},
+        {0x00AA, wrong, ""},
+        {0x0000, "", wrong},
+        {0x0000, wrong, wrong},
+        {0x00AA, "Send: cancelled", "Send: cancelled"},
+    };
+    SetWindowNoteHook(RecordNote);
+    unsigned short words[PNUM] = {};
+    for (const auto &c : cases) {
+        WindowNote(c.noteBefore);
+        sensor.script(ORDER_READ_RAM, sim::makeReply(ORDER_READ_RAM, kSensorParams, c.header));
+        EXPECT_EQ(ParameterExchange(ORDER_READ_RAM, words).result, 1) << c.header;
+        EXPECT_EQ(g_note, c.noteAfter) << c.header << " after '" << c.noteBefore << "'";
+        EXPECT_EQ(words[0], kSensorParams[0]); // the words are taken all the same
+    }
+    SetWindowNoteHook(nullptr);
+}

@@ -2,6 +2,8 @@
 // parameter file, onto the panels.
 #include "sensor_fixture.h"
 
+#include <QSpinBox>
+
 #include <cstring>
 #include <fstream>
 #include <string>
@@ -95,6 +97,16 @@ TEST_F(Get, ReplacesUnsentEditsWithTheSensorsValues) {
     SetCtrlVal(panelHandle, NEDITPower, 999);
     get();
     EXPECT_EQ(intValue(panelHandle, NEDITPower), 700);
+
+    // A field cleared by the user still holds its last value; a Get that
+    // reads that same value shows it again.
+    auto *power = qobject_cast<QSpinBox *>(byName(panelHandle, "NEDITPower"));
+    ASSERT_NE(power, nullptr);
+    QTest::keyClick(power, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClick(power, Qt::Key_Backspace);
+    ASSERT_EQ(power->cleanText(), QString());
+    get();
+    EXPECT_EQ(power->cleanText(), QStringLiteral("700"));
 }
 
 TEST_F(Get, IsRefusedWhileAnotherExchangeRuns) {

@@ -28,10 +28,10 @@ CommandLine Parse(std::vector<const char *> args) {
 
 TEST(CommandLine, TakesEveryOptionInEachSpelling) {
     const CommandLine line =
-        Parse({"--com", "1=/dev/ttyUSB0", "--com=1000=/dev/pts/3", "--screenshot", "a.png",
+        Parse({"--com", "1=/dev/ttyUSB0", "--com=16=/dev/pts/3", "--screenshot", "a.png",
                "-platform", "offscreen", "--style", "x", "-display", ":1", "--reverse"});
     EXPECT_EQ(line.error, "");
-    const std::vector<std::pair<int, std::string>> com{{1, "/dev/ttyUSB0"}, {1000, "/dev/pts/3"}};
+    const std::vector<std::pair<int, std::string>> com{{1, "/dev/ttyUSB0"}, {16, "/dev/pts/3"}};
     EXPECT_EQ(line.comDevices, com);
     EXPECT_EQ(line.screenshotFile, "a.png");
     const std::vector<std::string> toolkit{"vexa-tb-scope", "-platform", "offscreen",
@@ -54,11 +54,14 @@ TEST(CommandLine, RefusesWhatItDoesNotKnowOrCannotUse) {
         {{"--com"}, "option '--com' needs a value (N=DEVICE)"},
         {{"--screenshot"}, "option '--screenshot' needs a value (FILE)"},
         {{"-platform"}, "option '-platform' needs a value (NAME)"},
-        {{"--com", "x"}, "invalid --com value 'x' (expected N=DEVICE)"},
-        {{"--com", "1x=/dev/ttyS0"}, "invalid --com value '1x=/dev/ttyS0' (expected N=DEVICE)"},
-        {{"--com", "0=/dev/ttyS0"}, "invalid --com value '0=/dev/ttyS0' (expected N=DEVICE)"},
-        {{"--com", "1001=/dev/ttyS0"}, "invalid --com value '1001=/dev/ttyS0' (expected N=DEVICE)"},
-        {{"--com", "2="}, "invalid --com value '2=' (expected N=DEVICE)"},
+        {{"--com", "x"}, "invalid --com value 'x' (expected N=DEVICE with N from 1 to 16)"},
+        {{"--com", "1x=/dev/ttyS0"},
+         "invalid --com value '1x=/dev/ttyS0' (expected N=DEVICE with N from 1 to 16)"},
+        {{"--com", "0=/dev/ttyS0"},
+         "invalid --com value '0=/dev/ttyS0' (expected N=DEVICE with N from 1 to 16)"},
+        {{"--com", "17=/dev/ttyS0"},
+         "invalid --com value '17=/dev/ttyS0' (expected N=DEVICE with N from 1 to 16)"},
+        {{"--com", "2="}, "invalid --com value '2=' (expected N=DEVICE with N from 1 to 16)"},
         {{"--screenshot", "a", "--screenshot=b"}, "option '--screenshot' given more than once"},
         {{"--help=yes"}, "option '--help' takes no value"},
     };

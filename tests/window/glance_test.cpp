@@ -74,12 +74,14 @@ class Glance : public PanelTest {
     window::GlanceBar *bar = nullptr;
 };
 
-TEST_F(Glance, TitleAndStatusBarFollowConnectRunTimeOutAndAVanishedDevice) {
+TEST_F(Glance, TitleAndStatusBarFollowConnectRunTimeOutAndADeviceGone) {
     EXPECT_EQ(Title(), QStringLiteral("V-EXA-TB-Scope"));
 
     auto sensor = WorkingSensor();
     Connect(*sensor);
-    const QString port = QStringLiteral("COM5 (%1)").arg(QFileInfo(Device(*sensor)).fileName());
+    // A person tells pseudo-terminals apart by their number: "pts/5", not "5".
+    const QString port = QStringLiteral("COM5 (%1)").arg(Device(*sensor).mid(5));
+    ASSERT_TRUE(port.startsWith("COM5 (pts/")) << port.toStdString();
     EXPECT_EQ(Title(), QStringLiteral("V-EXA-TB-Scope") + DASH + port + DASH + "connected");
     EXPECT_EQ(bar->hintText(), QString());
 
@@ -91,7 +93,7 @@ TEST_F(Glance, TitleAndStatusBarFollowConnectRunTimeOutAndAVanishedDevice) {
         framesWhileRunning = bar->framesText();
         lampWhileRunning = bar->lampText();
         titleWhileRunning = Title();
-        sensor->hangUp(); // the device vanishes mid-run
+        sensor->clearScript(); // the sensor falls silent mid-run
         return true;
     });
     SafetyStop safety(6000);
@@ -108,6 +110,14 @@ TEST_F(Glance, TitleAndStatusBarFollowConnectRunTimeOutAndAVanishedDevice) {
                                               "cable, power and port")
                                    .arg(Device(*sensor)));
     EXPECT_EQ(StatusText(), "Timeout RS232-Line!"); // the status line keeps its own text
+
+    // Gone while idle: the port closes, and the title and hint follow it.
+    sensor->hangUp();
+    QTest::qWait(100);
+    EXPECT_EQ(Title(), QStringLiteral("V-EXA-TB-Scope") + DASH + port + DASH + "not open");
+    EXPECT_EQ(bar->hintText(), QStringLiteral("COM5 (%1) is gone and its port closed: plug the "
+                                              "adapter back in and pick the port again")
+                                   .arg(Device(*sensor)));
 
     // Picked again while the device is gone: the port does not open.
     sensor.reset();

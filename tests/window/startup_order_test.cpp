@@ -3,12 +3,19 @@
 // request.
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
+#include <QTest>
 #include <QTimer>
 #include <QWidget>
+
+#include <string>
+#include <utility>
+#include <vector>
 
 #include "runtime/runtime.h"
 #include "runtime/test_hooks.h"
 #include "runtime/widget_access.h"
+#include "shell/controls.h"
 #include "shell/globals.h"
 #include "shell/startup.h"
 #include "sim/scripted_sensor.h"
@@ -35,4 +42,47 @@ TEST(StartUpOrder, TheMainWindowIsShownBeforeTheFirstRequestGoesOut) {
     SetSerialOutputObserver(nullptr);
     EXPECT_GE(writes, 1);
     EXPECT_TRUE(shownAtFirstWrite);
+}
+
+// Until the connect sequence has read the sensor's set, the panels hold the
+// panel file's start values: a click on any button of the sensor's work is
+// refused with the busy note, so only the sequence's own orders go out (an
+// echo check that gets no answer is followed by the CCD request alone).
+TEST(StartUpOrder, EverySensorActionIsRefusedWhileTheConnectSequenceRuns) {
+    window_test::TempSettings settings;
+    sim::ScriptedSensor sensor;
+    SetComDevice(1, sensor.slavePath().c_str());
+    const char *buttons[] = {"BTNSend",     "BTNGet", "ButtonTeach",
+                             "ButtonReset", "BTNRun", "BTNData"};
+    std::vector<std::string> statusAfterClick;
+    bool clicked = false;
+    SetSerialOutputObserver([&](const SerialOutputEvent &event) {
+        if (event.kind != SerialOutputEvent::Write || event.bytes.size() < 4)
+            return;
+        QWidget *main = rt::panelWidget(panelHandle);
+        if (event.bytes[3] == sim::order::CcdInfo) // the sequence's last request
+            QTimer::singleShot(0, [main] { main->close(); });
+        if (std::exchange(clicked, true))
+            return;
+        // Inside the echo check's wait, as a user's click would come.
+        QTimer::singleShot(0, [&, main] {
+            for (const char *name : buttons) {
+                QTest::mouseClick(main->findChild<QWidget *>(QLatin1String(name)), Qt::LeftButton);
+                QCoreApplication::processEvents(); // the click's callback runs
+                char status[260] = {};
+                GetCtrlVal(panelHandle, TEXT_Status, status);
+                statusAfterClick.emplace_back(status);
+            }
+        });
+    });
+    EXPECT_EQ(WinMain(nullptr, nullptr, nullptr, 1), 0);
+    SetSerialOutputObserver(nullptr);
+
+    std::vector<int> orders;
+    for (const sim::Telegram &request : sensor.requests())
+        orders.push_back(sim::requestOrder(request));
+    EXPECT_EQ(orders, (std::vector<int>{sim::order::Echo, sim::order::CcdInfo}));
+    ASSERT_EQ(statusAfterClick.size(), std::size(buttons));
+    for (std::size_t i = 0; i < std::size(buttons); ++i)
+        EXPECT_EQ(statusAfterClick[i], "Busy - press Stop or wait!") << buttons[i];
 }
