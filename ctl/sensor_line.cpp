@@ -7,6 +7,7 @@
 #include "display/loop_support.h"
 #include "link/connection.h"
 #include "link/output_queue.h"
+#include "link/reply_header.h"
 #include "link/telegram.h"
 #include "link/transactions.h"
 #include "params/parameter_table.h"
@@ -21,7 +22,6 @@ namespace {
 
 constexpr int DEVICE_PORT = 1;            // the number a --port device is given
 constexpr double WRITE_SETTLE_TIME = 0.1; // seconds; 36 bytes take 18.75 ms at 19200 baud
-constexpr unsigned short REPLY_HEADER = 0x00AA;
 
 Step fromOutcome(const ExchangeOutcome &outcome, const char *fallback) {
     if (outcome.result == 1)
@@ -37,12 +37,11 @@ Step checkedReply(Step step, unsigned short orderCode) {
         return step;
     if (rx_flag != 1)
         return {false, QStringLiteral("Timeout-RS-232...")};
-    const unsigned short header = BytesToWord(&szReadBuf[0]);
-    if (header != REPLY_HEADER)
+    if (!ReplyHeaderOk(szReadBuf))
         return {false, QStringLiteral("read error - not sync byte 0xAA! (the reply to order %1 "
                                       "begins with 0x%2)")
                            .arg(orderCode)
-                           .arg(header, 4, 16, QLatin1Char('0'))};
+                           .arg(BytesToWord(&szReadBuf[0]), 4, 16, QLatin1Char('0'))};
     const unsigned short echo = BytesToWord(&szReadBuf[2]);
     if (echo != orderCode)
         return {false,
