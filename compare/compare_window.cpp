@@ -47,17 +47,12 @@ QString trColumn(Column column) {
     return QCoreApplication::translate("compare", columnName(column));
 }
 
-// Why a parameter file did not load: the program's text, then the cause.
+// Why a parameter file did not load: the program's text, then the cause
+// ReadParameterFile gave ("No such file or directory", "not a regular file").
 QString fileFailure(const QString &path) {
-    const QFileInfo info(path);
-    QString cause;
-    if (!info.exists())
-        cause = CompareWindow::tr("%1: no such file").arg(info.fileName());
-    else if (!info.isFile() || !info.isReadable())
-        cause = CompareWindow::tr("%1: cannot be opened").arg(info.fileName());
-    else
-        cause = CompareWindow::tr("%1: not sixteen readable numbers").arg(info.fileName());
-    return QString::fromLatin1(PARA_FILE_READ_ERROR) + QLatin1Char('\n') + cause;
+    return QString::fromLatin1(PARA_FILE_READ_ERROR) + QLatin1Char('\n') +
+           QFileInfo(path).fileName() + QStringLiteral(": ") +
+           QString::fromLocal8Bit(ParameterFileProblem());
 }
 
 // The Get button is dimmed while a loop runs; a column goes onto the panels

@@ -4,7 +4,7 @@
 #include <QObject>
 
 #include "exporters/graph_data.h"
-#include "exporters/one_step_file.h"
+#include "runtime/one_step_file.h"
 
 namespace exporters {
 
@@ -17,7 +17,7 @@ bool CsvExporter::exportTo(const Source &source, const QString &path, QString *e
         *error = QObject::tr("There is no data to export.");
         return false;
     }
-    return writeInOneStep(path, toCsv(*source.data), error);
+    return rt::writeInOneStep(path, toCsv(*source.data), error);
 }
 
 } // namespace exporters

@@ -3,11 +3,15 @@
 // temporary folder and the file is checked before it takes the user's name.
 #include "exporters/graph_exporters.h"
 
+#include <QFile>
 #include <QObject>
+#include <QTemporaryDir>
 
 #include <qcustomplot.h>
 
-#include "exporters/one_step_file.h"
+#include <functional>
+
+#include "runtime/one_step_file.h"
 
 namespace exporters {
 
@@ -18,6 +22,31 @@ bool hasGraph(const Source &source, QString *error) {
         return true;
     *error = QObject::tr("There is no graph to export.");
     return false;
+}
+
+// `render` writes into a file in a temporary folder, `complete` checks what
+// it wrote, and only a complete file is then written to `path` in one step.
+bool renderInOneStep(const QString &path, const QString &suffix,
+                     const std::function<bool(const QString &file)> &render,
+                     const std::function<bool(const QByteArray &bytes)> &complete, QString *error) {
+    QTemporaryDir folder;
+    if (!folder.isValid()) {
+        *error = QObject::tr("No temporary folder for drawing: %1").arg(folder.errorString());
+        return false;
+    }
+    const QString drawn = folder.filePath(QStringLiteral("export.") + suffix);
+    QFile file(drawn);
+    if (!render(drawn) || !file.open(QIODevice::ReadOnly)) {
+        *error = QObject::tr("The graph could not be drawn into a file (is the temporary "
+                             "folder full?).");
+        return false;
+    }
+    const QByteArray bytes = file.readAll();
+    if (!complete(bytes)) {
+        *error = QObject::tr("The drawn file is incomplete (is the temporary folder full?).");
+        return false;
+    }
+    return rt::writeInOneStep(path, bytes, error);
 }
 
 } // namespace

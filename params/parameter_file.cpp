@@ -2,12 +2,14 @@
 #include "params/parameter_file.h"
 
 #include <cstring>
+#include <string>
 
 #include "link/telegram.h"
 #include "params/panel_binding.h"
 #include "runtime/runtime.h"
 #include "shell/globals.h"
 #include "shell/status_line.h"
+#include "shell/window_note.h"
 
 namespace {
 
@@ -19,6 +21,11 @@ constexpr int REPLACE_FILE = 0;
 
 constexpr const char *WRITE_ERROR = "Cannot write parameter file!";
 constexpr const char *READ_ERROR = PARA_FILE_READ_ERROR;
+constexpr const char *NOT_SIXTEEN_NUMBERS = "not sixteen readable numbers";
+constexpr const char *PATH_TOO_LONG = "the path has 260 characters or more";
+
+// Why the last save or load failed; empty after one that worked.
+std::string problem;
 
 // A failed save or load must not be reported again after a later one that
 // worked: the result text it replaced comes back then.
@@ -28,15 +35,21 @@ bool ShowsFileError(void) {
     return std::strcmp(szStatus, WRITE_ERROR) == 0 || std::strcmp(szStatus, READ_ERROR) == 0;
 }
 
-void ShowFileError(const char *text) {
+// The status line shows the program's text; the note beside it says why,
+// with the file's path when there is one.
+void ShowFileError(const char *text, const char *path) {
     if (!ShowsFileError())
         std::memcpy(textBeforeFileError, szStatus, STATUS_LEN);
     SetStatus(text);
+    WindowNote((path ? std::string(path) + ": " + problem : problem).c_str());
 }
 
 void ForgetFileError(void) {
-    if (ShowsFileError())
-        std::memcpy(szStatus, textBeforeFileError, STATUS_LEN);
+    problem.clear();
+    if (!ShowsFileError())
+        return;
+    std::memcpy(szStatus, textBeforeFileError, STATUS_LEN);
+    WindowNote("");
 }
 
 } // namespace
@@ -48,14 +61,17 @@ void SendParaToFile(void) {
     for (int i = 0; i < PNUM; i++)
         words[i] = pp[i]; // zero-extended
     if (ArrayToFile(file_name, words, VAL_UNSIGNED_INTEGER, PNUM, ONE_GROUP, GROUP_ORDER, LAYOUT,
-                    SEPARATOR, PARA_FIELD_WIDTH, VAL_ASCII, REPLACE_FILE) < 0)
-        ShowFileError(WRITE_ERROR);
-    else
+                    SEPARATOR, PARA_FIELD_WIDTH, VAL_ASCII, REPLACE_FILE) < 0) {
+        problem = GetFileProblem();
+        ShowFileError(WRITE_ERROR, file_name);
+    } else {
         ForgetFileError();
+    }
 }
 
 void ReportUnusablePath(int forWriting) {
-    ShowFileError(forWriting ? WRITE_ERROR : READ_ERROR);
+    problem = PATH_TOO_LONG;
+    ShowFileError(forWriting ? WRITE_ERROR : READ_ERROR, nullptr);
 }
 
 void ReadParaFromFile(void) {
@@ -70,18 +86,26 @@ void ReadParaFromFile(void) {
 
     if (ReadParameterFile(file_name, pp) < 0) {
         // Unreadable, malformed or short: keep the last parameters.
-        ShowFileError(READ_ERROR);
+        ShowFileError(READ_ERROR, file_name);
         return;
     }
     ForgetFileError();
     CopyPPtoVars();
 }
 
+const char *ParameterFileProblem(void) {
+    return problem.c_str();
+}
+
 int ReadParameterFile(const char *path, unsigned short set[PNUM]) {
     unsigned int words[PNUM] = {};
-    if (FileToArray(path, words, VAL_UNSIGNED_INTEGER, PNUM, ONE_GROUP, GROUP_ORDER, LAYOUT,
-                    VAL_ASCII) < 0)
+    const int result = FileToArray(path, words, VAL_UNSIGNED_INTEGER, PNUM, ONE_GROUP, GROUP_ORDER,
+                                   LAYOUT, VAL_ASCII);
+    if (result < 0) {
+        problem = result == -2 ? GetFileProblem() : NOT_SIXTEEN_NUMBERS;
         return -1;
+    }
+    problem.clear();
     for (int i = 0; i < PNUM; i++)
         set[i] = static_cast<unsigned short>(words[i] & 0xFFFFu);
     return 0;

@@ -4,14 +4,21 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMessageBox>
-#include <QSaveFile>
 #include <QStringList>
 
 #include <cstdio>
 #include <cstring>
+#include <string>
 #include <vector>
 
+#ifndef Q_OS_WIN
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
 #include "runtime/dialog_folders.h"
+#include "runtime/one_step_file.h"
 #include "runtime/runtime.h"
 #include "runtime/test_hooks.h"
 
@@ -25,6 +32,57 @@ FileSelectHook &fileSelectHook() {
 rt::DialogFolders &dialogFolders() {
     static rt::DialogFolders folders;
     return folders;
+}
+
+std::string &fileProblem() {
+    static std::string problem;
+    return problem;
+}
+
+int fileFailed(const QString &why) {
+    fileProblem() = why.toLocal8Bit().toStdString();
+    return -2;
+}
+
+QString notRegular() {
+    return QObject::tr("not a regular file");
+}
+
+// Opens a regular file for reading. A FIFO would block the open until a
+// writer came, and a device could hand out data for ever: both are refused,
+// and the open itself does not wait (O_NONBLOCK), so a FIFO put in the
+// file's place after a check cannot hold the program either.
+bool openRegularFile(QFile &file, const char *fileName, QString *why) {
+#ifdef Q_OS_WIN
+    file.setFileName(QString::fromLocal8Bit(fileName));
+    if (QFileInfo(file.fileName()).exists() && !QFileInfo(file.fileName()).isFile()) {
+        *why = notRegular();
+        return false;
+    }
+    if (!file.open(QIODevice::ReadOnly)) {
+        *why = file.errorString();
+        return false;
+    }
+    return true;
+#else
+    const int fd = ::open(fileName, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        *why = qt_error_string(errno);
+        return false;
+    }
+    struct stat status {};
+    if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)) {
+        *why = notRegular();
+        ::close(fd);
+        return false;
+    }
+    if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        *why = file.errorString();
+        ::close(fd);
+        return false;
+    }
+    return true;
+#endif
 }
 
 std::string dialogFolder(const char *requested) {
@@ -118,20 +176,21 @@ int FileSelectPopup(const char *defaultDirectory, const char *defaultFileName,
 
 // Text files of unsigned 32-bit integers, one per line, right-aligned in the
 // field width. The file is replaced in one step, so a failed save never
-// leaves a half-written parameter set behind.
+// leaves a half-written parameter set behind, nor spoils the one there.
 int ArrayToFile(const char *fileName, const void *array, int dataType, int numElements,
                 int numGroups, int, int, int, int fieldWidth, int fileType, int) {
     if (dataType != VAL_UNSIGNED_INTEGER || fileType != VAL_ASCII || numGroups != 1 ||
         numElements < 0)
         return -1;
+    fileProblem().clear();
     QByteArray text;
     const auto *values = static_cast<const unsigned int *>(array);
     for (int i = 0; i < numElements; ++i)
         text += QByteArray::number(values[i]).rightJustified(fieldWidth, ' ') + '\n';
-    QSaveFile file(QString::fromLocal8Bit(fileName));
-    if (!file.open(QIODevice::WriteOnly) || file.write(text) != text.size())
-        return -2;
-    return file.commit() ? 0 : -2;
+    QString why;
+    if (!rt::writeInOneStep(QString::fromLocal8Bit(fileName), text, &why))
+        return fileFailed(why);
+    return 0;
 }
 
 // Reads white-space separated unsigned numbers; each keeps its low 32 bits.
@@ -141,10 +200,14 @@ int FileToArray(const char *fileName, void *array, int dataType, int numElements
     if (dataType != VAL_UNSIGNED_INTEGER || fileType != VAL_ASCII || numGroups != 1 ||
         numElements < 0)
         return -1;
-    QFile file(QString::fromLocal8Bit(fileName));
-    if (!file.open(QIODevice::ReadOnly))
-        return -2;
+    fileProblem().clear();
+    QFile file;
+    QString why;
+    if (!openRegularFile(file, fileName, &why))
+        return fileFailed(why);
     QByteArray text = file.read(1 << 20);
+    if (file.error() != QFileDevice::NoError)
+        return fileFailed(file.errorString());
     if (text.startsWith("\xEF\xBB\xBF")) // a UTF-8 byte-order mark, as Windows editors write
         text.remove(0, 3);
     const QList<QByteArray> tokens = text.simplified().split(' ');
@@ -164,4 +227,8 @@ int FileToArray(const char *fileName, void *array, int dataType, int numElements
         return -3;
     std::memcpy(array, values.data(), values.size() * sizeof(unsigned int));
     return 0;
+}
+
+const char *GetFileProblem(void) {
+    return fileProblem().c_str();
 }

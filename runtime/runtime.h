@@ -179,3 +179,9 @@ int ArrayToFile(const char *fileName, const void *array, int dataType, int numEl
                 int fileType, int fileAction);
 int FileToArray(const char *fileName, void *array, int dataType, int numElements, int numGroups,
                 int groupOrder, int layout, int fileType);
+// Why the last ArrayToFile or FileToArray failed (-2), in the system's
+// words: "No such file or directory", "Permission denied", "No space left on
+// device", "not a regular file" (a FIFO, a device or a folder, refused
+// without waiting for it). Empty after one that worked or that failed on
+// the file's content (-3).
+const char *GetFileProblem(void);

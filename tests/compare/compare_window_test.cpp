@@ -8,6 +8,7 @@
 #include <QPushButton>
 #include <QTimer>
 
+#include <filesystem>
 #include <set>
 #include <utility>
 
@@ -110,7 +111,7 @@ TEST_F(CompareTest, ColumnReadAfterATimeoutShowsItsNumbersAgain) {
 
 struct BadFile {
     const char *name;
-    const char *text; // nullptr: no such file
+    const char *text; // nullptr: no such file; "/": a folder of that name
     const char *shown;
 };
 
@@ -122,8 +123,11 @@ class BadFiles : public CompareTest, public testing::WithParamInterface<BadFile>
 
 TEST_P(BadFiles, ShowWhyInTheFileColumn) {
     const BadFile &bad = GetParam();
-    const std::string file =
-        bad.text ? writeFile("bad.dat", std::string(bad.text)) : path("missing.dat");
+    std::string file = path(bad.text ? "bad.dat" : "missing.dat");
+    if (bad.text && std::string(bad.text) == "/")
+        std::filesystem::create_directory(file);
+    else if (bad.text)
+        writeFile("bad.dat", std::string(bad.text));
     window_->loadFile(QString::fromStdString(file));
     EXPECT_EQ(cell(0, Column::File)->text().toStdString(), bad.shown);
     EXPECT_EQ(table()->rowSpan(0, compare::tableColumn(Column::File)), PNUM);
@@ -133,7 +137,9 @@ TEST_P(BadFiles, ShowWhyInTheFileColumn) {
 INSTANTIATE_TEST_SUITE_P(
     Files, BadFiles,
     testing::Values(BadFile{"Missing", nullptr,
-                            "Cannot read parameter file!\nmissing.dat: no such file"},
+                            "Cannot read parameter file!\nmissing.dat: No such file or directory"},
+                    BadFile{"Folder", "/",
+                            "Cannot read parameter file!\nbad.dat: not a regular file"},
                     BadFile{"Short", "1 2 3",
                             "Cannot read parameter file!\nbad.dat: not sixteen readable numbers"},
                     BadFile{"Letters", "500 0 abc 64 1 1 1 1024 512 100 1 1 0 1 0 1000",

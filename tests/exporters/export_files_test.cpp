@@ -5,13 +5,11 @@
 #include <QImage>
 #include <QRegularExpression>
 
-#include <sys/resource.h>
-
-#include <csignal>
 #include <optional>
 
 #include "exporters/csv_exporter.h"
 #include "exporters/graph_exporters.h"
+#include "tests/support/full_disk.h"
 
 using namespace export_test;
 
@@ -81,25 +79,6 @@ TEST_F(ExportFiles, CsvHoldsTheTrendHistoryAndTheVideoCurveAsShown) {
     for (int i = 0; i < 256; ++i)
         EXPECT_EQ(video[i], QStringLiteral("%1,%2,333").arg(4 * i).arg((i * 7) % 1024)) << i;
 }
-
-// Files this process writes end after `bytes`, as on a full disk.
-class FullDisk {
-  public:
-    explicit FullDisk(rlim_t bytes) : oldSignal_(std::signal(SIGXFSZ, SIG_IGN)) {
-        getrlimit(RLIMIT_FSIZE, &old_);
-        rlimit small = old_;
-        small.rlim_cur = bytes;
-        setrlimit(RLIMIT_FSIZE, &small);
-    }
-    ~FullDisk() {
-        setrlimit(RLIMIT_FSIZE, &old_);
-        std::signal(SIGXFSZ, oldSignal_);
-    }
-
-  private:
-    void (*oldSignal_)(int);
-    rlimit old_{};
-};
 
 TEST_F(ExportFiles, AWriteErrorSaysWhyAndLeavesTheOldFile) {
     DriveFrames();
