@@ -131,7 +131,8 @@ void RecordMenu::stopRecording() {
 
 // Opened with open(), never exec(): a running loop would stand still until
 // the dialog closed. The dialog's own question before replacing a file would
-// run a nested event loop, so that question is asked here, also without one.
+// run a nested event loop, so that question is asked here, also without one,
+// and in one go for the frame file and the video file beside it.
 void RecordMenu::askForFile() {
     auto *dialog =
         new QFileDialog(mainWindow_, tr("Record frames"), defaultPath(), tr("CSV files (*.csv)"));
@@ -142,20 +143,28 @@ void RecordMenu::askForFile() {
     dialog->setOptions(QFileDialog::DontUseNativeDialog | QFileDialog::DontConfirmOverwrite);
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     connect(dialog, &QFileDialog::fileSelected, this, [this](const QString &path) {
-        if (QFileInfo::exists(path))
-            confirmReplace(path);
-        else
+        // The video file beside it is replaced too, once the Data loop runs.
+        QStringList existing;
+        for (const QString &file : {path, QString::fromStdString(videoPathFor(path.toStdString()))})
+            if (QFileInfo::exists(file))
+                existing << QFileInfo(file).fileName();
+        if (existing.isEmpty())
             startRecording(path);
+        else
+            confirmReplace(path, existing);
     });
     connect(dialog, &QFileDialog::rejected, this, [this] { showState(); });
     dialog->open();
 }
 
-void RecordMenu::confirmReplace(const QString &path) {
-    auto *box = new QMessageBox(
-        QMessageBox::Question, tr("Record frames"),
-        tr("%1 already exists.\nDo you want to replace it?").arg(QFileInfo(path).fileName()),
-        QMessageBox::Yes | QMessageBox::No, mainWindow_);
+void RecordMenu::confirmReplace(const QString &path, const QStringList &existing) {
+    const QString question =
+        existing.size() == 1
+            ? tr("%1 already exists.\nDo you want to replace it?").arg(existing.first())
+            : tr("%1 and %2 already exist.\nDo you want to replace them?")
+                  .arg(existing.first(), existing.last());
+    auto *box = new QMessageBox(QMessageBox::Question, tr("Record frames"), question,
+                                QMessageBox::Yes | QMessageBox::No, mainWindow_);
     box->setObjectName(QStringLiteral("recordReplaceQuestion"));
     box->setAttribute(Qt::WA_DeleteOnClose);
     box->setWindowModality(Qt::NonModal);

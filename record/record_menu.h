@@ -7,6 +7,7 @@
 #include <QObject>
 #include <QPointer>
 #include <QString>
+#include <QStringList>
 
 #include "record/recording.h"
 
@@ -39,7 +40,9 @@ class RecordMenu : public QObject {
 
   private:
     void askForFile();
-    void confirmReplace(const QString &path);
+    // Asks once before `existing` (the file names of the frame file and of
+    // its video file that are there) are replaced.
+    void confirmReplace(const QString &path, const QStringList &existing);
     void showState();
     void showProblem(const QString &message);
 

@@ -1,6 +1,8 @@
 // See recording.h for why lines are held back and written whole.
 #include "record/recording.h"
 
+#include "runtime/one_step_file.h"
+
 namespace record {
 
 namespace {
@@ -82,7 +84,7 @@ bool Recording::writeOut(Sink &sink) {
     if (!sink.file.isOpen() || sink.held.empty())
         return true;
     const auto size = static_cast<qint64>(sink.held.size());
-    if (sink.file.write(sink.held.data(), size) != size) {
+    if (!rt::writeWhole(sink.file, sink.held.data(), size)) {
         // A full disk may have taken part of the lines: cut the file back to
         // the last whole one.
         const QString reason = sink.file.errorString();

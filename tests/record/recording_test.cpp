@@ -1,7 +1,9 @@
 // Recording against a scripted sensor: what the files hold after the Run and
-// Data loops, a write error, what the window shows, and the File menu.
+// Data loops, a write error and a disk that fills, what the window shows, the
+// question before files are replaced, and the File menu.
 #include "../display/display_test_support.h"
 
+#include <QAbstractButton>
 #include <QAction>
 #include <QDir>
 #include <QFile>
@@ -10,12 +12,17 @@
 #include <QMessageBox>
 #include <QTemporaryDir>
 
+#include <cerrno>
+#include <cstring>
+#include <optional>
+
 #include "display/live_loop.h"
 #include "display/video_loop.h"
 #include "params/transfer_buttons.h"
 #include "record/frame_csv.h"
 #include "record/record_menu.h"
 #include "runtime/test_hooks.h"
+#include "tests/support/full_disk.h"
 #include "window/file_menu.h"
 #include "window/menu_bar.h"
 
@@ -177,6 +184,52 @@ TEST_F(Recording, AWriteErrorEndsTheRecordingWithAMessageAndTheLoopGoesOn) {
     EXPECT_FALSE(window->windowTitle().contains("recording"));
 }
 
+// The disk fills in the middle of a write: the message gives the system's
+// reason, and the file keeps the whole lines written before.
+TEST(RecordingOnAFullDisk, SaysWhyAndKeepsTheWholeLinesWrittenBefore) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(QDir(dir.path()).mkdir("small"));
+    const struct {
+        const char *what;
+        bool smallDisk; // else a file size limit
+        const char *reason;
+    } cases[] = {
+        {"file size limit", false, std::strerror(EFBIG)},
+        {"full tmpfs", true, std::strerror(ENOSPC)},
+    };
+    for (const auto &c : cases) {
+        const SmallDisk disk(dir.filePath("small").toStdString(), "64k");
+        if (c.smallDisk && !disk.mounted()) {
+            std::printf("[ SKIPPED  ] %s: cannot mount a tmpfs here\n", c.what);
+            continue;
+        }
+        const QString file = dir.filePath(c.smallDisk ? "small/frames.csv" : "frames.csv");
+        record::Recording recording;
+        QString message;
+        QObject::connect(&recording, &record::Recording::failed,
+                         [&](const QString &text) { message = text; });
+        QString problem;
+        ASSERT_TRUE(recording.start(file, problem)) << c.what << ": " << problem.toStdString();
+        const record::FrameValues values{290, 435, 435, 512, 100, 1, 2, 641, 636, 145, 435, 435};
+        for (int i = 0; i < 10; ++i)
+            recording.addFrame(values);
+        ASSERT_TRUE(recording.writeOut()) << c.what;
+        const qint64 whole = QFileInfo(file).size();
+        {
+            std::optional<FullDisk> full;
+            if (!c.smallDisk)
+                full.emplace(whole + 1000); // cut in the middle of the next write
+            for (int i = 0; i < 5000 && recording.isActive(); ++i)
+                recording.addFrame(values);
+            recording.writeOut();
+        }
+        EXPECT_FALSE(recording.isActive()) << c.what;
+        EXPECT_TRUE(message.contains(file) && message.endsWith(c.reason))
+            << c.what << ": " << message.toStdString();
+        EXPECT_EQ(QFileInfo(file).size(), whole) << c.what;
+    }
+}
+
 TEST_F(Recording, AFileThatCannotBeOpenedIsRefusedWithAMessage) {
     EXPECT_FALSE(recorder->startRecording(dir.filePath("gone/frames.csv")));
     auto *box = window->findChild<QMessageBox *>("recordingMessage");
@@ -221,6 +274,50 @@ TEST_F(Recording, RecordFramesAsksWithANonModalDialogForADatedFile) {
     QMetaObject::invokeMethod(dialog, "accept"); // as the Save button does
     EXPECT_TRUE(recorder->recording().isActive());
     EXPECT_EQ(recorder->recording().framesPath(), path);
+}
+
+// The video file beside the frame file is replaced as well: one question
+// names whichever of the two is there, and "No" leaves both alone.
+TEST_F(Recording, ReplacingTheFrameOrTheVideoFileIsAskedInOneQuestion) {
+    const QString video = QString::fromStdString(record::videoPathFor(path.toStdString()));
+    const struct {
+        bool frames, video;
+        const char *question; // nullptr: none, the recording starts
+    } cases[] = {
+        {false, false, nullptr},
+        {true, false, "frames.csv already exists.\nDo you want to replace it?"},
+        {false, true, "frames-video.csv already exists.\nDo you want to replace it?"},
+        {true, true,
+         "frames.csv and frames-video.csv already exist.\nDo you want to replace them?"},
+    };
+    for (const auto &c : cases) {
+        for (const auto &[there, file] : {std::pair{c.frames, path}, std::pair{c.video, video}}) {
+            QFile::remove(file);
+            QFile f(file);
+            if (there && f.open(QIODevice::WriteOnly))
+                f.write("kept\n");
+        }
+        Item("actionRecordFrames")->trigger();
+        auto *dialog = window->findChild<QFileDialog *>("recordFramesDialog");
+        ASSERT_NE(dialog, nullptr);
+        dialog->selectFile(path);
+        QMetaObject::invokeMethod(dialog, "accept");
+        Settle();
+        auto *box = window->findChild<QMessageBox *>("recordReplaceQuestion");
+        EXPECT_EQ(box != nullptr, c.question != nullptr) << c.frames << c.video;
+        EXPECT_EQ(recorder->recording().isActive(), c.question == nullptr) << c.frames << c.video;
+        if (box) {
+            EXPECT_EQ(box->text().toStdString(), c.question);
+            EXPECT_NE(box->windowModality(), Qt::ApplicationModal);
+            box->button(QMessageBox::No)->click();
+            Settle();
+            EXPECT_FALSE(recorder->recording().isActive());
+            for (const QString &file : {path, video})
+                EXPECT_TRUE(!QFile::exists(file) || Lines(file) == std::vector<std::string>{"kept"})
+                    << file.toStdString();
+        }
+        recorder->stopRecording();
+    }
 }
 
 TEST_F(Recording, FileMenuHoldsItsItemsInOrderWithTheirShortcuts) {
