@@ -1,7 +1,9 @@
 #include "window/settings.h"
 
+#include <QDir>
 #include <QFileInfo>
 #include <QSettings>
+#include <QStandardPaths>
 #include <QVariant>
 
 #include <cstdlib>
@@ -15,14 +17,31 @@ namespace {
 // Positions beyond this are no screen's; a damaged file may hold anything.
 constexpr int FARTHEST_POSITION = 100000;
 
+// A settings file is a few hundred bytes; one beyond this is not the program's.
+constexpr qint64 LARGEST_SETTINGS_FILE = 1 << 20;
+
 QSettings openSettings() {
     return {QSettings::IniFormat, QSettings::UserScope, QStringLiteral("vexa-tb-scope"),
             QStringLiteral("vexa-tb-scope")};
 }
 
+// QSettings reads its file whole as it opens it: a FIFO there would block the program, a
+// device or a huge file fill the memory. Such a file means the defaults and is left alone;
+// a missing one is made on the first save.
+bool settingsFileUsable() {
+    const QFileInfo file(
+        QDir(QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation))
+            .filePath(QStringLiteral("vexa-tb-scope/vexa-tb-scope.ini")));
+    if (!file.exists() && !file.isSymLink())
+        return true;
+    return file.isFile() && file.size() <= LARGEST_SETTINGS_FILE;
+}
+
 } // namespace
 
 std::optional<QPoint> savedCcdWindowPosition() {
+    if (!settingsFileUsable())
+        return std::nullopt;
     const QVariant value = openSettings().value(QLatin1String(settings_keys::CCD_WINDOW_POS));
     if (value.typeId() != QMetaType::QPoint)
         return std::nullopt;
@@ -33,10 +52,13 @@ std::optional<QPoint> savedCcdWindowPosition() {
 }
 
 void saveCcdWindowPosition(const QPoint &topLeft) {
-    openSettings().setValue(QLatin1String(settings_keys::CCD_WINDOW_POS), topLeft);
+    if (settingsFileUsable())
+        openSettings().setValue(QLatin1String(settings_keys::CCD_WINDOW_POS), topLeft);
 }
 
 QString savedFileFolder() {
+    if (!settingsFileUsable())
+        return {};
     const QVariant value = openSettings().value(QLatin1String(settings_keys::LAST_FILE_FOLDER));
     if (value.typeId() != QMetaType::QString)
         return {};
@@ -45,7 +67,8 @@ QString savedFileFolder() {
 }
 
 void saveFileFolder(const QString &folder) {
-    openSettings().setValue(QLatin1String(settings_keys::LAST_FILE_FOLDER), folder);
+    if (settingsFileUsable())
+        openSettings().setValue(QLatin1String(settings_keys::LAST_FILE_FOLDER), folder);
 }
 
 } // namespace window

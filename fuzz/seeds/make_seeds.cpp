@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "record/frame_csv.h"
 #include "sim/protocol.h"
 #include "sim/sensor.h"
 
@@ -252,6 +253,50 @@ void SimOptionSeeds(std::vector<Seed> &seeds) {
     seed("bad-order", {"--no-reply", "12"});
 }
 
+// ---- replay_file: the frame file, then a NUL and the video file -------------------------------
+
+void ReplayFileSeeds(std::vector<Seed> &seeds) {
+    const std::string time = "2026-12-07T13:05:01.123";
+    sim::Sensor sensor;
+    std::string frames = record::frameHeader() + "\n", video = record::videoHeader() + "\n";
+    for (int k = 0; k < 3; ++k) {
+        const Bytes reply = Answer(sensor, sim::order::Frame);
+        record::FrameValues values{};
+        for (std::size_t i = 0; i < values.size(); ++i)
+            values[i] = sim::getWord(reply.data() + 4 + 2 * i);
+        record::appendFrameLine(frames, time, values);
+    }
+    std::uint16_t x[record::VIDEO_SAMPLES], y[record::VIDEO_SAMPLES];
+    for (std::size_t i = 0; i < record::VIDEO_SAMPLES; ++i) {
+        x[i] = static_cast<std::uint16_t>(4 * i);
+        y[i] = static_cast<std::uint16_t>((i * 37) % 1024);
+    }
+    record::appendVideoLine(video, time, x, y);
+    auto seed = [&](const std::string &name, const std::string &text) {
+        seeds.push_back({"replay_file", name, Text(text)});
+    };
+    seed("frames", frames);
+    seed("frames-crlf-with-mark", "\xEF\xBB\xBF" + record::frameHeader() + "\r\n" +
+                                      frames.substr(frames.find('\n') + 1));
+    seed("frames-and-video", frames + std::string(1, '\0') + video);
+    seed("header-only", record::frameHeader() + "\n");
+    seed("short-line", record::frameHeader() + "\n" + time + ",1,2\n");
+}
+
+// ---- settings_file: the window's ini file --------------------------------------------------------
+
+void SettingsFileSeeds(std::vector<Seed> &seeds) {
+    auto seed = [&](const std::string &name, const std::string &text) {
+        seeds.push_back({"settings_file", name, Text(text)});
+    };
+    seed("saved", "[ccdSettingsWindow]\nposition=@Point(640 120)\n\n[parameterFiles]\n"
+                  "lastFolder=/tmp\n");
+    seed("far-away", "[ccdSettingsWindow]\nposition=@Point(2147483647 -2147483648)\n");
+    seed("wrong-types", "[ccdSettingsWindow]\nposition=12\n[parameterFiles]\n"
+                        "lastFolder=@Point(1 2)\n");
+    seed("no-folder", "[parameterFiles]\nlastFolder=/nonexistent/folder\n");
+}
+
 } // namespace
 
 int main(int argc, char **argv) {
@@ -265,6 +310,8 @@ int main(int argc, char **argv) {
     RequestFramerSeeds(seeds);
     CommandLineSeeds(seeds);
     SimOptionSeeds(seeds);
+    ReplayFileSeeds(seeds);
+    SettingsFileSeeds(seeds);
     for (const Seed &s : seeds) {
         const fs::path dir = fs::path(argv[1]) / s.harness;
         fs::create_directories(dir);
