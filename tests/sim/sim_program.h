@@ -26,6 +26,9 @@ class Program {
         posix_spawn_file_actions_init(&actions);
         posix_spawn_file_actions_adddup2(&actions, out[1], 1);
         posix_spawn_file_actions_adddup2(&actions, err[1], 2);
+        // Nothing else of the test's (or of ctest's) open files: a child
+        // started with few file descriptors must have them all free.
+        posix_spawn_file_actions_addclosefrom_np(&actions, 3);
         args.insert(args.begin(), VEXA_SIM_EXE);
         args.insert(args.begin(), launcher.begin(), launcher.end());
         std::vector<char *> argv;
