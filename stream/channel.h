@@ -50,7 +50,7 @@ template <typename Event> class Channel {
 
     [[nodiscard]] Subscription subscribe(Listener listener) {
         const std::size_t id = ++core_->lastId;
-        core_->slots.push_back({id, std::move(listener), false});
+        core_->listening.push_back({id, std::move(listener), false});
         // The channel may end before a subscription does (both may live in
         // static storage): the subscription then has nothing to end.
         return Subscription([weak = std::weak_ptr<Core>(core_), id] {
@@ -65,17 +65,17 @@ template <typename Event> class Channel {
         // Listeners added meanwhile come after `count` and wait for the
         // next event; removed ones are skipped, and kept until the last
         // publish returns, as one of them may be the listener now running.
-        const std::size_t count = core.slots.size();
+        const std::size_t count = core.listening.size();
         for (std::size_t i = 0; i < count; ++i)
-            if (!core.slots[i].removed)
-                core.slots[i].listener(event);
+            if (!core.listening[i].removed)
+                core.listening[i].listener(event);
         if (--core.depth == 0 && core.emptied)
             core.compact();
     }
 
     std::size_t listeners() const {
         std::size_t n = 0;
-        for (const Slot &slot : core_->slots)
+        for (const Slot &slot : core_->listening)
             n += slot.removed ? 0 : 1;
         return n;
     }
@@ -88,14 +88,14 @@ template <typename Event> class Channel {
     };
     struct Core {
         // A deque: a listener that subscribes another must not move the
-        // slots, its own among them, while it runs.
-        std::deque<Slot> slots;
+        // listening, its own among them, while it runs.
+        std::deque<Slot> listening;
         std::size_t lastId = 0;
         int depth = 0;        // publishes under way (a listener may publish)
         bool emptied = false; // a slot waits to be taken out
 
         void remove(std::size_t id) {
-            for (Slot &slot : slots)
+            for (Slot &slot : listening)
                 if (slot.id == id)
                     slot.removed = true;
             emptied = true;
@@ -104,10 +104,10 @@ template <typename Event> class Channel {
         }
         void compact() {
             std::deque<Slot> kept;
-            for (Slot &slot : slots)
+            for (Slot &slot : listening)
                 if (!slot.removed)
                     kept.push_back(std::move(slot));
-            slots = std::move(kept);
+            listening = std::move(kept);
             emptied = false;
         }
     };
