@@ -6,22 +6,27 @@
 
 #include "ctl/parameter_names.h"
 #include "params/parameter_table.h"
+#include "runtime/regular_file.h"
 
 namespace ctl {
 
 namespace {
 
 constexpr qulonglong WORD_MAX = 0xFFFF;
+constexpr qint64 MAX_FILE_BYTES = 1 << 20;
 
 } // namespace
 
 bool readSetFile(const QString &path, ParameterSet *set, QString *problem) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        *problem = file.errorString();
+    QFile file;
+    if (!rt::openRegularFile(file, QFile::encodeName(path).constData(), problem))
+        return false;
+    // Sixteen numbers fit in far less; more is no parameter file.
+    QByteArray text = file.read(MAX_FILE_BYTES + 1);
+    if (text.size() > MAX_FILE_BYTES) {
+        *problem = QStringLiteral("larger than %1 bytes: no parameter file").arg(MAX_FILE_BYTES);
         return false;
     }
-    QByteArray text = file.readAll();
     if (file.error() != QFileDevice::NoError) {
         *problem = file.errorString();
         return false;

@@ -19,6 +19,7 @@
 
 #include "runtime/dialog_folders.h"
 #include "runtime/one_step_file.h"
+#include "runtime/regular_file.h"
 #include "runtime/runtime.h"
 #include "runtime/test_hooks.h"
 
@@ -46,43 +47,6 @@ int fileFailed(const QString &why) {
 
 QString notRegular() {
     return QObject::tr("not a regular file");
-}
-
-// Opens a regular file for reading. A FIFO would block the open until a
-// writer came, and a device could hand out data for ever: both are refused,
-// and the open itself does not wait (O_NONBLOCK), so a FIFO put in the
-// file's place after a check cannot hold the program either.
-bool openRegularFile(QFile &file, const char *fileName, QString *why) {
-#ifdef Q_OS_WIN
-    file.setFileName(QString::fromLocal8Bit(fileName));
-    if (QFileInfo(file.fileName()).exists() && !QFileInfo(file.fileName()).isFile()) {
-        *why = notRegular();
-        return false;
-    }
-    if (!file.open(QIODevice::ReadOnly)) {
-        *why = file.errorString();
-        return false;
-    }
-    return true;
-#else
-    const int fd = ::open(fileName, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) {
-        *why = qt_error_string(errno);
-        return false;
-    }
-    struct stat status {};
-    if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)) {
-        *why = notRegular();
-        ::close(fd);
-        return false;
-    }
-    if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
-        *why = file.errorString();
-        ::close(fd);
-        return false;
-    }
-    return true;
-#endif
 }
 
 std::string dialogFolder(const char *requested) {
@@ -124,6 +88,41 @@ QString runFileDialog(const char *directory, const char *defaultName, const char
 }
 
 } // namespace
+
+// The open itself does not wait (O_NONBLOCK), so a FIFO put in the file's
+// place after a check cannot hold the program either.
+bool rt::openRegularFile(QFile &file, const char *fileName, QString *why) {
+#ifdef Q_OS_WIN
+    file.setFileName(QString::fromLocal8Bit(fileName));
+    if (QFileInfo(file.fileName()).exists() && !QFileInfo(file.fileName()).isFile()) {
+        *why = notRegular();
+        return false;
+    }
+    if (!file.open(QIODevice::ReadOnly)) {
+        *why = file.errorString();
+        return false;
+    }
+    return true;
+#else
+    const int fd = ::open(fileName, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        *why = qt_error_string(errno);
+        return false;
+    }
+    struct stat status {};
+    if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)) {
+        *why = notRegular();
+        ::close(fd);
+        return false;
+    }
+    if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        *why = file.errorString();
+        ::close(fd);
+        return false;
+    }
+    return true;
+#endif
+}
 
 int Fmt(char *target, const char *format, const int *values) {
     int width = 0, count = 0;
@@ -203,7 +202,7 @@ int FileToArray(const char *fileName, void *array, int dataType, int numElements
     fileProblem().clear();
     QFile file;
     QString why;
-    if (!openRegularFile(file, fileName, &why))
+    if (!rt::openRegularFile(file, fileName, &why))
         return fileFailed(why);
     QByteArray text = file.read(1 << 20);
     if (file.error() != QFileDevice::NoError)
