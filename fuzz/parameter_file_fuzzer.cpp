@@ -17,6 +17,7 @@
 #include "fuzz/file_numbers.h"
 #include "fuzz/support/check.h"
 #include "fuzz/support/memory_file.h"
+#include "fuzz/support/special_files.h"
 #include "params/parameter_file.h"
 #include "params/parameter_table.h"
 #include "runtime/runtime.h"
@@ -107,6 +108,22 @@ void CheckLoadEeprom(const FileNumbers &numbers, const std::array<unsigned int, 
 } // namespace
 
 extern "C" int LLVMFuzzerInitialize(int *, char ***) {
+    // A FIFO, a device or a huge file picked as parameter file is refused at
+    // once, with a reason, and the array stays as it was.
+    static vexafuzz::TemporaryFolder folder("vexa-parameter-fuzz");
+    vexafuzz::CheckSpecialFilesRefused(
+        "the parameter file reader",
+        [](const char *kind) { return folder.file(std::string(kind) + ".dat"); },
+        [](const std::string &path) {
+            std::array<unsigned int, PNUM> words;
+            words.fill(kUntouched);
+            const int result = FileToArray(path.c_str(), words.data(), VAL_UNSIGNED_INTEGER, PNUM,
+                                           1, 0, 0, VAL_ASCII);
+            // A huge file is read in part and refused for what it holds;
+            // the others are refused before a byte is read, with a reason.
+            const bool reasoned = path.find("huge") != std::string::npos || GetFileProblem()[0];
+            return result < 0 && words[0] == kUntouched && reasoned;
+        });
     // The load dialog picks the fuzz input's file.
     SetFileSelectHook([](const FileSelectRequest &, std::string &chosen) {
         chosen = File().path();
