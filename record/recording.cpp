@@ -36,8 +36,11 @@ bool Recording::start(const QString &framesPath, QString &problem) {
     frames_.held = frameHeader() + '\n';
     frames_.written = 0;
     // The video file is made with the first video pass: a recording of the
-    // live loop alone has none.
+    // live loop alone has none. One left from an earlier recording under this
+    // name goes now (replacing it was asked with the frame file), or a replay
+    // would pair the new frames with its passes.
     video_.file.setFileName(QString::fromStdString(videoPathFor(framesPath.toStdString())));
+    QFile::remove(video_.file.fileName());
     writeTimer_.start();
     return true;
 }

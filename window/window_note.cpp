@@ -3,6 +3,7 @@
 #include <QLayout>
 #include <QStatusBar>
 #include <QString>
+#include <QStringDecoder>
 #include <QWidget>
 
 #include "runtime/widget_access.h"
@@ -40,7 +41,18 @@ void showWindowNote(QWidget *mainWindow, const QString &text) {
 
 } // namespace window
 
+namespace {
+
+// Notes carry the program's texts (Latin-1) and file names and the system's
+// reasons (UTF-8); a text that is valid UTF-8 is read as such.
+QString noteText(const char *text) {
+    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    const QString decoded = utf8(QByteArrayView(text));
+    return utf8.hasError() ? QString::fromLatin1(text) : decoded;
+}
+
+} // namespace
+
 void ShowWindowNote(int panel, const char *text) {
-    // Program texts are Latin-1, as everywhere on the panels.
-    window::showWindowNote(rt::panelWidget(panel), QString::fromLatin1(text ? text : ""));
+    window::showWindowNote(rt::panelWidget(panel), noteText(text ? text : ""));
 }

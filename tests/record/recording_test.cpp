@@ -318,6 +318,22 @@ TEST_F(Recording, ReplacingTheFrameOrTheVideoFileIsAskedInOneQuestion) {
         }
         recorder->stopRecording();
     }
+
+    // Answered Yes, the old video file goes as the recording starts: a replay
+    // must never pair the new frames with the video of an earlier recording.
+    Item("actionRecordFrames")->trigger();
+    auto *dialog = window->findChild<QFileDialog *>("recordFramesDialog");
+    ASSERT_NE(dialog, nullptr);
+    dialog->selectFile(path);
+    QMetaObject::invokeMethod(dialog, "accept");
+    Settle();
+    auto *box = window->findChild<QMessageBox *>("recordReplaceQuestion");
+    ASSERT_NE(box, nullptr);
+    box->button(QMessageBox::Yes)->click();
+    Settle();
+    EXPECT_TRUE(recorder->recording().isActive());
+    EXPECT_FALSE(QFile::exists(video));
+    recorder->stopRecording();
 }
 
 TEST_F(Recording, FileMenuHoldsItsItemsInOrderWithTheirShortcuts) {

@@ -104,6 +104,16 @@ TEST_F(SendToFile, ACancelledSaveSaysSoAndASaveTakesTheNoteAway) {
     EXPECT_EQ(note(), QString());
 }
 
+// The note names the file as the system spells it, also beyond Latin-1.
+TEST_F(SendToFile, AFailedSaveNamesTheFileInTheNoteAsItIsSpelt) {
+    QTemporaryDir folder;
+    const QString missing = folder.filePath(QStringLiteral("Prüfstand \u0416/p.dat"));
+    pick_ = missing.toStdString();
+    clickSend();
+    EXPECT_EQ(StatusText(), "Cannot write parameter file!");
+    EXPECT_TRUE(note().startsWith(missing)) << note().toStdString();
+}
+
 TEST_F(SendToFile, ASendOnAPortThatIsNotOpenSaysNothingWasWritten) {
     target = RAM;
     com = TEST_PORT; // never opened here
