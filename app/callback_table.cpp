@@ -1,4 +1,6 @@
 // The callbacks the panel file may attach by name.
+#include "app/program.h"
+
 #include "display/edge_window.h"
 #include "display/live_loop.h"
 #include "display/video_loop.h"

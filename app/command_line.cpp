@@ -1,7 +1,7 @@
 // Options are checked before anything starts: a misspelt option must not
 // open a port or a window. Qt's own options pass through to the toolkit,
 // with one dash or two as Qt accepts them.
-#include "shell/command_line.h"
+#include "app/command_line.h"
 
 #include <algorithm>
 #include <cstdlib>

@@ -4,9 +4,9 @@
 #include <string>
 #include <vector>
 
+#include "app/command_line.h"
+#include "app/program.h"
 #include "runtime/runtime.h"
-#include "shell/command_line.h"
-#include "shell/startup.h"
 
 namespace {
 

@@ -4,6 +4,7 @@
 
 #include <stdlib.h>
 
+#include "app/program.h"
 #include "runtime/runtime.h"
 #include "shell/controls.h"
 #include "shell/globals.h"

@@ -1,4 +1,4 @@
-// Fuzzes the program's command line (shell/command_line.h): argv is the
+// Fuzzes the program's command line (app/command_line.h): argv is the
 // input split at NUL bytes (fuzz/support/arguments.h), argv[0] included.
 //
 // Checks: a refused line says why in one of the parser's own phrasings; an
@@ -10,9 +10,9 @@
 #include <string>
 #include <vector>
 
+#include "app/command_line.h"
 #include "fuzz/support/arguments.h"
 #include "fuzz/support/check.h"
-#include "shell/command_line.h"
 
 namespace {
 

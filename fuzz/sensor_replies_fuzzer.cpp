@@ -16,6 +16,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "app/program.h"
 #include "display/live_loop.h"
 #include "display/video_loop.h"
 #include "fuzz/line/scripted_line.h"

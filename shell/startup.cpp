@@ -1,29 +1,12 @@
-// Start-up: panels, program-wide defaults, info texts, the first connect, the
-// event loop, shut-down.
+// Start-up pieces of the program: its defaults, the first values on the
+// panels, the info texts, and the main panel's close.
 #include "shell/startup.h"
 
-#include "compare/attach_compare.h"
-#include "display/live_loop.h"
-#include "exporters/attach_export.h"
-#include "link/connection.h"
-#include "params/ccd_settings_panel.h"
 #include "params/panel_binding.h"
-#include "params/parameter_table.h"
-#include "params/transfer_buttons.h"
-#include "ports/ports.h"
-#include "record/record_menu.h"
 #include "runtime/runtime.h"
 #include "shell/controls.h"
 #include "shell/globals.h"
 #include "shell/status_line.h"
-#include "shell/window_note.h"
-#include "window/ccd_window.h"
-#include "window/file_folders.h"
-#include "window/file_menu.h"
-#include "window/glance.h"
-#include "window/help_menu.h"
-#include "window/sensor_menu.h"
-#include "window/window_note.h"
 
 namespace {
 
@@ -32,45 +15,6 @@ constexpr int WHITE = 0xFFFFFF;
 constexpr int GREEN = 0x00FF00;
 
 } // namespace
-
-int WinMain(void *hInstance, void *, char *, int) {
-    if (InitCVIRTE(hInstance, nullptr, nullptr) == 0)
-        return -1;
-    RegisterProgramCallbacks();
-    panelHandle = LoadPanel(0, PANEL_FILE, PANEL);
-    if (panelHandle < 0)
-        return -1;
-    // The parent handle 1 is the main panel, the first panel loaded.
-    panelPopUp = LoadPanel(1, PANEL_FILE, CCDPANEL);
-    if (panelPopUp < 0) {
-        DiscardPanel(panelHandle);
-        return -1;
-    }
-    AttachPortSelector(panelHandle, DropDCom, TEXT_Status);
-    AttachFileMenu(panelHandle, LoadParameterFile, SaveParameterFile);
-    AttachRecording(panelHandle, TEXT_Status);
-    AttachSensorMenu(panelHandle);
-    AttachCCDWindow(panelHandle, panelPopUp, HideCCDSettings);
-    AttachFileFolders();
-    SetWindowNoteHook(ShowWindowNote);
-    AttachHelpMenu(panelHandle);
-    AttachCompareWindow(panelHandle);
-    AttachExport(panelHandle, GRAPH_Raw, STRIP_Trend, GRAPH_Data);
-    AttachGlance(panelHandle, TEXT_Status, GRAPH_Raw, STRIP_Trend);
-    ForEachRangeBound(MarkOutOfRange);
-    GetProjectDir(proj_dir);
-    InitVars();
-    // Shown before the connect sequence, which takes seconds without a
-    // sensor: the user sees its progress in the status line. Clicks meanwhile
-    // meet it as they meet a reconnect from the port selector.
-    DisplayPanel(panelHandle);
-    InitRS232(com);
-    RunUserInterface();
-    CloseCom(com);
-    DiscardPanel(panelPopUp);
-    DiscardPanel(panelHandle);
-    return 0;
-}
 
 void SetDefaultValues(void) {
     power = 500;

@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "app/program.h"
 #include "link/connection.h"
 #include "runtime/runtime.h"
 #include "runtime/widget_access.h"

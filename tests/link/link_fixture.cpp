@@ -5,6 +5,7 @@
 #include <cstring>
 #include <memory>
 
+#include "app/program.h"
 #include "link/connection.h"
 #include "params/panel_binding.h"
 #include "runtime/runtime.h"

@@ -4,6 +4,7 @@
 
 #include <cstring>
 
+#include "app/program.h"
 #include "display/video_view.h"
 #include "params/panel_binding.h"
 #include "runtime/runtime.h"

@@ -15,9 +15,10 @@
 #include <filesystem>
 #include <string>
 
-#include "runtime/widget_access.h"
+#include "app/program.h"
 #include "runtime/runtime.h"
 #include "runtime/test_hooks.h"
+#include "runtime/widget_access.h"
 #include "shell/controls.h"
 #include "shell/globals.h"
 #include "shell/startup.h"

@@ -16,7 +16,7 @@
 #include <thread>
 #include <vector>
 
-#include "shell/command_line.h"
+#include "app/command_line.h"
 #include "sim/scripted_sensor.h"
 
 namespace {

@@ -6,10 +6,10 @@
 #include <QTimer>
 #include <QWidget>
 
-#include "runtime/widget_access.h"
+#include "app/program.h"
 #include "runtime/runtime.h"
+#include "runtime/widget_access.h"
 #include "shell/globals.h"
-#include "shell/startup.h"
 
 TEST(ProgramLifecycle, ClosingTheMainPanelEndsWithZeroAndClosesThePortTwiceHarmlessly) {
     SetComDevice(1, "/nonexistent/vexa-port");

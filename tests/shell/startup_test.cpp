@@ -10,8 +10,9 @@
 
 #include <string>
 
-#include "runtime/widget_access.h"
+#include "app/program.h"
 #include "runtime/runtime.h"
+#include "runtime/widget_access.h"
 #include "shell/controls.h"
 #include "shell/globals.h"
 #include "shell/startup.h"

@@ -12,12 +12,12 @@
 #include <utility>
 #include <vector>
 
+#include "app/program.h"
 #include "runtime/runtime.h"
 #include "runtime/test_hooks.h"
 #include "runtime/widget_access.h"
 #include "shell/controls.h"
 #include "shell/globals.h"
-#include "shell/startup.h"
 #include "sim/scripted_sensor.h"
 #include "tests/window/temp_settings.h"
 
