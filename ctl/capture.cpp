@@ -1,5 +1,6 @@
 // capture: the Run loop's frames, or with --video the Data loop's passes, as
-// the window's recording writes them (record/frame_csv). Each line is written
+// the window's recording writes them (record/frame_csv), through the frame
+// stream as the window's loops hand them on. Each line is written
 // whole as soon as its frame is in, so a capture that ends early (a sensor
 // that stops answering, a killed program) keeps every frame taken so far; a
 // write that fails part-way (a full disk, a file size limit) is cut back to
@@ -9,7 +10,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <chrono>
 #include <cstring>
 #include <string>
 
@@ -22,6 +22,8 @@
 #include "link/video_layout.h"
 #include "record/frame_csv.h"
 #include "shell/globals.h"
+#include "stream/publish.h"
+#include "stream/stream.h"
 
 namespace ctl {
 
@@ -86,14 +88,10 @@ class CsvSink {
 
 // Words 0 to 12 of the reply as they came, as the window's recording takes
 // them in both loops: in0 too, which the Data loop does not show.
-record::FrameValues frameValues(const FrameWords &words) {
+template <typename Words> record::FrameValues frameValues(const Words &words) {
     record::FrameValues values{};
     std::copy_n(words.begin(), values.size(), values.begin());
     return values;
-}
-
-std::string now() {
-    return record::isoLocalTime(std::chrono::system_clock::now());
 }
 
 bool openSink(CsvSink &sink, const QString &path) {
@@ -155,28 +153,40 @@ int runCapture(const Invocation &how) {
         ccdmaxpixel = info.maxPixel;
     }
 
-    for (int n = 0; n < how.frames; n++) {
+    // The lines are written by listeners of the frame stream, as the window's
+    // recording writes them; the loop here only publishes.
+    int failed = ExitSuccess; // a listener's write failed
+    stream::FrameStream &program = stream::programStream();
+    const stream::Subscription frameLines = program.frames.subscribe([&](const stream::Frame &f) {
+        std::string text;
+        record::appendFrameLine(text, record::isoLocalTime(f.time), frameValues(f.words));
+        if (!failed && !writeLine(frames, text))
+            failed = ExitUsage;
+    });
+    const stream::Subscription videoLines =
+        program.videoPasses.subscribe([&](const stream::VideoPass &pass) {
+            std::string text;
+            record::appendVideoLine(text, record::isoLocalTime(pass.time), pass.x.data(),
+                                    pass.y.data());
+            if (!failed && !writeLine(video, text))
+                failed = ExitUsage;
+        });
+
+    for (int n = 0; n < how.frames && !failed; n++) {
         FrameWords words{};
         if (Step step = line.frame(!how.video, &words); !step.ok)
             return sensorFailed(step);
-        const std::string time = now();
-        std::string text;
-        record::appendFrameLine(text, time, frameValues(words));
-        if (!writeLine(frames, text))
-            return ExitUsage;
-        if (!how.video)
+        FrameDecoded(words.data());
+        if (!how.video || failed)
             continue;
         VideoSamples samples{};
         if (Step step = line.videoSignal(&samples); !step.ok)
             return sensorFailed(step);
         unsigned short x[256];
         videoX(x);
-        text.clear();
-        record::appendVideoLine(text, time, x, samples.data());
-        if (!writeLine(video, text))
-            return ExitUsage;
+        VideoPassDecoded(x, samples.data());
     }
-    return ExitSuccess;
+    return failed;
 }
 
 } // namespace ctl

@@ -8,13 +8,11 @@
 
 #include <algorithm>
 
-#include "display/loop_hooks.h"
 #include "display/loop_support.h"
 #include "display/raw_values.h"
 #include "display/trend_chart.h"
 #include "link/exchange_guard.h"
 #include "link/output_queue.h"
-#include "link/port_events.h"
 #include "link/telegram.h"
 #include "link/transactions.h"
 #include "params/transfer_targets.h"
@@ -22,6 +20,8 @@
 #include "shell/controls.h"
 #include "shell/globals.h"
 #include "shell/status_line.h"
+#include "stream/frame.h"
+#include "stream/publish.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 #include "display/loop_support.h"
 
-#include "display/loop_hooks.h"
+#include "stream/frame.h"
 
 #include "runtime/runtime.h"
 #include "shell/controls.h"

@@ -8,6 +8,7 @@
 #include "runtime/runtime.h"
 #include "shell/controls.h"
 #include "shell/globals.h"
+#include "stream/publish.h"
 
 namespace {
 
@@ -63,6 +64,7 @@ void PlotRAWGraph(void) {
     arrayNORM[NEWEST + 2] = tVal;
     arrayNORM[NEWEST + 3] = Mvalue;
     arrayNORM[NEWEST + 4] = selected;
+    TrendPointPlotted(upper, lower, tVal, Mvalue, selected);
 
     SetTraceColors();
     PlotStripChart(panelHandle, STRIP_Trend, arrayNORM, HISTORY, 0, 0, VAL_DOUBLE);

@@ -5,7 +5,6 @@
 // the loop after the drawing.
 #include "display/video_loop.h"
 
-#include "display/loop_hooks.h"
 #include "display/loop_support.h"
 #include "display/raw_values.h"
 #include "display/video_view.h"
@@ -22,6 +21,7 @@
 #include "shell/controls.h"
 #include "shell/globals.h"
 #include "shell/status_line.h"
+#include "stream/publish.h"
 
 namespace {
 

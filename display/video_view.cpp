@@ -4,6 +4,7 @@
 #include "runtime/runtime.h"
 #include "shell/controls.h"
 #include "shell/globals.h"
+#include "stream/publish.h"
 
 namespace {
 
@@ -28,4 +29,5 @@ void PlotDATACurve(const unsigned short *y) {
     DeleteGraphPlot(panelHandle, GRAPH_Data, VAL_ALL_PLOTS, VAL_IMMEDIATE_DRAW);
     PlotCurve(y, VIDEO_COLOR);
     PlotCurve(thdArray, THRESHOLD_COLOR); // drawn last, so it lies on top
+    VideoCurvePlotted(xArray, y, thdArray);
 }

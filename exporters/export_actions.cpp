@@ -67,7 +67,7 @@ ExportActions::ExportActions(QWidget *mainWindow, int panel, int edgeGraph, int 
       panel_(panel), graphs_{{tr("Edge graph"), edgeGraph},
                              {tr("Trend chart"), trendChart},
                              {tr("Video graph"), videoGraph}},
-      trendChart_(trendChart), videoGraph_(videoGraph), folder_(QDir::homePath()) {}
+      folder_(QDir::homePath()) {}
 
 QCustomPlot *ExportActions::plot(std::size_t graph) const {
     return graph < graphs_.size()
@@ -219,7 +219,7 @@ bool ExportActions::exportGraph(std::size_t graph, const Exporter &exporter, con
 }
 
 bool ExportActions::exportData(const Exporter &exporter, const QString &path) {
-    const GraphData data = graphData(panel_, trendChart_, videoGraph_);
+    const GraphData data = graphData();
     QString error;
     if (exporter.exportTo(Source{nullptr, {}, &data}, path, &error))
         return true;

@@ -68,8 +68,6 @@ class ExportActions : public QObject {
     QWidget *mainWindow_;
     int panel_;
     std::vector<PanelGraph> graphs_;
-    int trendChart_;
-    int videoGraph_;
     QString folder_;
 };
 

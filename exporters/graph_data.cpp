@@ -1,5 +1,5 @@
-// The trend chart's five traces and the video graph's two curves, read from
-// the graphs as last drawn, and their CSV form. A spreadsheet opens the file
+// The trend chart's five traces and the video graph's two curves, from the
+// frame stream's history of what the graphs drew, and their CSV form. A spreadsheet opens the file
 // as it is: comma-separated, a header line per section, numbers without
 // thousands separators or quotes, CRLF line ends.
 #include "exporters/graph_data.h"
@@ -8,7 +8,7 @@
 #include <array>
 #include <cstddef>
 
-#include "runtime/widget_access.h"
+#include "stream/stream.h"
 
 namespace exporters {
 
@@ -36,17 +36,27 @@ QByteArray trendHeader(std::size_t traces) {
 
 } // namespace
 
-GraphData graphData(int panel, int trendChart, int videoGraph) {
+GraphData graphData() {
+    const stream::FrameStream &program = stream::programStream();
     GraphData data;
-    data.trend = rt::stripChartTraces(panel, trendChart);
-    // The video graph draws the video curve first, the threshold line second.
-    const std::vector<rt::CurvePlot> curves = rt::graphCurves(panel, videoGraph);
-    if (!curves.empty()) {
-        data.pixel = curves[0].x;
-        data.video = curves[0].y;
+    // Once it has drawn, the chart shows all its points: zeros before the
+    // first frame's.
+    const stream::History<stream::TrendPoint> &trend = program.trend;
+    if (!trend.empty()) {
+        const std::size_t points = trend.capacity(), first = points - trend.size();
+        data.trend.assign(TREND_COLUMNS.size(), std::vector<double>(points, 0.0));
+        for (std::size_t i = 0; i < trend.size(); ++i) {
+            const stream::TrendPoint &p = trend[i];
+            const double traces[] = {p.upper, p.lower, p.teach, p.measured, p.selected};
+            for (std::size_t t = 0; t < TREND_COLUMNS.size(); ++t)
+                data.trend[t][first + i] = traces[t];
+        }
     }
-    if (curves.size() > 1)
-        data.threshold = curves[1].y;
+    if (const auto &curve = program.videoCurve) {
+        data.pixel.assign(curve->x.begin(), curve->x.end());
+        data.video.assign(curve->y.begin(), curve->y.end());
+        data.threshold.assign(curve->threshold.begin(), curve->threshold.end());
+    }
     return data;
 }
 

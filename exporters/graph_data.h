@@ -16,9 +16,9 @@ struct GraphData {
     std::vector<double> pixel, video, threshold;
 };
 
-// What the trend chart `trendChart` and the video graph `videoGraph` of the
-// panel show now.
-GraphData graphData(int panel, int trendChart, int videoGraph);
+// What the trend chart and the video graph show now, from the frame stream's
+// history of what they drew.
+GraphData graphData();
 
 // Two CSV sections, each a header line and one row per point: the trend
 // history, then after one empty line the video curve.

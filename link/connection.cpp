@@ -4,7 +4,7 @@
 
 #include "link/exchange_guard.h"
 #include "link/output_queue.h"
-#include "link/port_events.h"
+#include "stream/publish.h"
 #include "link/reply_header.h"
 #include "link/result_text.h"
 #include "link/telegram.h"

@@ -5,7 +5,7 @@
 #include <thread>
 
 #include "link/connection.h"
-#include "link/port_events.h"
+#include "stream/publish.h"
 #include "link/exchanges.h"
 #include "link/result_text.h"
 #include "link/telegram.h"

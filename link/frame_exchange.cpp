@@ -5,7 +5,7 @@
 
 #include "link/exchanges.h"
 #include "link/output_queue.h"
-#include "link/port_events.h"
+#include "stream/publish.h"
 #include "link/telegram.h"
 #include "link/transactions.h"
 #include "runtime/runtime.h"

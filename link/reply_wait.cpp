@@ -1,6 +1,6 @@
 #include "link/reply_wait.h"
 
-#include "link/port_events.h"
+#include "stream/publish.h"
 #include "link/telegram.h"
 #include "runtime/runtime.h"
 #include "shell/globals.h"

@@ -3,7 +3,7 @@
 // looked at.
 #include "link/exchange_guard.h"
 #include "link/exchanges.h"
-#include "link/port_events.h"
+#include "stream/publish.h"
 #include "link/result_text.h"
 #include "link/telegram.h"
 #include "link/transactions.h"

@@ -1,5 +1,6 @@
 // The run-time and the link know nothing of found ports; this file ties them
-// in through their two hooks (the device lookup and "the port was opened").
+// in through the run-time's device lookup and the frame stream's port
+// events ("the port was opened").
 #include "ports/ports.h"
 
 #include <QComboBox>
@@ -10,16 +11,17 @@
 
 #include <cstdio>
 
-#include "link/port_events.h"
 #include "ports/port_catalog.h"
 #include "ports/port_selector.h"
 #include "runtime/runtime.h"
 #include "runtime/widget_access.h"
+#include "stream/stream.h"
 
 namespace {
 
 QPointer<QWidget> g_statusLine;
 QString g_statusToolTip; // the status line's own tooltip, shown while nothing failed
+stream::Subscription g_portEvents;
 
 int lookUpFoundPort(int port, char device[]) {
     auto &catalog = ports::PortCatalog::instance();
@@ -52,5 +54,8 @@ void AttachPortSelector(int panel, int selector, int statusLine) {
     g_statusLine = rt::controlWidget(panel, statusLine);
     g_statusToolTip = g_statusLine ? g_statusLine->toolTip() : QString();
     SetComDeviceLookup(lookUpFoundPort);
-    AddPortOpenedHook(showOpenProblem);
+    g_portEvents = stream::programStream().portEvents.subscribe([](const stream::PortEvent &event) {
+        if (event.kind == stream::PortEvent::Kind::Opened)
+            showOpenProblem(event.port, event.result);
+    });
 }

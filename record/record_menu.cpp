@@ -1,5 +1,5 @@
-// The recorder hears of frames through the display's plain hooks, which take
-// no object: the one menu that records is kept here while it does.
+// The File menu's Record frames item: while it is checked, the recording
+// listens to the program's frame stream.
 #include "record/record_menu.h"
 
 #include <QAbstractButton>
@@ -19,39 +19,15 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "display/loop_hooks.h"
 #include "link/exchange_guard.h"
 #include "runtime/widget_access.h"
+#include "stream/stream.h"
 #include "window/menu_bar.h"
 #include "window/window_title.h"
 
 namespace record {
 
 namespace {
-
-RecordMenu *g_recorder = nullptr;
-
-void frameDecoded(const unsigned short *words) {
-    if (!g_recorder)
-        return;
-    FrameValues values;
-    std::copy(words, words + FRAME_VALUES, values.begin());
-    g_recorder->recording().addFrame(values);
-}
-
-void videoPassDecoded(const unsigned short *x, const unsigned short *y) {
-    if (g_recorder)
-        g_recorder->recording().addVideoPass(x, y);
-}
-
-void listen(RecordMenu *recorder) {
-    g_recorder = recorder;
-    if (recorder)
-        AddFrameObserver(frameDecoded);
-    else
-        RemoveFrameObserver(frameDecoded);
-    SetVideoPassObserver(recorder ? videoPassDecoded : nullptr);
-}
 
 // A message that stays until the user closes it; the loops go on meanwhile.
 void showBox(QWidget *parent, QMessageBox::Icon icon, const QString &text,
@@ -68,8 +44,7 @@ void showBox(QWidget *parent, QMessageBox::Icon icon, const QString &text,
 RecordMenu::RecordMenu(QWidget *mainWindow, QWidget *statusLine)
     : QObject(mainWindow), mainWindow_(mainWindow), statusLine_(statusLine) {
     connect(&recording_, &Recording::failed, this, [this](const QString &message) {
-        if (g_recorder == this)
-            listen(nullptr);
+        listen(false);
         showProblem(message);
         showState();
     });
@@ -97,9 +72,23 @@ RecordMenu::RecordMenu(QWidget *mainWindow, QWidget *statusLine)
     });
 }
 
-RecordMenu::~RecordMenu() {
-    if (g_recorder == this)
-        listen(nullptr);
+RecordMenu::~RecordMenu() = default;
+
+void RecordMenu::listen(bool on) {
+    if (!on) {
+        frames_.reset();
+        videoPasses_.reset();
+        return;
+    }
+    stream::FrameStream &program = stream::programStream();
+    frames_ = program.frames.subscribe([this](const stream::Frame &frame) {
+        FrameValues values;
+        std::copy_n(frame.words.begin(), FRAME_VALUES, values.begin());
+        recording_.addFrame(values);
+    });
+    videoPasses_ = program.videoPasses.subscribe([this](const stream::VideoPass &pass) {
+        recording_.addVideoPass(pass.x.data(), pass.y.data());
+    });
 }
 
 QString RecordMenu::defaultPath() {
@@ -117,14 +106,13 @@ bool RecordMenu::startRecording(const QString &path) {
         showState();
         return false;
     }
-    listen(this);
+    listen(true);
     showState();
     return true;
 }
 
 void RecordMenu::stopRecording() {
-    if (g_recorder == this)
-        listen(nullptr);
+    listen(false);
     recording_.stop();
     showState();
 }

@@ -10,6 +10,7 @@
 #include <QStringList>
 
 #include "record/recording.h"
+#include "stream/channel.h"
 
 class QAction;
 class QWidget;
@@ -39,6 +40,8 @@ class RecordMenu : public QObject {
     bool eventFilter(QObject *watched, QEvent *event) override;
 
   private:
+    // Subscribes the recording to the program's frame stream, or ends that.
+    void listen(bool on);
     void askForFile();
     // Asks once before `existing` (the file names of the frame file and of
     // its video file that are there) are replaced.
@@ -52,6 +55,7 @@ class RecordMenu : public QObject {
     Recording recording_;
     QString titleBefore_;
     QString toolTipLine_; // the line this adds to the status line's tooltip
+    stream::Subscription frames_, videoPasses_;
 };
 
 } // namespace record

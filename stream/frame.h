@@ -67,4 +67,10 @@ struct TrendPoint {
     double upper = 0, lower = 0, teach = 0, measured = 0, selected = 0;
 };
 
+// The video graph as drawn: the samples' pixels, the samples and the
+// threshold line over the same pixels.
+struct VideoCurve {
+    std::array<std::uint16_t, VIDEO_PASS_SAMPLES> x{}, y{}, threshold{};
+};
+
 } // namespace stream

@@ -10,6 +10,9 @@ void VideoPassDecoded(const unsigned short *x, const unsigned short *y);
 void LoopRunning(int running);
 // The trend chart's five traces of the point it has just drawn.
 void TrendPointPlotted(double upper, double lower, double teach, double measured, double selected);
+// The video graph's curve and threshold line as just drawn; 256 each.
+void VideoCurvePlotted(const unsigned short *x, const unsigned short *y,
+                       const unsigned short *threshold);
 
 // The connect sequence's open, with OpenComConfig's result.
 void PortOpened(int port, int result);

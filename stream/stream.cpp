@@ -38,6 +38,15 @@ void TrendPointPlotted(double upper, double lower, double teach, double measured
     programStream().trend.push({upper, lower, teach, measured, selected});
 }
 
+void VideoCurvePlotted(const unsigned short *x, const unsigned short *y,
+                       const unsigned short *threshold) {
+    stream::VideoCurve curve;
+    std::copy(x, x + VIDEO_PASS_SAMPLES, curve.x.begin());
+    std::copy(y, y + VIDEO_PASS_SAMPLES, curve.y.begin());
+    std::copy(threshold, threshold + VIDEO_PASS_SAMPLES, curve.threshold.begin());
+    programStream().videoCurve = curve;
+}
+
 void PortOpened(int port, int result) {
     programStream().publish(stream::PortEvent{stream::PortEvent::Kind::Opened, port, result});
 }

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstddef>
+#include <optional>
 
 #include "stream/channel.h"
 #include "stream/frame.h"
@@ -24,21 +25,25 @@ class FrameStream {
     Channel<LoopEvent> loops;
 
     History<Frame> recentFrames{HISTORY_POINTS};
-    // The trend chart's points as drawn, oldest first.
+    // What the graphs show, for the data export: the trend chart's points
+    // as drawn, oldest first, and the video graph's curve as last drawn.
     History<TrendPoint> trend{HISTORY_POINTS};
-    // The last video pass (empty before the first).
-    History<VideoPass> lastVideoPass{1};
+    std::optional<VideoCurve> videoCurve;
 
     void publish(const Frame &frame) {
         recentFrames.push(frame);
         frames.publish(frame);
     }
-    void publish(const VideoPass &pass) {
-        lastVideoPass.push(pass);
-        videoPasses.publish(pass);
-    }
+    void publish(const VideoPass &pass) { videoPasses.publish(pass); }
     void publish(const PortEvent &event) { portEvents.publish(event); }
     void publish(const LoopEvent &event) { loops.publish(event); }
+
+    // Forgets the history, as at the program's start.
+    void clearHistory() {
+        recentFrames.clear();
+        trend.clear();
+        videoCurve.reset();
+    }
 };
 
 // The one stream of the program (and of vexa-tb-ctl).

@@ -2,36 +2,11 @@
 
 #include <QFileInfo>
 
-#include "display/loop_hooks.h"
-#include "link/port_events.h"
 #include "runtime/runtime.h"
 
 namespace window {
 
 namespace {
-
-SensorWatch *g_watch = nullptr;
-
-void onPortOpened(int port, int result) {
-    if (g_watch)
-        g_watch->portOpened(port, result);
-}
-void onPortLost(int port) {
-    if (g_watch)
-        g_watch->portLost(port);
-}
-void onExchangeEnded(int port, int replied) {
-    if (g_watch)
-        g_watch->exchangeEnded(port, replied);
-}
-void onFrame(const unsigned short *words) {
-    if (g_watch)
-        g_watch->frameDecoded(words, FRAME_WORDS_SEEN);
-}
-void onLoop(int running) {
-    if (g_watch)
-        g_watch->loopRunning(running != 0);
-}
 
 QString dash() {
     return QStringLiteral(" \u2014 ");
@@ -61,23 +36,26 @@ QString linkText(SensorWatch::Link link) {
 }
 
 SensorWatch::SensorWatch(QObject *parent) : QObject(parent) {
-    g_watch = this;
-    AddPortOpenedHook(onPortOpened);
-    AddPortLostHook(onPortLost);
-    SetExchangeEndedHook(onExchangeEnded);
-    AddFrameObserver(onFrame);
-    SetLoopObserver(onLoop);
-}
-
-SensorWatch::~SensorWatch() {
-    if (g_watch != this)
-        return;
-    g_watch = nullptr;
-    RemovePortOpenedHook(onPortOpened);
-    RemovePortLostHook(onPortLost);
-    SetExchangeEndedHook(nullptr);
-    RemoveFrameObserver(onFrame);
-    SetLoopObserver(nullptr);
+    stream::FrameStream &program = stream::programStream();
+    frameSub_ = program.frames.subscribe(
+        [this](const stream::Frame &frame) { frameDecoded(frame.words.data(), FRAME_WORDS_SEEN); });
+    portSub_ = program.portEvents.subscribe([this](const stream::PortEvent &event) {
+        using Kind = stream::PortEvent::Kind;
+        switch (event.kind) {
+        case Kind::Opened:
+            portOpened(event.port, event.result);
+            break;
+        case Kind::Lost:
+            portLost(event.port);
+            break;
+        case Kind::Answered:
+        case Kind::NoAnswer:
+            exchangeEnded(event.port, event.kind == Kind::Answered ? 1 : 0);
+            break;
+        }
+    });
+    loopSub_ = program.loops.subscribe(
+        [this](const stream::LoopEvent &event) { loopRunning(event.running); });
 }
 
 void SensorWatch::portOpened(int port, int result) {

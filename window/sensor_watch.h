@@ -1,13 +1,13 @@
 // What the window knows of the sensor at a glance: the port and whether the
-// sensor answers on it, and the frames of a running loop. The link and the
-// loops tell it through their plain hooks; the title and the status bar read
-// it. It holds data only, so tests use it without a screen.
+// sensor answers on it, and the frames of a running loop. It listens to the
+// program's frame stream; the title and the status bar read it. It holds
+// data only, so tests use it without a screen.
 #pragma once
 
 #include <QObject>
 #include <QString>
 
-#include "display/loop_hooks.h"
+#include "stream/stream.h"
 
 namespace window {
 
@@ -17,11 +17,10 @@ class SensorWatch : public QObject {
   public:
     enum class Link { Unknown, Connected, NoAnswer, NotOpen };
 
-    // The hooks feed the newest watch; it stops listening when destroyed.
+    // Listens to the program's stream while it lives.
     explicit SensorWatch(QObject *parent = nullptr);
-    ~SensorWatch() override;
 
-    // What the hooks report.
+    // What the stream reports.
     void portOpened(int port, int result);
     void portLost(int port);
     void exchangeEnded(int port, int replied);
@@ -68,6 +67,7 @@ class SensorWatch : public QObject {
     QString hint_;
     quint64 frames_ = 0;
     unsigned short mvalue_ = 0, tVal_ = 0, tTol_ = 0;
+    stream::Subscription frameSub_, portSub_, loopSub_;
 };
 
 // How the title names a device: its path below /dev ("ttyUSB0", "pts/5"),

@@ -24,6 +24,7 @@
 #include "shell/startup.h"
 #include "sim/protocol.h"
 #include "sim/scripted_sensor.h"
+#include "stream/stream.h"
 
 namespace display_test {
 
@@ -100,6 +101,7 @@ class PanelTest : public testing::Test {
         ASSERT_GT(panelPopUp, 0);
         InitVars();
         std::memset(arrayNORM, 0, sizeof arrayNORM);
+        stream::programStream().clearHistory(); // the chart starts anew
         DisplayPanel(panelHandle);
         Settle();
     }

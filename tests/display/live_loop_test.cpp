@@ -7,10 +7,10 @@
 #include <iterator>
 
 #include "display/live_loop.h"
-#include "display/loop_hooks.h"
 #include "display/video_loop.h"
 #include "link/exchange_guard.h"
 #include "link/transactions.h"
+#include "stream/stream.h"
 
 using namespace display_test;
 using namespace std::chrono_literals;
@@ -252,28 +252,10 @@ TEST_F(LiveLoop, TheTrendKeepsTheFramesOfEveryRunAndNoneOfTheDataLoop) {
     EXPECT_EQ(points, expected);
 }
 
-// What the additions beside the panels hear of a loop through its hooks.
-struct Heard {
-    int first = 0, second = 0, removed = 0, passes = 0;
-    std::vector<int> running;
-} g_heard;
-void HearFirst(const unsigned short *) {
-    ++g_heard.first;
-}
-void HearSecond(const unsigned short *) {
-    ++g_heard.second;
-}
-void HearRemoved(const unsigned short *) {
-    ++g_heard.removed;
-}
-void HearPass(const unsigned short *, const unsigned short *) {
-    ++g_heard.passes;
-}
-void HearLoop(int running) {
-    g_heard.running.push_back(running);
-}
-
-TEST_F(LiveLoop, EveryObserverHearsEachFrameOnceAndEachPassAndTheLoopsStartAndEnd) {
+// What listeners of the frame stream hear of a loop: each frame once, each
+// video pass of the Data loop, the loop's start and end; one that ended its
+// subscription hears nothing.
+TEST_F(LiveLoop, EveryListenerHearsEachFrameOnceAndEachPassAndTheLoopsStartAndEnd) {
     struct Case {
         const char *loop;
         std::function<int()> start;
@@ -286,27 +268,25 @@ TEST_F(LiveLoop, EveryObserverHearsEachFrameOnceAndEachPassAndTheLoopsStartAndEn
     };
     sensor->script(sim::order::Frame, Frame{}.reply(), 30ms);
     sensor->script(sim::order::Video, VideoBlock(500));
+    stream::FrameStream &program = stream::programStream();
     for (const Case &c : cases) {
         SCOPED_TRACE(c.loop);
-        g_heard = {};
-        AddFrameObserver(HearFirst);
-        AddFrameObserver(HearRemoved);
-        AddFrameObserver(HearSecond);
-        AddFrameObserver(HearSecond); // once is enough
-        RemoveFrameObserver(HearRemoved);
-        SetVideoPassObserver(HearPass);
-        SetLoopObserver(HearLoop);
+        int first = 0, second = 0, removed = 0, passes = 0;
+        std::vector<bool> running;
+        const stream::Subscription s1 = program.frames.subscribe([&](auto &) { ++first; });
+        stream::Subscription s2 = program.frames.subscribe([&](auto &) { ++removed; });
+        const stream::Subscription s3 = program.frames.subscribe([&](auto &) { ++second; });
+        s2.reset();
+        const stream::Subscription s4 = program.videoPasses.subscribe([&](auto &) { ++passes; });
+        const stream::Subscription s5 = program.loops.subscribe(
+            [&](const stream::LoopEvent &e) { running.push_back(e.running); });
         RunUntilFrameOrders(CountOrders(sim::order::Frame) + 3, c.start);
-        RemoveFrameObserver(HearFirst);
-        RemoveFrameObserver(HearSecond);
-        SetVideoPassObserver(nullptr);
-        SetLoopObserver(nullptr);
 
-        EXPECT_GE(g_heard.first, 2);
-        EXPECT_EQ(g_heard.second, g_heard.first);
-        EXPECT_EQ(g_heard.removed, 0);
-        EXPECT_EQ(g_heard.passes, c.videoPasses ? g_heard.first : 0);
-        EXPECT_EQ(g_heard.running, (std::vector<int>{1, 0}));
+        EXPECT_GE(first, 2);
+        EXPECT_EQ(second, first);
+        EXPECT_EQ(removed, 0);
+        EXPECT_EQ(passes, c.videoPasses ? first : 0);
+        EXPECT_EQ(running, (std::vector<bool>{true, false}));
     }
 }
 

@@ -9,13 +9,13 @@
 
 #include "link/connection.h"
 #include "link/exchanges.h"
-#include "link/port_events.h"
 #include "link/transactions.h"
 #include "runtime/runtime.h"
 #include "shell/controls.h"
 #include "shell/globals.h"
 #include "shell/status_line.h"
 #include "shell/window_note.h"
+#include "stream/stream.h"
 #include "tests/link/link_fixture.h"
 
 namespace {
@@ -77,14 +77,6 @@ TEST_F(Exchanges, ParameterReadWithoutReplyKeepsTheArrayAndSaysTimeout) {
     EXPECT_EQ(CtrlText(panelHandle, TEXT_Status), "untouched");
 }
 
-struct EndSeen {
-    int port = -1, replied = -1, calls = 0;
-};
-EndSeen g_end;
-void RecordEnd(int port, int replied) {
-    g_end = {port, replied, g_end.calls + 1};
-}
-
 struct EndCase {
     const char *what;
     std::uint16_t scriptedOrder; // 0: the sensor stays silent
@@ -117,19 +109,24 @@ TEST_F(Exchanges, EachExchangeTellsTheWatchersWhetherTheSensorAnswered) {
          },
          1},
     };
-    SetExchangeEndedHook(RecordEnd);
+    struct {
+        int port = -1, replied = -1, calls = 0;
+    } end;
+    const stream::Subscription listening =
+        stream::programStream().portEvents.subscribe([&](const stream::PortEvent &e) {
+            end = {e.port, e.kind == stream::PortEvent::Kind::Answered ? 1 : 0, end.calls + 1};
+        });
     for (const EndCase &c : cases) {
         if (c.scriptedOrder != 0)
             sensor.script(c.scriptedOrder,
                           FirmwareReply(std::vector<std::uint16_t>(
                               c.scriptedOrder == sim::order::Firmware ? 36 : 64, 0x4141)));
-        g_end = {};
+        end = {};
         c.exchange();
-        EXPECT_GE(g_end.calls, 1) << c.what;
-        EXPECT_EQ(g_end.port, com) << c.what;
-        EXPECT_EQ(g_end.replied, c.replied) << c.what;
+        EXPECT_GE(end.calls, 1) << c.what;
+        EXPECT_EQ(end.port, com) << c.what;
+        EXPECT_EQ(end.replied, c.replied) << c.what;
     }
-    SetExchangeEndedHook(nullptr);
 }
 
 } // namespace

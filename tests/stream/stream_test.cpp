@@ -173,6 +173,7 @@ TEST(FrameStream, ThePublishingFunctionsReachTheProgramStream) {
     FrameDecoded(words);
     VideoPassDecoded(x, y);
     TrendPointPlotted(600, 400, 500, 512, 7);
+    VideoCurvePlotted(x, y, x);
     PortOpened(3, -6);
     PortLost(3);
     ExchangeEnded(3, 1);
@@ -187,11 +188,15 @@ TEST(FrameStream, ThePublishingFunctionsReachTheProgramStream) {
     ASSERT_EQ(passes.size(), 1u);
     EXPECT_EQ(passes[0].x[255], 1020);
     EXPECT_EQ(passes[0].y[0], 1023);
-    EXPECT_EQ(program.lastVideoPass.newest().y, passes[0].y);
     const stream::TrendPoint point = program.trend.newest();
     EXPECT_EQ((std::vector<double>{point.upper, point.lower, point.teach, point.measured,
                                    point.selected}),
               (std::vector<double>{600, 400, 500, 512, 7}));
+    ASSERT_TRUE(program.videoCurve);
+    EXPECT_EQ(program.videoCurve->y, passes[0].y);
+    EXPECT_EQ(program.videoCurve->threshold, passes[0].x);
+    program.clearHistory();
+    EXPECT_TRUE(program.trend.empty() && program.recentFrames.empty() && !program.videoCurve);
     using Kind = stream::PortEvent::Kind;
     ASSERT_EQ(events.size(), 4u);
     const Kind kinds[] = {Kind::Opened, Kind::Lost, Kind::Answered, Kind::NoAnswer};
