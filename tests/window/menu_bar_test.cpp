@@ -66,7 +66,8 @@ TEST(MenuBar, AdditionsGoBeforeQuitAndTheSeparatorThatSetsItApart) {
         QStringList after;
         for (QAction *a : file.actions())
             after << (a->isSeparator() ? QStringLiteral("-") : a->text());
-        EXPECT_EQ(after, c.after) << c.menu.join(' ').toStdString();
+        EXPECT_EQ(after.join(' ').toStdString(), c.after.join(' ').toStdString())
+            << c.menu.join(' ').toStdString();
     }
 }
 
