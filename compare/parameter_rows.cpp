@@ -1,36 +1,17 @@
-// Row texts of the compare window. The bounds and replacements come from the
-// parameter table, so the window says what the range checks do.
+// Row texts of the compare window. The names, bounds and replacements come
+// from the parameter table, so the window says what the range checks do.
 #include "compare/parameter_rows.h"
 
 #include <QCoreApplication>
 
 #include "params/parameter_table.h"
-#include "shell/globals.h"
 
 namespace compare {
 
 namespace {
 
-// Indexed by word, as the parameter table; the names the panels' labels use.
-const char *const NAMES[PNUM] = {
-    QT_TRANSLATE_NOOP("compare", "Power"),
-    QT_TRANSLATE_NOOP("compare", "RS-232 mode"),
-    QT_TRANSLATE_NOOP("compare", "Video threshold"),
-    QT_TRANSLATE_NOOP("compare", "B value"),
-    QT_TRANSLATE_NOOP("compare", "Polarity"),
-    QT_TRANSLATE_NOOP("compare", "Edge mode"),
-    QT_TRANSLATE_NOOP("compare", "Edge left"),
-    QT_TRANSLATE_NOOP("compare", "Edge right"),
-    QT_TRANSLATE_NOOP("compare", "Teach value"),
-    QT_TRANSLATE_NOOP("compare", "Tolerance"),
-    QT_TRANSLATE_NOOP("compare", "Video gain"),
-    QT_TRANSLATE_NOOP("compare", "Enable tolerance"),
-    QT_TRANSLATE_NOOP("compare", "CCD mode"),
-    QT_TRANSLATE_NOOP("compare", "Pixel start"),
-    QT_TRANSLATE_NOOP("compare", "Analogue mode"),
-    QT_TRANSLATE_NOOP("compare", "Parameter 15 (not on the panels)"),
-};
-
+// The row texts (the parameter table's labels) and the texts below are
+// translated in the context "compare".
 QString tr(const char *text) {
     return QCoreApplication::translate("compare", text);
 }
@@ -42,7 +23,7 @@ bool checked(int word) {
 } // namespace
 
 QString parameterName(int word) {
-    return tr(NAMES[word]);
+    return tr(parameterTable[word].label);
 }
 
 QString rangeText(int word) {

@@ -8,10 +8,10 @@
 #include <cstdio>
 
 #include "ctl/exit_codes.h"
-#include "ctl/parameter_names.h"
 #include "ctl/set_file.h"
 #include "link/transactions.h"
 #include "params/parameter_file.h"
+#include "params/parameter_table.h"
 
 namespace ctl {
 
@@ -103,7 +103,7 @@ int runWrite(const Invocation &how) {
             continue;
         same = false;
         complain(QStringLiteral("%1: written %2, the sensor holds %3")
-                     .arg(QLatin1String(parameterNames[i]))
+                     .arg(QLatin1String(parameterTable[i].name))
                      .arg(set[i])
                      .arg(held[i]));
     }
@@ -124,7 +124,9 @@ int runTeach(const Invocation &how) {
     ParameterSet set{};
     if (Step step = line.readSet(false, &set); !step.ok)
         return sensorFailed(step);
-    print(QStringLiteral("tVal: %1\n").arg(set[TEACH_VALUE_WORD]));
+    print(QStringLiteral("%1: %2\n")
+              .arg(QLatin1String(parameterTable[TEACH_VALUE_WORD].name))
+              .arg(set[TEACH_VALUE_WORD]));
     return ExitSuccess;
 }
 

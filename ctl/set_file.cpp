@@ -4,7 +4,6 @@
 #include <QFile>
 #include <QList>
 
-#include "ctl/parameter_names.h"
 #include "params/parameter_table.h"
 #include "runtime/regular_file.h"
 
@@ -45,7 +44,7 @@ bool readSetFile(const QString &path, ParameterSet *set, QString *problem) {
                 *problem = QStringLiteral("line %1: more than sixteen numbers").arg(l + 1);
                 return false;
             }
-            const QString name = QLatin1String(parameterNames[count]);
+            const QString name = QLatin1String(parameterTable[count].name);
             // As the window reads it: a NUL byte ends a number but not the file.
             bool ok = !token.contains('\0');
             const qulonglong value = ok ? token.toULongLong(&ok, 10) : 0;
@@ -79,7 +78,7 @@ QStringList outOfRange(const ParameterSet &set) {
         const ParameterEntry &p = parameterTable[i];
         if ((p.upper != NO_CHECK && set[i] > p.upper) || set[i] < p.lower)
             found << QStringLiteral("%1 %2 lies outside the program's range %3-%4")
-                         .arg(QLatin1String(parameterNames[i]))
+                         .arg(QLatin1String(p.name))
                          .arg(set[i])
                          .arg(p.lower)
                          .arg(p.upper);

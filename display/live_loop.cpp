@@ -12,6 +12,7 @@
 #include "display/raw_values.h"
 #include "display/trend_chart.h"
 #include "link/exchange_guard.h"
+#include "link/exchanges.h"
 #include "link/output_queue.h"
 #include "link/telegram.h"
 #include "link/transactions.h"
@@ -22,21 +23,6 @@
 #include "shell/status_line.h"
 #include "stream/frame.h"
 #include "stream/publish.h"
-
-namespace {
-
-// Packs the parameter variables (tVal and tTol as the sensor last reported
-// them) and sends the order-8 request.
-void SendFrameRequest(void) {
-    CopyVarsToPP();
-    FillTxBuf(ORDER_FRAME, pp);
-    rx_flag = 0;
-    tstart = Timer();
-    SetWakeDeadline(tstart + TIMEOUT);
-    nBytesW = ComWrt(com, szWriteBuf, TELEGRAM_LEN);
-}
-
-} // namespace
 
 int CC_BTNRun(int /*panel*/, int /*control*/, int event, void * /*callbackData*/,
               int /*eventData1*/, int /*eventData2*/) {
@@ -49,17 +35,14 @@ int CC_BTNRun(int /*panel*/, int /*control*/, int event, void * /*callbackData*/
     SetBusyControls(1);
     ForceTargetRam();
 
+    // Each request packs the parameter variables (tVal and tTol as the
+    // sensor last reported them).
     CopyVarsToPP();
     FlushInQ(com);
     FlushOutQ(com);
-    rx_flag = 0;
-    order = ORDER_FRAME;
-    FillTxBuf(ORDER_FRAME, pp);
-    nBytesW = ComWrt(com, szWriteBuf, TELEGRAM_LEN);
+    SendFrameRequest();
     if (nBytesW == TELEGRAM_LEN)
         ShowNote("Line Ok!");
-    tstart = Timer();
-    SetWakeDeadline(tstart + TIMEOUT);
     stop_flag = 0;
     graphrefresh = 0;
     LoopRunning(1);
@@ -76,7 +59,8 @@ int CC_BTNRun(int /*panel*/, int /*control*/, int event, void * /*callbackData*/
         }
         if (rx_flag == 1) {
             FlushInQ(com);
-            DrainOutQ();        // a Send made meanwhile leaves whole
+            DrainOutQ(); // a Send made meanwhile leaves whole
+            CopyVarsToPP();
             SendFrameRequest(); // its count is not looked at
         }
         if (newFrame == 1) {

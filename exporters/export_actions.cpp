@@ -24,6 +24,7 @@
 #include "exporters/graph_data.h"
 #include "runtime/widget_access.h"
 #include "window/menu_bar.h"
+#include "window/message_box.h"
 
 namespace exporters {
 
@@ -47,16 +48,6 @@ QString withSuffix(QString path, const QString &suffix) {
     if (!path.endsWith(QLatin1Char('.') + suffix, Qt::CaseInsensitive))
         path += QLatin1Char('.') + suffix;
     return path;
-}
-
-QMessageBox *nonModalBox(QWidget *parent, QMessageBox::Icon icon, const QString &title,
-                         const QString &text, QMessageBox::StandardButtons buttons,
-                         const char *objectName) {
-    auto *box = new QMessageBox(icon, title, text, buttons, parent);
-    box->setObjectName(QLatin1String(objectName));
-    box->setAttribute(Qt::WA_DeleteOnClose);
-    box->setWindowModality(Qt::NonModal);
-    return box;
 }
 
 } // namespace
@@ -93,22 +84,12 @@ void ExportActions::addToFileMenu() {
     QMenu *file = window::menu(mainWindow_, window::TopMenu::File);
     if (!file)
         return;
-    // Before Quit, and before the separator that sets Quit apart.
-    QAction *before = file->findChild<QAction *>(QStringLiteral("actionQuit"));
-    if (before && !file->actions().contains(before))
-        before = nullptr;
-    if (before) {
-        const auto actions = file->actions();
-        const auto at = actions.indexOf(before);
-        if (at > 0 && actions[at - 1]->isSeparator())
-            before = actions[at - 1];
-    }
     for (const FileItem &item : FILE_ITEMS) {
         auto *action = new QAction(tr(item.text), file);
         action->setObjectName(QLatin1String(item.objectName));
         action->setShortcut(QKeySequence(item.shortcut));
         connect(action, &QAction::triggered, this, [this, open = item.open] { (this->*open)(); });
-        file->insertAction(before, action);
+        window::insertBeforeQuit(file, action);
     }
 }
 
@@ -193,16 +174,15 @@ void ExportActions::replaceThenExport(const QString &title, const Choice &choice
         run(choice, path);
         return;
     }
-    QMessageBox *box = nonModalBox(
+    QMessageBox *box = window::showMessage(
         mainWindow_, QMessageBox::Question, title,
         tr("%1 already exists.\nDo you want to replace it?").arg(QFileInfo(path).fileName()),
-        QMessageBox::Yes | QMessageBox::No, "exportReplaceBox");
+        QMessageBox::Yes | QMessageBox::No, QStringLiteral("exportReplaceBox"));
     connect(box, &QMessageBox::buttonClicked, this,
             [this, box, choice, path](QAbstractButton *button) {
                 if (box->standardButton(button) == QMessageBox::Yes)
                     run(choice, path);
             });
-    box->show();
 }
 
 bool ExportActions::run(const Choice &choice, const QString &path) {
@@ -235,12 +215,11 @@ void ExportActions::copyImage(std::size_t graph) {
 }
 
 void ExportActions::showError(const QString &path, const QString &reason) {
-    nonModalBox(mainWindow_, QMessageBox::Warning, tr("Export failed"),
-                tr("Could not write %1:\n%2\n\nNothing was written; a file that was there "
-                   "is as it was.")
-                    .arg(QDir::toNativeSeparators(path), reason),
-                QMessageBox::Close, "exportErrorBox")
-        ->show();
+    window::showMessage(mainWindow_, QMessageBox::Warning, tr("Export failed"),
+                        tr("Could not write %1:\n%2\n\nNothing was written; a file that was "
+                           "there is as it was.")
+                            .arg(QDir::toNativeSeparators(path), reason),
+                        QMessageBox::Close, QStringLiteral("exportErrorBox"));
 }
 
 } // namespace exporters

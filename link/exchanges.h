@@ -74,6 +74,13 @@ ExchangeOutcome CcdInfoExchange(CcdInfo *info);
 // pass in which the time ran out.
 ExchangeOutcome FrameExchange(int packParameters, unsigned short frame[PNUM]);
 
+// The order-8 request with pp as it stands, for FrameExchange and the Run
+// loop (which packs pp first): rx_flag to 0, `order` to 8, the reply's clock
+// (tstart) and the wake deadline TIMEOUT later started, the 36 bytes written
+// (nBytesW the count). No flush, no wait, no allocation: the Run loop sends it
+// on every reply.
+void SendFrameRequest(void);
+
 // Teach, order 6 with the current pp; note "New setpoint value teached!".
 // Result 1 when any reply came within 1.5 s (text nullptr: the program reads
 // the parameters back then), else 0 with "Timeout-RS-232...".

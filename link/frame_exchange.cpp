@@ -5,23 +5,27 @@
 
 #include "link/exchanges.h"
 #include "link/output_queue.h"
-#include "stream/publish.h"
 #include "link/telegram.h"
 #include "link/transactions.h"
 #include "runtime/runtime.h"
 #include "shell/globals.h"
+#include "stream/publish.h"
+
+void SendFrameRequest(void) {
+    rx_flag = 0;
+    order = ORDER_FRAME;
+    FillTxBuf(ORDER_FRAME, pp);
+    tstart = Timer();
+    SetWakeDeadline(tstart + TIMEOUT);
+    nBytesW = ComWrt(com, szWriteBuf, TELEGRAM_LEN);
+}
 
 ExchangeOutcome FrameExchange(int packParameters, unsigned short frame[PNUM]) {
     if (packParameters)
         CopyVarsToPP();
     FlushInQ(com);
     DrainOutQ();
-    rx_flag = 0;
-    order = ORDER_FRAME;
-    FillTxBuf(ORDER_FRAME, pp);
-    tstart = Timer();
-    SetWakeDeadline(tstart + TIMEOUT);
-    nBytesW = ComWrt(com, szWriteBuf, TELEGRAM_LEN); // a short write shows as a time-out
+    SendFrameRequest(); // a short write shows as a time-out
 
     // The flag is looked at before the events are processed, so a reply that
     // comes with the last call still counts as late.

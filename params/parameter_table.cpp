@@ -6,23 +6,40 @@
 
 // clang-format off
 const ParameterEntry parameterTable[16] = {
-    // var         panel         control               upper     repl  replVar       lower repl
-    {&power,     &panelHandle, NEDITPower,           1000,     500,  nullptr,      0,    0},
-    {&rs232Mode, &panelHandle, RING_RS232Mode,       1,        0,    nullptr,      0,    0},
-    {&vThd,      &panelHandle, NEDITVideoThreshold,  1023,     512,  nullptr,      0,    0},
-    {&bVal,      &panelPopUp,  NEDITBVal,            1023,     60,   nullptr,      0,    0},
-    {&polarity,  &panelHandle, BIN_Polarity,         1,        1,    nullptr,      0,    0},
-    {&eMode,     &panelHandle, RING_EdgeMode,        3,        4,    nullptr,      0,    0},
-    {&eBeg,      &panelHandle, NEDITEdgeLeft,        1024,     1,    nullptr,      0,    0},
-    {&eEnd,      &panelHandle, NEDITEdgeRight,       1024,     0,    &ccdmaxpixel, 0,    0},
-    {&tVal,      &panelPopUp,  NEDITTeach,           1024,     512,  nullptr,      0,    0},
-    {&tTol,      &panelPopUp,  NEDITTolerance,       512,      128,  nullptr,      0,    0},
-    {&iGain,     &panelPopUp,  BIN_Switch_VGain,     1,        0,    nullptr,      0,    0},
-    {&ePoti,     &panelPopUp,  BIN_Sw_EnableTol,     1,        1,    nullptr,      0,    0},
-    {&ccdMode,   &panelPopUp,  RING_CCDMode,         NO_CHECK, 0,    nullptr,      0,    0},
-    {&pStart,    &panelPopUp,  NSLIDE_PixelStart,    1023,     1,    nullptr,      0,    0},
-    {&anaMode,   &panelPopUp,  RING_AnaMode,         NO_CHECK, 0,    nullptr,      0,    0},
-    {&para15,    nullptr,      0,                    1200,     1200, nullptr,      800,  800},
+    // name       label (compare window)                  start
+    //   var         panel         control               upper     repl  replVar       lower repl
+    {"power",     "Power",                               500,
+        &power,     &panelHandle, NEDITPower,           1000,     500,  nullptr,      0,    0},
+    {"rs232Mode", "RS-232 mode",                         0,
+        &rs232Mode, &panelHandle, RING_RS232Mode,       1,        0,    nullptr,      0,    0},
+    {"vThd",      "Video threshold",                     512,
+        &vThd,      &panelHandle, NEDITVideoThreshold,  1023,     512,  nullptr,      0,    0},
+    {"bVal",      "B value",                             64,
+        &bVal,      &panelPopUp,  NEDITBVal,            1023,     60,   nullptr,      0,    0},
+    {"polarity",  "Polarity",                            1,
+        &polarity,  &panelHandle, BIN_Polarity,         1,        1,    nullptr,      0,    0},
+    {"eMode",     "Edge mode",                           1,
+        &eMode,     &panelHandle, RING_EdgeMode,        3,        4,    nullptr,      0,    0},
+    {"eBeg",      "Edge left",                           1,
+        &eBeg,      &panelHandle, NEDITEdgeLeft,        1024,     1,    nullptr,      0,    0},
+    {"eEnd",      "Edge right",                          1024,
+        &eEnd,      &panelHandle, NEDITEdgeRight,       1024,     0,    &ccdmaxpixel, 0,    0},
+    {"tVal",      "Teach value",                         512,
+        &tVal,      &panelPopUp,  NEDITTeach,           1024,     512,  nullptr,      0,    0},
+    {"tTol",      "Tolerance",                           100,
+        &tTol,      &panelPopUp,  NEDITTolerance,       512,      128,  nullptr,      0,    0},
+    {"iGain",     "Video gain",                          1,
+        &iGain,     &panelPopUp,  BIN_Switch_VGain,     1,        0,    nullptr,      0,    0},
+    {"ePoti",     "Enable tolerance",                    1,
+        &ePoti,     &panelPopUp,  BIN_Sw_EnableTol,     1,        1,    nullptr,      0,    0},
+    {"ccdMode",   "CCD mode",                            0,
+        &ccdMode,   &panelPopUp,  RING_CCDMode,         NO_CHECK, 0,    nullptr,      0,    0},
+    {"pStart",    "Pixel start",                         1,
+        &pStart,    &panelPopUp,  NSLIDE_PixelStart,    1023,     1,    nullptr,      0,    0},
+    {"anaMode",   "Analogue mode",                       0,
+        &anaMode,   &panelPopUp,  RING_AnaMode,         NO_CHECK, 0,    nullptr,      0,    0},
+    {"para15",    "Parameter 15 (not on the panels)",    1000,
+        &para15,    nullptr,      0,                    1200,     1200, nullptr,      800,  800},
 };
 
 // Main panel first, then the CCD settings panel.
@@ -63,6 +80,11 @@ void ForEachRangeBound(RangeBoundVisitor visit) {
         if (p.panel && p.upper != NO_CHECK)
             visit(*p.panel, p.control, p.lower, p.upper);
     }
+}
+
+void SetParameterStartValues(void) {
+    for (const ParameterEntry &p : parameterTable)
+        *p.var = p.start;
 }
 
 void CheckParameter(int word) {

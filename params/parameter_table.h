@@ -1,12 +1,17 @@
 // The sensor's sixteen parameters, declared once: their word in the parameter
-// block, their variable, their control and their range check. The codec packs
-// and unpacks by word; the panel binding reads, checks and writes in its own
-// orders, given here as lists of words.
+// block, their name, the compare window's row text, their start value, their
+// variable, their control and their range check. The codec packs and unpacks
+// by word; the panel binding reads, checks and writes in its own orders, given
+// here as lists of words; the start-up, vexa-tb-ctl and the compare window
+// take names, start values and row texts from here.
 #pragma once
 
 constexpr unsigned short NO_CHECK = 0xFFFF; // "greater than 65535" never holds
 
 struct ParameterEntry {
+    const char *name;                   // the variable's name, as vexa-tb-ctl prints it
+    const char *label;                  // the compare window's row (source text, context "compare")
+    unsigned short start;               // the value SetDefaultValues gives the variable
     unsigned short *var;                // the parameter variable
     const int *panel;                   // &panelHandle or &panelPopUp; nullptr: no control
     int control;                        // control on that panel
@@ -17,10 +22,14 @@ struct ParameterEntry {
     unsigned short lowerRepl;           // ... by this value
 };
 
-// Indexed by the word of the parameter block: power, rs232Mode, vThd, bVal,
-// polarity, eMode, eBeg, eEnd, tVal, tTol, iGain, ePoti, ccdMode, pStart,
-// anaMode, para15.
+// Indexed by the word of the parameter block (the order of the telegram's
+// data words and of a parameter file's lines).
 extern const ParameterEntry parameterTable[16];
+
+constexpr int TEACH_VALUE_WORD = 8; // tVal, what a teach sets
+
+// Every parameter variable to its start value.
+void SetParameterStartValues(void);
 
 // The words GetPanelValues reads, in its order (para15 has no control).
 constexpr int PANEL_READ_COUNT = 15;

@@ -23,23 +23,10 @@
 #include "runtime/widget_access.h"
 #include "stream/stream.h"
 #include "window/menu_bar.h"
+#include "window/message_box.h"
 #include "window/window_title.h"
 
 namespace record {
-
-namespace {
-
-// A message that stays until the user closes it; the loops go on meanwhile.
-void showBox(QWidget *parent, QMessageBox::Icon icon, const QString &text,
-             QMessageBox::StandardButtons buttons = QMessageBox::Close) {
-    auto *box = new QMessageBox(icon, QObject::tr("Record frames"), text, buttons, parent);
-    box->setObjectName(QStringLiteral("recordingMessage"));
-    box->setAttribute(Qt::WA_DeleteOnClose);
-    box->setWindowModality(Qt::NonModal);
-    box->show();
-}
-
-} // namespace
 
 RecordMenu::RecordMenu(QWidget *mainWindow, QWidget *statusLine)
     : QObject(mainWindow), mainWindow_(mainWindow), statusLine_(statusLine) {
@@ -59,11 +46,7 @@ RecordMenu::RecordMenu(QWidget *mainWindow, QWidget *statusLine)
     action_->setCheckable(true);
     action_->setToolTip(tr("Write every measurement frame (and in the Data loop every video "
                            "pass) to a CSV file"));
-    QAction *before = nullptr;
-    for (QAction *item : file->actions())
-        if (item->objectName() == QLatin1String("actionQuit"))
-            before = item;
-    file->insertAction(before, action_);
+    window::insertBeforeQuit(file, action_);
     connect(action_, &QAction::triggered, this, [this](bool checked) {
         if (checked)
             askForFile();
@@ -151,23 +134,22 @@ void RecordMenu::confirmReplace(const QString &path, const QStringList &existing
             ? tr("%1 already exists.\nDo you want to replace it?").arg(existing.first())
             : tr("%1 and %2 already exist.\nDo you want to replace them?")
                   .arg(existing.first(), existing.last());
-    auto *box = new QMessageBox(QMessageBox::Question, tr("Record frames"), question,
-                                QMessageBox::Yes | QMessageBox::No, mainWindow_);
-    box->setObjectName(QStringLiteral("recordReplaceQuestion"));
-    box->setAttribute(Qt::WA_DeleteOnClose);
-    box->setWindowModality(Qt::NonModal);
+    QMessageBox *box = window::showMessage(mainWindow_, QMessageBox::Question, tr("Record frames"),
+                                           question, QMessageBox::Yes | QMessageBox::No,
+                                           QStringLiteral("recordReplaceQuestion"));
     connect(box, &QMessageBox::finished, this, [this, box, path] {
         if (box->clickedButton() == box->button(QMessageBox::Yes))
             startRecording(path);
         else
             showState();
     });
-    box->show();
 }
 
 void RecordMenu::showProblem(const QString &message) {
     std::fprintf(stderr, "vexa-tb-scope: %s\n", qPrintable(message));
-    showBox(mainWindow_, QMessageBox::Warning, message);
+    // It stays until the user closes it; the loops go on meanwhile.
+    window::showMessage(mainWindow_, QMessageBox::Warning, QObject::tr("Record frames"), message,
+                        QMessageBox::Close, QStringLiteral("recordingMessage"));
 }
 
 void RecordMenu::showState() {

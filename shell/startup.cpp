@@ -17,24 +17,9 @@ constexpr int GREEN = 0x00FF00;
 } // namespace
 
 void SetDefaultValues(void) {
-    power = 500;
-    rs232Mode = 0;
-    vThd = 512;
-    bVal = 64;
-    polarity = 1;
-    eMode = 1;
-    eBeg = 1;
-    eEnd = 1024;
+    SetParameterStartValues();
     pixB = 1;
     pixE = 1024;
-    tVal = 512;
-    tTol = 100;
-    iGain = 1;
-    ePoti = 1;
-    ccdMode = 0;
-    pStart = 1;
-    anaMode = 0;
-    para15 = 1000;
     com = 1;
     sync = 0x55;
     order = 1;

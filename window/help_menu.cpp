@@ -4,7 +4,6 @@
 #include <QKeySequence>
 #include <QMenu>
 #include <QMenuBar>
-#include <QMessageBox>
 #include <QRegularExpression>
 #include <QShortcut>
 #include <QString>
@@ -13,14 +12,15 @@
 
 #include "runtime/widget_access.h"
 #include "window/menu_bar.h"
+#include "window/message_box.h"
 
 namespace window {
 
 namespace {
 
 QString withoutMnemonic(QString text) {
-    return text.remove(QRegularExpression(QStringLiteral("&(?!&)"))).replace(
-        QStringLiteral("&&"), QStringLiteral("&"));
+    return text.remove(QRegularExpression(QStringLiteral("&(?!&)")))
+        .replace(QStringLiteral("&&"), QStringLiteral("&"));
 }
 
 QString aboutText() {
@@ -33,15 +33,6 @@ QString aboutText() {
                           "<p>Qt %2 (built with %3)<br>QCustomPlot %4</p>")
         .arg(QStringLiteral(VEXA_VERSION), QString::fromLatin1(qVersion()),
              QStringLiteral(QT_VERSION_STR), QStringLiteral(QCUSTOMPLOT_VERSION_STR));
-}
-
-// Non-modal boxes: a running loop keeps going while one is open.
-void showBox(QWidget *mainWindow, const QString &title, const QString &text, bool rich) {
-    auto *box = new QMessageBox(QMessageBox::NoIcon, title, text, QMessageBox::Close, mainWindow);
-    box->setTextFormat(rich ? Qt::RichText : Qt::PlainText);
-    box->setAttribute(Qt::WA_DeleteOnClose);
-    box->setWindowModality(Qt::NonModal);
-    box->show();
 }
 
 } // namespace
@@ -57,15 +48,14 @@ QString keyboardText(QWidget *mainWindow) {
                 if (!item->shortcut().isEmpty())
                     lines << QStringLiteral("%1\t%2 > %3")
                                  .arg(item->shortcut().toString(QKeySequence::NativeText),
-                                      withoutMnemonic(sub->title()),
-                                      withoutMnemonic(item->text()));
+                                      withoutMnemonic(sub->title()), withoutMnemonic(item->text()));
         }
     }
     // Keys held by shortcuts of their own (not menu items), e.g. Esc for Stop.
     for (QShortcut *key : mainWindow->findChildren<QShortcut *>())
         if (!key->whatsThis().isEmpty())
-            lines << QStringLiteral("%1\t%2").arg(
-                         key->key().toString(QKeySequence::NativeText), key->whatsThis());
+            lines << QStringLiteral("%1\t%2").arg(key->key().toString(QKeySequence::NativeText),
+                                                  key->whatsThis());
     if (lines.isEmpty())
         return QObject::tr("No shortcuts.");
     return lines.join(QLatin1Char('\n'));
@@ -78,12 +68,14 @@ void addHelpMenu(QWidget *mainWindow) {
     QAction *about = help->addAction(QObject::tr("About"));
     about->setObjectName(QStringLiteral("actionAbout"));
     QObject::connect(about, &QAction::triggered, mainWindow, [mainWindow] {
-        showBox(mainWindow, QObject::tr("About V-EXA-TB-Scope"), aboutText(), true);
+        showMessage(mainWindow, QMessageBox::NoIcon, QObject::tr("About V-EXA-TB-Scope"),
+                    aboutText(), QMessageBox::Close, QString(), Qt::RichText);
     });
     QAction *keys = help->addAction(QObject::tr("Keyboard"));
     keys->setObjectName(QStringLiteral("actionKeyboard"));
     QObject::connect(keys, &QAction::triggered, mainWindow, [mainWindow] {
-        showBox(mainWindow, QObject::tr("Keyboard"), keyboardText(mainWindow), false);
+        showMessage(mainWindow, QMessageBox::NoIcon, QObject::tr("Keyboard"),
+                    keyboardText(mainWindow), QMessageBox::Close, QString(), Qt::PlainText);
     });
 }
 

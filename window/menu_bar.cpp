@@ -1,5 +1,6 @@
 #include "window/menu_bar.h"
 
+#include <QAction>
 #include <QLayout>
 #include <QMenu>
 #include <QMenuBar>
@@ -55,8 +56,8 @@ QMenu *menu(QWidget *mainWindow, TopMenu which) {
         return nullptr;
     const int rank = rankOf(which);
     const TopMenuEntry &entry = TOP_MENUS[static_cast<std::size_t>(rank)];
-    if (auto *existing = bar->findChild<QMenu *>(QLatin1String(entry.objectName),
-                                                Qt::FindDirectChildrenOnly))
+    if (auto *existing =
+            bar->findChild<QMenu *>(QLatin1String(entry.objectName), Qt::FindDirectChildrenOnly))
         return existing;
 
     // Put it before the first menu of a later rank that is already there.
@@ -77,6 +78,15 @@ QMenu *menu(QWidget *mainWindow, TopMenu which) {
     created->setObjectName(QLatin1String(entry.objectName));
     bar->insertMenu(before, created);
     return created;
+}
+
+void insertBeforeQuit(QMenu *file, QAction *item) {
+    const QList<QAction *> actions = file->actions();
+    QAction *before = nullptr;
+    for (qsizetype i = 0; i < actions.size() && !before; ++i)
+        if (actions[i]->objectName() == QLatin1String("actionQuit"))
+            before = i > 0 && actions[i - 1]->isSeparator() ? actions[i - 1] : actions[i];
+    file->insertAction(before, item);
 }
 
 } // namespace window

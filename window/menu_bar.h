@@ -3,6 +3,7 @@
 // its items into one of the fixed top menus.
 #pragma once
 
+class QAction;
 class QMenu;
 class QMenuBar;
 class QWidget;
@@ -17,5 +18,9 @@ enum class TopMenu { File, Sensor, Tools, Help };
 QMenuBar *menuBar(QWidget *mainWindow);
 // A top menu of that bar, made and put in its place on the first call.
 QMenu *menu(QWidget *mainWindow, TopMenu which);
+
+// Puts an addition's `item` into the File menu `file`: before Quit and the
+// separator that sets Quit apart, or at the end while there is no Quit.
+void insertBeforeQuit(QMenu *file, QAction *item);
 
 } // namespace window

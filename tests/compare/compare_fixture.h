@@ -18,8 +18,13 @@ namespace compare_test {
 
 using compare::Column;
 
-// The panels after start-up, in block order.
-const sim::Words kStart = {500, 0, 512, 64, 1, 1, 1, 1024, 512, 100, 1, 1, 0, 1, 0, 1000};
+// The panels after start-up, in block order: the program's start values.
+inline const sim::Words kStart = [] {
+    sim::Words words{};
+    for (int i = 0; i < PNUM; i++)
+        words[static_cast<std::size_t>(i)] = parameterTable[i].start;
+    return words;
+}();
 
 class CompareTest : public params_test::SensorTest {
   protected:

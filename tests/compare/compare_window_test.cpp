@@ -78,6 +78,25 @@ INSTANTIATE_TEST_SUITE_P(
         HighlightCase{"OutOfRangeValue", {{Column::Eeprom, 0, 1500}, {Column::File, 14, 4}}}),
     [](const testing::TestParamInfo<HighlightCase> &info) { return info.param.name; });
 
+// Each row names its parameter with the table's label, then its range and
+// what replaces a value outside it.
+TEST_F(CompareTest, RowsNameTheParameterItsRangeAndItsReplacement) {
+    for (int word = 0; word < PNUM; word++)
+        EXPECT_EQ(table()->item(word, 0)->text().toStdString(), parameterTable[word].label);
+    const struct {
+        int word;
+        const char *name, *range, *replacement;
+    } rows[] = {{2, "Video threshold", "0-1023", "512"},
+                {7, "Edge right", "0-1024", "1024 (pixels of the CCD)"},
+                {12, "CCD mode", "unchecked", "-"},
+                {15, "Parameter 15 (not on the panels)", "800-1200", "1200 above, 800 below"}};
+    for (const auto &r : rows) {
+        const char *const shown[] = {r.name, r.range, r.replacement};
+        for (int column = 0; column < 3; column++)
+            EXPECT_EQ(table()->item(r.word, column)->text().toStdString(), shown[column]);
+    }
+}
+
 TEST_F(CompareTest, MarkedCellSaysThePanelValue) {
     connectSensor();
     sim::Words ram = kStart;

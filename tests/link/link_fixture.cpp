@@ -8,6 +8,7 @@
 #include "app/program.h"
 #include "link/connection.h"
 #include "params/panel_binding.h"
+#include "params/parameter_table.h"
 #include "runtime/runtime.h"
 #include "shell/controls.h"
 #include "shell/globals.h"
@@ -108,16 +109,15 @@ sim::Telegram Request(std::uint16_t orderCode, const sim::Words &words) {
 }
 
 sim::Words ParameterWords() {
-    return {power, rs232Mode, vThd,  bVal,  polarity, eMode,  eBeg,    eEnd,
-            tVal,  tTol,      iGain, ePoti, ccdMode,  pStart, anaMode, para15};
+    sim::Words w{};
+    for (int i = 0; i < PNUM; i++)
+        w[static_cast<std::size_t>(i)] = *parameterTable[i].var;
+    return w;
 }
 
 void SetParameterWords(const sim::Words &w) {
-    unsigned short *vars[16] = {&power,   &rs232Mode, &vThd,    &bVal,  &polarity, &eMode,
-                                &eBeg,    &eEnd,      &tVal,    &tTol,  &iGain,    &ePoti,
-                                &ccdMode, &pStart,    &anaMode, &para15};
-    for (int i = 0; i < 16; i++)
-        *vars[i] = w[i];
+    for (int i = 0; i < PNUM; i++)
+        *parameterTable[i].var = w[static_cast<std::size_t>(i)];
 }
 
 void LinkTest::SetUp() {

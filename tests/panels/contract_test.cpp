@@ -154,31 +154,20 @@ TEST_F(PanelContract, SwitchesAndParameterNumericsCarryUnsigned16BitValues) {
     SetCtrlVal(handle(PANEL), NEDITPower, 500);
 }
 
+// The panels start as the program's start values; the transfer target on RAM.
 TEST_F(PanelContract, InitialValuesAreTheProgramDefaults) {
-    const struct {
-        int panel, id, value;
-    } defaults[] = {{PANEL, NEDITPower, 500},
-                    {PANEL, RING_RS232Mode, 0},
-                    {PANEL, NEDITVideoThreshold, 512},
-                    {PANEL, BIN_Polarity, 1},
-                    {PANEL, RING_EdgeMode, 1},
-                    {PANEL, NEDITEdgeLeft, 1},
-                    {PANEL, NEDITEdgeRight, 1024},
-                    {CCDPANEL, NEDITTeach, 512},
-                    {CCDPANEL, NEDITTolerance, 100},
-                    {CCDPANEL, NEDITBVal, 64},
-                    {CCDPANEL, BIN_Switch_VGain, 1},
-                    {CCDPANEL, BIN_Sw_EnableTol, 1},
-                    {CCDPANEL, NSLIDE_PixelStart, 1},
-                    {CCDPANEL, RING_CCDMode, 0},
-                    {CCDPANEL, RING_AnaMode, 0},
-                    {PANEL, RBTRam, 1},
-                    {PANEL, RBTEeprom, 0},
-                    {PANEL, RBTFile, 0}};
-    for (const auto &d : defaults) {
+    for (const ParameterEntry &p : parameterTable) {
+        if (!p.panel)
+            continue; // para15 has no control
         int v = -1;
-        GetCtrlVal(handle(d.panel), d.id, &v);
-        EXPECT_EQ(v, d.value) << "control " << d.id;
+        GetCtrlVal(handle(p.panel == &panelPopUp ? CCDPANEL : PANEL), p.control, &v);
+        EXPECT_EQ(v, p.start) << p.name;
+    }
+    const int targets[][2] = {{RBTRam, 1}, {RBTEeprom, 0}, {RBTFile, 0}};
+    for (const auto &t : targets) {
+        int v = -1;
+        GetCtrlVal(handle(PANEL), t[0], &v);
+        EXPECT_EQ(v, t[1]) << "control " << t[0];
     }
 }
 

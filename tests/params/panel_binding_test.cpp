@@ -7,6 +7,7 @@
 #include "app/program.h"
 #include "display/video_view.h"
 #include "params/panel_binding.h"
+#include "params/parameter_table.h"
 #include "runtime/runtime.h"
 #include "runtime/widget_access.h"
 #include "shell/controls.h"
@@ -47,23 +48,7 @@ class PanelBinding : public testing::Test {
         DiscardPanel(panelHandle);
     }
     void SetUp() override {
-        // In range everywhere, as a sensor would deliver them.
-        power = 500;
-        rs232Mode = 0;
-        vThd = 512;
-        bVal = 64;
-        polarity = 1;
-        eMode = 1;
-        eBeg = 1;
-        eEnd = 1024;
-        tVal = 512;
-        tTol = 100;
-        iGain = 1;
-        ePoti = 1;
-        ccdMode = 0;
-        pStart = 1;
-        anaMode = 0;
-        para15 = 1000;
+        SetParameterStartValues(); // in range everywhere, as a sensor would deliver them
         ccdmaxpixel = 1024;
         for (int i = 0; i < 256; i++) {
             xArray[i] = static_cast<unsigned short>(4 * i);
@@ -240,18 +225,15 @@ TEST_F(PanelBinding, AReplacedThresholdShowsAtOnceAsTheThresholdLine) {
 TEST_F(PanelBinding, ReadingThePanelsBackChangesNoInRangeVariable) {
     const unsigned short values[16] = {730, 1,   300, 99, 0, 3,   12, 1000,
                                        600, 200, 0,   0,  1, 400, 2,  950};
-    unsigned short *vars[16] = {&power,   &rs232Mode, &vThd,    &bVal,  &polarity, &eMode,
-                                &eBeg,    &eEnd,      &tVal,    &tTol,  &iGain,    &ePoti,
-                                &ccdMode, &pStart,    &anaMode, &para15};
     for (int i = 0; i < 16; i++)
-        *vars[i] = values[i];
+        *parameterTable[i].var = values[i];
     SetPanelValues();
     for (int i = 0; i < 16; i++)
-        *vars[i] = 0xEEEE;
+        *parameterTable[i].var = 0xEEEE;
     para15 = 950;
     GetPanelValues();
     for (int i = 0; i < 16; i++)
-        EXPECT_EQ(*vars[i], values[i]) << "word " << i;
+        EXPECT_EQ(*parameterTable[i].var, values[i]) << parameterTable[i].name;
 }
 
 TEST_F(PanelBinding, GetPanelValuesTakesTeachAndToleranceFromTheCcdPanelAndLeavesPara15) {

@@ -8,6 +8,7 @@
 
 #include "params/panel_binding.h"
 #include "params/parameter_file.h"
+#include "params/parameter_table.h"
 #include "params/transfer_buttons.h"
 
 namespace params_test {
@@ -123,9 +124,7 @@ TEST_F(Send, WithFileSelectedWritesTheFileAndNothingToTheSensor) {
 }
 
 TEST_F(Send, FileOfTheStartValuesHoldsThemLineByLine) {
-    power = 500, rs232Mode = 0, vThd = 512, bVal = 64, polarity = 1, eMode = 1, eBeg = 1;
-    eEnd = 1024, tVal = 512, tTol = 100, iGain = 1, ePoti = 1, ccdMode = 0, pStart = 1;
-    anaMode = 0, para15 = 1000;
+    SetParameterStartValues();
     SetPanelValues(); // the panels show them
     target = DATFILE;
     const std::string file = path("VEXApara.dat");

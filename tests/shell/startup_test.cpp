@@ -11,6 +11,7 @@
 #include <string>
 
 #include "app/program.h"
+#include "params/parameter_table.h"
 #include "runtime/runtime.h"
 #include "runtime/widget_access.h"
 #include "shell/controls.h"
@@ -107,6 +108,14 @@ TEST_F(StartUp, InitVarsSetsTheDefaultsAndTakesTheSwitchFromThePanel) {
     EXPECT_EQ(xArray[255], 1020);
     for (unsigned short t : thdArray)
         ASSERT_EQ(t, 333);
+}
+
+TEST(StartValues, SetDefaultValuesGivesEveryParameterTheStartValueOfTheTable) {
+    for (const ParameterEntry &p : parameterTable)
+        *p.var = 0xEEEE;
+    SetDefaultValues();
+    for (const ParameterEntry &p : parameterTable)
+        EXPECT_EQ(*p.var, p.start) << p.name;
 }
 
 TEST_F(StartUp, EdgeGraphShowsCursorsAndTheToleranceBand) {

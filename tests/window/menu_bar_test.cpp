@@ -43,6 +43,34 @@ TEST(MenuBar, WindowWithoutLayoutGetsNoBar) {
     EXPECT_EQ(window::menu(&bare, window::TopMenu::File), nullptr);
 }
 
+// Two additions after the File menu's own items ("-" a separator).
+TEST(MenuBar, AdditionsGoBeforeQuitAndTheSeparatorThatSetsItApart) {
+    const struct {
+        QStringList menu, after;
+    } cases[] = {
+        {{"Load", "-", "Quit"}, {"Load", "A", "B", "-", "Quit"}},
+        {{"Load", "Quit"}, {"Load", "A", "B", "Quit"}},
+        {{"-", "Quit"}, {"A", "B", "-", "Quit"}},
+        {{"Load", "-"}, {"Load", "-", "A", "B"}},
+        {{}, {"A", "B"}},
+    };
+    for (const auto &c : cases) {
+        QMenu file;
+        for (const QString &name : c.menu)
+            if (name == "-")
+                file.addSeparator();
+            else
+                file.addAction(name)->setObjectName("action" + name);
+        for (const char *name : {"A", "B"})
+            window::insertBeforeQuit(&file, new QAction(QString::fromLatin1(name), &file));
+        QStringList after;
+        for (QAction *a : file.actions())
+            after << (a->isSeparator() ? QStringLiteral("-") : a->text());
+        EXPECT_EQ(after.join(' ').toStdString(), c.after.join(' ').toStdString())
+            << c.menu.join(' ').toStdString();
+    }
+}
+
 TEST(HelpMenu, KeyboardListNamesEveryShortcutAndOnlyThose) {
     QWidget mainWindow;
     new QVBoxLayout(&mainWindow);
