@@ -3,6 +3,7 @@
 #include "shell/startup.h"
 
 #include "params/panel_binding.h"
+#include "params/parameter_table.h"
 #include "runtime/runtime.h"
 #include "shell/controls.h"
 #include "shell/globals.h"
