@@ -5,7 +5,13 @@
 
 #include "compare/attach_compare.h"
 #include "exporters/attach_export.h"
+#include "glance/glance.h"
+#include "glance/range_marks.h"
+#include "glance/window_note.h"
 #include "link/connection.h"
+#include "menus/file_menu.h"
+#include "menus/help_menu.h"
+#include "menus/sensor_menu.h"
 #include "params/ccd_settings_panel.h"
 #include "params/parameter_table.h"
 #include "params/transfer_buttons.h"
@@ -18,12 +24,6 @@
 #include "shell/window_note.h"
 #include "window/ccd_window.h"
 #include "window/file_folders.h"
-#include "window/file_menu.h"
-#include "window/glance.h"
-#include "window/help_menu.h"
-#include "window/range_marks.h"
-#include "window/sensor_menu.h"
-#include "window/window_note.h"
 
 int WinMain(void *hInstance, void *, char *, int) {
     if (InitCVIRTE(hInstance, nullptr, nullptr) == 0)

@@ -6,8 +6,8 @@
 #include <QWidget>
 
 #include "compare/compare_window.h"
+#include "menus/menu_bar.h"
 #include "runtime/widget_access.h"
-#include "window/menu_bar.h"
 
 void AttachCompareWindow(int panel) {
     QWidget *mainWindow = rt::panelWidget(panel);

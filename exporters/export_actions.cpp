@@ -22,9 +22,9 @@
 
 #include "exporters/exporter.h"
 #include "exporters/graph_data.h"
+#include "menus/menu_bar.h"
+#include "menus/message_box.h"
 #include "runtime/widget_access.h"
-#include "window/menu_bar.h"
-#include "window/message_box.h"
 
 namespace exporters {
 

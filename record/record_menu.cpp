@@ -19,12 +19,12 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "glance/window_title.h"
 #include "link/exchange_guard.h"
+#include "menus/menu_bar.h"
+#include "menus/message_box.h"
 #include "runtime/widget_access.h"
 #include "stream/stream.h"
-#include "window/menu_bar.h"
-#include "window/message_box.h"
-#include "window/window_title.h"
 
 namespace record {
 

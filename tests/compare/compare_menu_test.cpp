@@ -7,7 +7,7 @@
 #include <QMenu>
 
 #include "compare/attach_compare.h"
-#include "window/menu_bar.h"
+#include "menus/menu_bar.h"
 
 namespace compare_test {
 namespace {

@@ -12,7 +12,7 @@
 #include <QMenu>
 #include <QVBoxLayout>
 
-#include "window/menu_bar.h"
+#include "menus/menu_bar.h"
 
 using namespace export_test;
 

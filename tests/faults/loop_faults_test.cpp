@@ -13,11 +13,11 @@
 #include "link/exchange_guard.h"
 #include "link/telegram.h"
 #include "link/transactions.h"
+#include "menus/sensor_menu.h"
 #include "params/panel_binding.h"
 #include "params/transfer_buttons.h"
 #include "runtime/test_hooks.h"
 #include "shell/status_line.h"
-#include "window/sensor_menu.h"
 
 using namespace display_test;
 using namespace std::chrono_literals;

@@ -18,13 +18,13 @@
 
 #include "display/live_loop.h"
 #include "display/video_loop.h"
+#include "menus/file_menu.h"
+#include "menus/menu_bar.h"
 #include "params/transfer_buttons.h"
 #include "record/frame_csv.h"
 #include "record/record_menu.h"
 #include "runtime/test_hooks.h"
 #include "tests/support/full_disk.h"
-#include "window/file_menu.h"
-#include "window/menu_bar.h"
 
 using namespace display_test;
 using namespace std::chrono_literals;

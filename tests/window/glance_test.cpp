@@ -11,12 +11,12 @@
 #include <chrono>
 
 #include "display/live_loop.h"
+#include "glance/glance.h"
+#include "glance/glance_bar.h"
+#include "glance/sensor_watch.h"
+#include "glance/tolerance.h"
+#include "glance/tool_tip_key.h"
 #include "params/parameter_table.h"
-#include "window/glance.h"
-#include "window/glance_bar.h"
-#include "window/sensor_watch.h"
-#include "window/tolerance.h"
-#include "window/tool_tip_key.h"
 
 using namespace display_test;
 using namespace std::chrono_literals;

@@ -14,9 +14,9 @@
 #include <algorithm>
 #include <cctype>
 
-#include "window/glance.h"
-#include "window/help_menu.h"
-#include "window/menu_bar.h"
+#include "glance/glance.h"
+#include "menus/help_menu.h"
+#include "menus/menu_bar.h"
 #include "window/screen_fit.h"
 
 using namespace display_test;

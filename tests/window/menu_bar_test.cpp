@@ -10,9 +10,9 @@
 #include <QVBoxLayout>
 #include <QWidget>
 
-#include "window/help_menu.h"
-#include "window/menu_bar.h"
-#include "window/window_title.h"
+#include "glance/window_title.h"
+#include "menus/help_menu.h"
+#include "menus/menu_bar.h"
 
 namespace {
 

@@ -8,8 +8,8 @@
 
 #include <chrono>
 
-#include "window/menu_bar.h"
-#include "window/sensor_menu.h"
+#include "menus/menu_bar.h"
+#include "menus/sensor_menu.h"
 
 using namespace display_test;
 using namespace std::chrono_literals;

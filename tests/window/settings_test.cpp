@@ -12,13 +12,13 @@
 #include <string>
 #include <vector>
 
+#include "glance/window_note.h"
 #include "runtime/dialog_folders.h"
 #include "runtime/test_hooks.h"
 #include "shell/window_note.h"
 #include "tests/window/temp_settings.h"
 #include "window/file_folders.h"
 #include "window/settings.h"
-#include "window/window_note.h"
 
 using namespace display_test;
 

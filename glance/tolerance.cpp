@@ -1,4 +1,4 @@
-#include "window/tolerance.h"
+#include "glance/tolerance.h"
 
 #include <algorithm>
 

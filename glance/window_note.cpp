@@ -1,4 +1,4 @@
-#include "window/window_note.h"
+#include "glance/window_note.h"
 
 #include <QLayout>
 #include <QStatusBar>

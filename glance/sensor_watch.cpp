@@ -1,4 +1,4 @@
-#include "window/sensor_watch.h"
+#include "glance/sensor_watch.h"
 
 #include <QFileInfo>
 

@@ -1,4 +1,4 @@
-#include "window/status_history.h"
+#include "glance/status_history.h"
 
 #include <QEvent>
 #include <QLabel>

@@ -4,7 +4,7 @@
 // callbacks keep their own rules: the busy refusal, the held Send, and the
 // Send button's refusal of a keyboard activation of itself. Esc stops a loop
 // through the Stop item; the loops process events, so it works while they run.
-#include "window/sensor_menu.h"
+#include "menus/sensor_menu.h"
 
 #include <QAction>
 #include <QCoreApplication>
@@ -15,9 +15,9 @@
 
 #include <array>
 
+#include "menus/menu_bar.h"
 #include "runtime/runtime.h"
 #include "runtime/widget_access.h"
-#include "window/menu_bar.h"
 
 namespace window {
 

@@ -1,4 +1,4 @@
-#include "window/menu_bar.h"
+#include "menus/menu_bar.h"
 
 #include <QAction>
 #include <QLayout>

@@ -1,4 +1,4 @@
-#include "window/graph_keys.h"
+#include "glance/graph_keys.h"
 
 #include <QColor>
 #include <QComboBox>
@@ -7,7 +7,7 @@
 #include <QVariant>
 #include <QWidget>
 
-#include "window/tool_tip_key.h"
+#include "glance/tool_tip_key.h"
 
 namespace window {
 

@@ -1,4 +1,4 @@
-#include "window/window_title.h"
+#include "glance/window_title.h"
 
 #include <QString>
 #include <QVariant>

@@ -1,15 +1,15 @@
 // The items come from one table: text, object name, shortcut and what they
 // do. The shortcuts keep clear of the keys the Sensor menu owns (F5-F8, Esc,
 // Ctrl+T, Ctrl+R, Ctrl+P).
-#include "window/file_menu.h"
+#include "menus/file_menu.h"
 
 #include <QAction>
 #include <QKeySequence>
 #include <QMenu>
 #include <QWidget>
 
+#include "menus/menu_bar.h"
 #include "runtime/widget_access.h"
-#include "window/menu_bar.h"
 
 namespace window {
 

@@ -1,9 +1,9 @@
-#include "window/glance_bar.h"
+#include "glance/glance_bar.h"
 
 #include <QLabel>
 
-#include "window/sensor_watch.h"
-#include "window/tolerance.h"
+#include "glance/sensor_watch.h"
+#include "glance/tolerance.h"
 
 namespace window {
 

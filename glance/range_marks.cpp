@@ -1,11 +1,11 @@
-#include "window/range_marks.h"
+#include "glance/range_marks.h"
 
 #include <QLineEdit>
 #include <QPalette>
 #include <QSpinBox>
 
+#include "glance/tool_tip_key.h"
 #include "runtime/widget_access.h"
-#include "window/tool_tip_key.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "window/tool_tip_key.h"
+#include "glance/tool_tip_key.h"
 
 #include <QHelpEvent>
 #include <QTextDocument>

@@ -5,7 +5,7 @@
 // screen it opens on.
 #pragma once
 
-#include "window/range_marks.h"
+#include "glance/range_marks.h"
 
 // For WinMain, before the first connect.
 void AttachGlance(int panel, int statusLine, int edgeGraph, int trendChart);

@@ -1,16 +1,16 @@
-#include "window/glance.h"
+#include "glance/glance.h"
 
 #include <QLayout>
 #include <QWidget>
 
+#include "glance/glance_bar.h"
+#include "glance/graph_keys.h"
+#include "glance/sensor_watch.h"
+#include "glance/status_history.h"
+#include "glance/tool_tip_key.h"
+#include "glance/window_title.h"
 #include "runtime/widget_access.h"
-#include "window/glance_bar.h"
-#include "window/graph_keys.h"
 #include "window/screen_fit.h"
-#include "window/sensor_watch.h"
-#include "window/status_history.h"
-#include "window/tool_tip_key.h"
-#include "window/window_title.h"
 
 void AttachGlance(int panel, int statusLine, int edgeGraph, int trendChart) {
     QWidget *mainWindow = rt::panelWidget(panel);

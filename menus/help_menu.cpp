@@ -1,4 +1,4 @@
-#include "window/help_menu.h"
+#include "menus/help_menu.h"
 
 #include <QAction>
 #include <QKeySequence>
@@ -10,9 +10,9 @@
 #include <QWidget>
 #include <qcustomplot.h>
 
+#include "menus/menu_bar.h"
+#include "menus/message_box.h"
 #include "runtime/widget_access.h"
-#include "window/menu_bar.h"
-#include "window/message_box.h"
 
 namespace window {
 

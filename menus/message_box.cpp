@@ -1,5 +1,5 @@
 // One way of showing a message, for every part of the window.
-#include "window/message_box.h"
+#include "menus/message_box.h"
 
 namespace window {
 
