@@ -3,7 +3,6 @@
 #include "shell/startup.h"
 
 #include "params/panel_binding.h"
-#include "params/parameter_table.h"
 #include "runtime/runtime.h"
 #include "shell/controls.h"
 #include "shell/globals.h"
@@ -16,19 +15,6 @@ constexpr int WHITE = 0xFFFFFF;
 constexpr int GREEN = 0x00FF00;
 
 } // namespace
-
-void SetDefaultValues(void) {
-    SetParameterStartValues();
-    pixB = 1;
-    pixE = 1024;
-    com = 1;
-    sync = 0x55;
-    order = 1;
-    target = RAM;
-    rx_flag = 0;
-    stop_flag = 1;
-    ccdmaxpixel = 1024;
-}
 
 void InitVars(void) {
     SetDefaultValues();
