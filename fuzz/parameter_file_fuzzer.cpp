@@ -17,7 +17,7 @@
 #include "fuzz/file_numbers.h"
 #include "fuzz/support/check.h"
 #include "fuzz/support/memory_file.h"
-#include "fuzz/support/special_files.h"
+#include "fuzz/support/unreadable_files.h"
 #include "params/parameter_file.h"
 #include "params/parameter_table.h"
 #include "runtime/runtime.h"
@@ -111,7 +111,7 @@ extern "C" int LLVMFuzzerInitialize(int *, char ***) {
     // A FIFO, a device or a huge file picked as parameter file is refused at
     // once, with a reason, and the array stays as it was.
     static vexafuzz::TemporaryFolder folder("vexa-parameter-fuzz");
-    vexafuzz::CheckSpecialFilesRefused(
+    vexafuzz::CheckUnreadableFilesRefused(
         "the parameter file reader",
         [](const char *kind) { return folder.file(std::string(kind) + ".dat"); },
         [](const std::string &path) {

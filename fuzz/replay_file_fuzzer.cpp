@@ -8,7 +8,7 @@
 // written out again reads the same; the sensor then answers order 8 with the first frame. A
 // refused one says which file and leaves the replay untouched. Once, at start: vexa-sim's
 // two file readers (this one and the EEPROM file's) refuse a FIFO, /dev/zero and a huge
-// sparse file promptly (fuzz/support/special_files.h).
+// sparse file promptly (fuzz/support/unreadable_files.h).
 #include <cstdint>
 #include <fstream>
 #include <string>
@@ -16,7 +16,7 @@
 #include <vector>
 
 #include "fuzz/support/check.h"
-#include "fuzz/support/special_files.h"
+#include "fuzz/support/unreadable_files.h"
 #include "record/frame_csv.h"
 #include "sim/eeprom_file.h"
 #include "sim/protocol.h"
@@ -91,7 +91,7 @@ void CheckVideo(std::string_view text, bool present, const sim::Replay &replay) 
 
 extern "C" int LLVMFuzzerInitialize(int *, char ***) {
     const auto place = [](const char *kind) { return Folder().file(std::string(kind) + ".csv"); };
-    vexafuzz::CheckSpecialFilesRefused("the replay reader", place, [](const std::string &path) {
+    vexafuzz::CheckUnreadableFilesRefused("the replay reader", place, [](const std::string &path) {
         sim::Replay replay;
         std::string problem;
         return !sim::loadReplay(path, replay, problem) && problem.rfind(path, 0) == 0;
@@ -101,14 +101,14 @@ extern "C" int LLVMFuzzerInitialize(int *, char ***) {
     WriteFile(frames, record::frameHeader() + "\n2026-12-07T13:05:01.123,1,2,3,4,5,6,7,8,9,10,"
                                               "11,12,13\n");
     const auto video = [&](const char *) { return record::videoPathFor(frames); };
-    vexafuzz::CheckSpecialFilesRefused(
+    vexafuzz::CheckUnreadableFilesRefused(
         "the replay's video reader", video, [&](const std::string &) {
             sim::Replay replay;
             std::string problem;
             return !sim::loadReplay(frames, replay, problem) &&
                    problem.rfind(record::videoPathFor(frames), 0) == 0;
         });
-    vexafuzz::CheckSpecialFilesRefused(
+    vexafuzz::CheckUnreadableFilesRefused(
         "the EEPROM file reader", place, [](const std::string &path) {
             sim::Words words = sim::defaultParameters();
             std::string problem;

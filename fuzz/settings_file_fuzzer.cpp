@@ -8,7 +8,7 @@
 // was. Once, at start: the settings are read from the file this harness writes (the path
 // the program guards is the one QSettings opens), and a FIFO, /dev/zero or a huge sparse
 // file there gives the defaults promptly and is left alone by a save
-// (fuzz/support/special_files.h).
+// (fuzz/support/unreadable_files.h).
 #include <QDir>
 #include <QPoint>
 #include <QSettings>
@@ -22,7 +22,7 @@
 #include <sys/stat.h>
 
 #include "fuzz/support/check.h"
-#include "fuzz/support/special_files.h"
+#include "fuzz/support/unreadable_files.h"
 #include "window/settings.h"
 
 namespace {
@@ -72,16 +72,17 @@ extern "C" int LLVMFuzzerInitialize(int *, char ***) {
                     "a position saved reads back");
 
     const auto place = [](const char *) { return SettingsFile(); };
-    vexafuzz::CheckSpecialFilesRefused("the settings reader", place, [](const std::string &path) {
-        struct stat before {};
-        ::lstat(path.c_str(), &before);
-        const bool defaults =
-            !window::savedCcdWindowPosition() && window::savedFileFolder().isEmpty();
-        window::saveCcdWindowPosition(QPoint(1, 2));
-        window::saveFileFolder(QString::fromStdString(Folder().path()));
-        return defaults && SameKind(path, before.st_mode & S_IFMT,
-                                    S_ISREG(before.st_mode) ? before.st_size : -1);
-    });
+    vexafuzz::CheckUnreadableFilesRefused(
+        "the settings reader", place, [](const std::string &path) {
+            struct stat before {};
+            ::lstat(path.c_str(), &before);
+            const bool defaults =
+                !window::savedCcdWindowPosition() && window::savedFileFolder().isEmpty();
+            window::saveCcdWindowPosition(QPoint(1, 2));
+            window::saveFileFolder(QString::fromStdString(Folder().path()));
+            return defaults && SameKind(path, before.st_mode & S_IFMT,
+                                        S_ISREG(before.st_mode) ? before.st_size : -1);
+        });
     return 0;
 }
 

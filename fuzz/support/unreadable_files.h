@@ -23,14 +23,17 @@ namespace vexafuzz {
 // Runs `refuses(path)` on a FIFO, /dev/zero and a sparse file of 5 GiB, each placed at
 // `place(kind)` (a path in a folder the caller made); a reader that accepts one of them,
 // blocks, or takes time or memory as if reading it is a finding.
-inline void CheckSpecialFilesRefused(const char *reader,
-                                     const std::function<std::string(const char *kind)> &place,
-                                     const std::function<bool(const std::string &path)> &refuses) {
+inline void
+CheckUnreadableFilesRefused(const char *reader,
+                            const std::function<std::string(const char *kind)> &place,
+                            const std::function<bool(const std::string &path)> &refuses) {
     static const char *current = nullptr;
     current = reader;
     std::signal(SIGALRM, [](int) {
-        std::fprintf(stderr, "==vexa-fuzz== invariant broken: %s blocks on a special file\n",
-                     current);
+        std::fprintf(
+            stderr,
+            "==vexa-fuzz== invariant broken: %s blocks on a FIFO, a device or a huge file\n",
+            current);
         std::abort();
     });
     for (const char *kind : {"fifo", "device", "huge"}) {
