@@ -13,9 +13,10 @@ int ReplyHeaderOk(const char *reply) {
     return BytesToWord(reply) == REPLY_HEADER ? 1 : 0;
 }
 
+// Runs for every reply: the note is shown or taken away only when that
+// changes, not again with each frame.
 void NoteReplyHeader(const char *reply) {
-    if (!ReplyHeaderOk(reply))
-        WindowNote(WRONG_HEADER_NOTE);
-    else if (WindowNoteShows(WRONG_HEADER_NOTE))
-        WindowNote("");
+    const bool shown = WindowNoteShows(WRONG_HEADER_NOTE) != 0;
+    if (ReplyHeaderOk(reply) == shown)
+        WindowNote(shown ? "" : WRONG_HEADER_NOTE);
 }

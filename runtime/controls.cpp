@@ -128,8 +128,10 @@ int SetCtrlVal(int panel, int control, int value) {
     // indicator on every frame, and each write costs a layout and a paint.
     if (auto *spin = qobject_cast<QSpinBox *>(w)) {
         // A field the user cleared keeps its last value; its text must come
-        // back all the same.
-        if (spin->value() != value || spin->cleanText() != QString::number(value)) {
+        // back all the same. Only a field the user can edit is looked at: the
+        // indicators, written every frame, cannot be cleared.
+        if (spin->value() != value ||
+            (!spin->isReadOnly() && spin->cleanText() != QString::number(value))) {
             spin->setValue(value);
             valueWritten(w);
         }

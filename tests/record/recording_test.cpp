@@ -290,6 +290,18 @@ TEST_F(Recording, ReplacingTheFrameOrTheVideoFileIsAskedInOneQuestion) {
         {true, true,
          "frames.csv and frames-video.csv already exist.\nDo you want to replace them?"},
     };
+    // Record frames... with `path` picked: the replace question, if one is asked.
+    const auto pickPath = [this] {
+        Item("actionRecordFrames")->trigger();
+        auto *dialog = window->findChild<QFileDialog *>("recordFramesDialog");
+        EXPECT_NE(dialog, nullptr);
+        if (dialog) {
+            dialog->selectFile(path);
+            QMetaObject::invokeMethod(dialog, "accept");
+        }
+        Settle();
+        return window->findChild<QMessageBox *>("recordReplaceQuestion");
+    };
     for (const auto &c : cases) {
         for (const auto &[there, file] : {std::pair{c.frames, path}, std::pair{c.video, video}}) {
             QFile::remove(file);
@@ -297,13 +309,7 @@ TEST_F(Recording, ReplacingTheFrameOrTheVideoFileIsAskedInOneQuestion) {
             if (there && f.open(QIODevice::WriteOnly))
                 f.write("kept\n");
         }
-        Item("actionRecordFrames")->trigger();
-        auto *dialog = window->findChild<QFileDialog *>("recordFramesDialog");
-        ASSERT_NE(dialog, nullptr);
-        dialog->selectFile(path);
-        QMetaObject::invokeMethod(dialog, "accept");
-        Settle();
-        auto *box = window->findChild<QMessageBox *>("recordReplaceQuestion");
+        auto *box = pickPath();
         EXPECT_EQ(box != nullptr, c.question != nullptr) << c.frames << c.video;
         EXPECT_EQ(recorder->recording().isActive(), c.question == nullptr) << c.frames << c.video;
         if (box) {
@@ -321,13 +327,7 @@ TEST_F(Recording, ReplacingTheFrameOrTheVideoFileIsAskedInOneQuestion) {
 
     // Answered Yes, the old video file goes as the recording starts: a replay
     // must never pair the new frames with the video of an earlier recording.
-    Item("actionRecordFrames")->trigger();
-    auto *dialog = window->findChild<QFileDialog *>("recordFramesDialog");
-    ASSERT_NE(dialog, nullptr);
-    dialog->selectFile(path);
-    QMetaObject::invokeMethod(dialog, "accept");
-    Settle();
-    auto *box = window->findChild<QMessageBox *>("recordReplaceQuestion");
+    auto *box = pickPath();
     ASSERT_NE(box, nullptr);
     box->button(QMessageBox::Yes)->click();
     Settle();
