@@ -147,6 +147,24 @@ std::string isoLocalTime(std::chrono::system_clock::time_point when) {
     return text;
 }
 
+std::string isoLocalTimeWithOffset(std::chrono::system_clock::time_point when) {
+    const std::time_t t = std::chrono::system_clock::to_time_t(when);
+    std::tm local{};
+#ifdef _WIN32
+    localtime_s(&local, &t);
+#else
+    localtime_r(&t, &local);
+#endif
+    char zone[8] = {}; // "+0100"
+    std::string text = isoLocalTime(when);
+    if (std::strftime(zone, sizeof zone, "%z", &local) != 5)
+        return text; // no zone known: the time as it is
+    text.append(zone, 3);
+    text.push_back(':');
+    text.append(zone + 3, 2);
+    return text;
+}
+
 void appendFrameLine(std::string &out, std::string_view time, const FrameValues &values) {
     out.append(time);
     for (const std::uint16_t v : values) {

@@ -40,6 +40,9 @@ std::string videoHeader();
 
 // "2026-12-07T13:05:01.123": local time, milliseconds, no zone.
 std::string isoLocalTime(std::chrono::system_clock::time_point when);
+// "2026-12-07T13:05:01.123+01:00": the same with the zone's offset, for
+// readers in another place or season (the event log, the broker).
+std::string isoLocalTimeWithOffset(std::chrono::system_clock::time_point when);
 
 // One whole line each, ending in '\n', appended to `out`.
 void appendFrameLine(std::string &out, std::string_view time, const FrameValues &values);

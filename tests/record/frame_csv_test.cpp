@@ -66,6 +66,33 @@ TEST(FrameCsv, LocalTimeHasMillisecondsAndNoZone) {
               "2026-12-07T13:05:02.023");
 }
 
+TEST(FrameCsv, TimeWithOffsetNamesTheZonesOffsetInHoursAndMinutes) {
+    struct Zone {
+        const char *tz;
+        const char *offset;
+    };
+    const char *const before = std::getenv("TZ");
+    const std::string saved = before ? before : "";
+    for (const Zone zone : {Zone{"UTC0", "+00:00"}, Zone{"CET-1", "+01:00"},
+                            Zone{"IST-5:30", "+05:30"}, Zone{"EST5", "-05:00"}}) {
+        ::setenv("TZ", zone.tz, 1);
+        ::tzset();
+        std::tm local{};
+        local.tm_year = 2026 - 1900, local.tm_mon = 11, local.tm_mday = 7;
+        local.tm_hour = 13, local.tm_min = 5, local.tm_sec = 1, local.tm_isdst = -1;
+        const auto when = std::chrono::system_clock::from_time_t(std::mktime(&local)) +
+                          std::chrono::milliseconds(23);
+        EXPECT_EQ(record::isoLocalTimeWithOffset(when),
+                  std::string("2026-12-07T13:05:01.023") + zone.offset)
+            << zone.tz;
+    }
+    if (before)
+        ::setenv("TZ", saved.c_str(), 1);
+    else
+        ::unsetenv("TZ");
+    ::tzset();
+}
+
 struct BadLine {
     const char *line;
     const char *problem; // part of the reason given
