@@ -4,23 +4,19 @@
 // whole as soon as its frame is in, so a capture that ends early (a sensor
 // that stops answering, a killed program) keeps every frame taken so far; a
 // write that fails part-way (a full disk, a file size limit) is cut back to
-// the last whole line, as the window's recording does, and ends the capture
-// with the reason.
+// the last whole line (record/line_file), as the window's recording does,
+// and ends the capture with the reason.
 #include <QFile>
 
 #include <algorithm>
-#include <cerrno>
-#include <cstring>
 #include <string>
-
-#include <fcntl.h>
-#include <sys/stat.h>
 
 #include "ctl/commands.h"
 #include "ctl/exit_codes.h"
 #include "display/video_loop.h"
 #include "link/video_layout.h"
 #include "record/frame_csv.h"
+#include "record/line_file.h"
 #include "shell/globals.h"
 #include "stream/publish.h"
 #include "stream/stream.h"
@@ -28,63 +24,6 @@
 namespace ctl {
 
 namespace {
-
-// Where the lines go: a file, or stdout for the frames without --csv.
-class CsvSink {
-  public:
-    CsvSink() = default;
-    ~CsvSink() {
-        if (fd_ != STDOUT_FILENO)
-            ::close(fd_);
-    }
-    CsvSink(const CsvSink &) = delete;
-    CsvSink &operator=(const CsvSink &) = delete;
-
-    bool openFile(const QString &path) {
-        name_ = path;
-        fd_ = ::open(QFile::encodeName(path).constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC,
-                     0666);
-        error_ = fd_ < 0 ? errno : 0;
-        return fd_ >= 0;
-    }
-    // The whole line, or false with the file as it was before it.
-    bool write(const std::string &line) {
-        std::size_t done = 0;
-        while (done < line.size()) {
-            const ssize_t n = ::write(fd_, line.data() + done, line.size() - done);
-            if (n > 0) {
-                done += static_cast<std::size_t>(n);
-            } else if (n < 0 && errno == EINTR) {
-                continue;
-            } else {
-                error_ = n < 0 ? errno : EIO;
-                cutBack(done);
-                return false;
-            }
-        }
-        return true;
-    }
-    QString name() const { return name_; }
-    QString reason() const { return QString::fromLocal8Bit(std::strerror(error_)); }
-
-  private:
-    // Takes back the `done` bytes of a line that did not go out whole. Only
-    // a regular file can be cut; what went into a pipe has gone.
-    void cutBack(std::size_t done) const {
-        struct stat st {};
-        if (done == 0 || ::fstat(fd_, &st) != 0 || !S_ISREG(st.st_mode))
-            return;
-        const bool appending = (::fcntl(fd_, F_GETFL) & O_APPEND) != 0;
-        const off_t end = appending ? st.st_size : ::lseek(fd_, 0, SEEK_CUR);
-        const off_t whole = end - static_cast<off_t>(done);
-        if (end >= 0 && whole >= 0 && ::ftruncate(fd_, whole) == 0 && !appending)
-            ::lseek(fd_, whole, SEEK_SET);
-    }
-
-    int fd_ = STDOUT_FILENO;
-    int error_ = 0;
-    QString name_ = QStringLiteral("stdout");
-};
 
 // Words 0 to 12 of the reply as they came, as the window's recording takes
 // them in both loops: in0 too, which the Data loop does not show.
@@ -94,17 +33,22 @@ template <typename Words> record::FrameValues frameValues(const Words &words) {
     return values;
 }
 
-bool openSink(CsvSink &sink, const QString &path) {
-    if (sink.openFile(path))
+QString reasonOf(const record::LineFile &sink) {
+    return QString::fromLocal8Bit(sink.reason().c_str());
+}
+
+bool openSink(record::LineFile &sink, const QString &path) {
+    if (sink.open(QFile::encodeName(path).toStdString()))
         return true;
-    complain(QStringLiteral("cannot write %1: %2").arg(path, sink.reason()));
+    complain(QStringLiteral("cannot write %1: %2").arg(path, reasonOf(sink)));
     return false;
 }
 
-bool writeLine(CsvSink &sink, const std::string &line) {
+bool writeLine(record::LineFile &sink, const std::string &line) {
     if (sink.write(line))
         return true;
-    complain(QStringLiteral("cannot write to %1: %2").arg(sink.name(), sink.reason()));
+    const QString name = QFile::decodeName(sink.name().c_str());
+    complain(QStringLiteral("cannot write to %1: %2").arg(name, reasonOf(sink)));
     return false;
 }
 
@@ -120,8 +64,8 @@ void videoX(unsigned short x[256]) {
 } // namespace
 
 int runCapture(const Invocation &how) {
-    CsvSink frames;
-    CsvSink video;
+    record::LineFile frames; // stdout without --csv
+    record::LineFile video;
     if (how.video && how.csvPath.isEmpty()) {
         complain(QStringLiteral("capture --video needs --csv FILE (the video goes beside it)"));
         return ExitUsage;

@@ -3,7 +3,7 @@
 #include <QLabel>
 
 #include "glance/sensor_watch.h"
-#include "glance/tolerance.h"
+#include "limits/tolerance.h"
 
 namespace window {
 
@@ -84,7 +84,7 @@ void GlanceBar::refreshAt(qint64 nowMs) {
     const bool fresh = lastFrameAt_ >= 0 && nowMs - lastFrameAt_ <= FRAME_FRESH_MS;
     if (!fresh)
         showLamp(Lamp::Off);
-    else if (toleranceBand(watch_->tVal(), watch_->tTol()).contains(watch_->mvalue()))
+    else if (limits::toleranceBand(watch_->tVal(), watch_->tTol()).contains(watch_->mvalue()))
         showLamp(Lamp::In);
     else
         showLamp(Lamp::Out);

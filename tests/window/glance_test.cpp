@@ -14,7 +14,6 @@
 #include "glance/glance.h"
 #include "glance/glance_bar.h"
 #include "glance/sensor_watch.h"
-#include "glance/tolerance.h"
 #include "glance/tool_tip_key.h"
 #include "params/parameter_table.h"
 

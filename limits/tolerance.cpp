@@ -1,8 +1,8 @@
-#include "glance/tolerance.h"
+#include "limits/tolerance.h"
 
 #include <algorithm>
 
-namespace window {
+namespace limits {
 
 namespace {
 
@@ -18,4 +18,4 @@ ToleranceBand toleranceBand(unsigned short tVal, unsigned short tTol) {
     return {std::max(teach - tolerance, LOWEST_LIMIT), std::min(teach + tolerance, HIGHEST_LIMIT)};
 }
 
-} // namespace window
+} // namespace limits

@@ -1,8 +1,9 @@
-// Whether the live value lies in the tolerance band that the trend chart
-// draws as its upper and lower limit traces.
+// The tolerance band of a frame: the range the trend chart draws as its
+// upper and lower limit traces, which the status bar's lamp and the
+// supervision of excursions judge the measured value against.
 #pragma once
 
-namespace window {
+namespace limits {
 
 // The limits as the trend chart draws them: tVal - tTol, at least 1, and
 // tVal + tTol, at most 1023. A value on either limit lies inside.
@@ -14,4 +15,4 @@ struct ToleranceBand {
 
 ToleranceBand toleranceBand(unsigned short tVal, unsigned short tTol);
 
-} // namespace window
+} // namespace limits
