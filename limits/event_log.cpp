@@ -1,9 +1,8 @@
-// The time column reuses the recording's own clock text (record/frame_csv)
-// and appends the zone, so that an event log read elsewhere or beside a
+// The time column is the recording's own clock text (record/frame_csv) with
+// the zone's offset, so that an event log read elsewhere or beside a
 // recording of another season still places its events.
 #include "limits/event_log.h"
 
-#include <ctime>
 #include <utility>
 
 #include "record/frame_csv.h"
@@ -11,17 +10,6 @@
 namespace limits {
 
 namespace {
-
-// "+01:00" for the local zone at `when`.
-std::string zoneOffset(stream::Clock::time_point when) {
-    const std::time_t seconds =
-        stream::Clock::to_time_t(std::chrono::floor<std::chrono::seconds>(when));
-    std::tm local{};
-    char zone[8] = "";
-    if (!::localtime_r(&seconds, &local) || std::strftime(zone, sizeof zone, "%z", &local) != 5)
-        return "";
-    return std::string(zone, 3) + ':' + std::string(zone + 3, 2);
-}
 
 template <typename Number> void appendField(std::string &line, const std::optional<Number> &value) {
     line += ',';
@@ -35,13 +23,9 @@ std::string eventLogHeader() {
     return "time,kind,Mvalue,lower,upper,duration_ms,extreme\n";
 }
 
-std::string isoLocalTimeWithZone(stream::Clock::time_point when) {
-    return record::isoLocalTime(when) + zoneOffset(when);
-}
-
 // No kind's text holds a comma, a quote or a line end: none is quoted.
 std::string eventLine(const LimitEvent &event) {
-    std::string line = isoLocalTimeWithZone(event.time);
+    std::string line = record::isoLocalTimeWithOffset(event.time);
     line += ',';
     line += kindText(event.kind);
     appendField(line, event.mvalue);

@@ -23,8 +23,6 @@ namespace limits {
 std::string eventLogHeader();
 std::string eventLine(const LimitEvent &event);
 
-// "2026-12-07T13:05:01.123+01:00": local time, milliseconds, zone offset.
-std::string isoLocalTimeWithZone(stream::Clock::time_point when);
 
 class EventLog {
   public:
