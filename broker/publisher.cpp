@@ -274,6 +274,9 @@ std::string Publisher::start() {
         return std::string("cannot make the MQTT client for ") + d.serverUri + ": " +
                MQTTAsync_strerror(rc);
     }
+    d.stopping = false; // a stopped publisher may start again
+    d.disconnected = false;
+    d.interval = FIRST_RETRY;
     d.retryAt = Steady::now();
     d.retryThread = std::thread([&d] { d.retryLoop(); });
     return "";
