@@ -6,7 +6,6 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <ctime>
 
 #include "params/parameter_table.h"
 #include "record/frame_csv.h"
@@ -62,22 +61,10 @@ std::string topicName(const std::string &name, Topic topic) {
     return "vexa-tb/" + name + "/" + topicEntry(topic).leaf;
 }
 
-std::string isoTime(stream::Clock::time_point when) {
-    const std::time_t t = stream::Clock::to_time_t(when);
-    std::tm local{};
-    localtime_r(&t, &local);
-    const long offset = local.tm_gmtoff / 60;
-    const long hours = (offset < 0 ? -offset : offset) / 60,
-               minutes = (offset < 0 ? -offset : offset) % 60;
-    char zone[8];
-    std::snprintf(zone, sizeof zone, "%c%02ld:%02ld", offset < 0 ? '-' : '+', hours % 100, minutes);
-    return record::isoLocalTime(when) + zone;
-}
-
 std::string statusJson(State state, stream::Clock::time_point when, const std::string &port,
                        const std::string &program, long long dropped) {
     return compact({{"state", stateText(state)},
-                    {"time", text(isoTime(when))},
+                    {"time", text(record::isoLocalTimeWithOffset(when))},
                     {"port", text(port)},
                     {"program", text(program)},
                     {"dropped", static_cast<qint64>(dropped)}});
@@ -91,27 +78,38 @@ std::string infoJson(const SensorInfo &info, stream::Clock::time_point when) {
     QJsonObject parameters;
     for (std::size_t word = 0; word < info.parameters.size(); ++word)
         parameters.insert(parameterTable[word].name, static_cast<int>(info.parameters[word]));
-    return compact({{"time", text(isoTime(when))},
+    return compact({{"time", text(record::isoLocalTimeWithOffset(when))},
                     {"firmware", text(info.firmware)},
                     {"ccd", text(info.ccd)},
                     {"pixels", info.pixels},
                     {"parameters", parameters}});
 }
 
+// Written out in the recording's column order, which a JSON object would
+// sort away: a subscriber reads the fields as the CSV has them. Names and
+// the time hold nothing that JSON escapes.
 std::string frameJson(long long seq, const stream::Frame &frame) {
-    QJsonObject object{{"seq", static_cast<qint64>(seq)}, {"time", text(isoTime(frame.time))}};
-    for (std::size_t word = 0; word < record::FRAME_COLUMNS.size(); ++word)
-        object.insert(record::FRAME_COLUMNS[word], static_cast<int>(frame.words[word]));
-    return compact(object);
+    std::string json = "{\"seq\":" + std::to_string(seq) + ",\"time\":\"" +
+                       record::isoLocalTimeWithOffset(frame.time) + '"';
+    for (std::size_t word = 0; word < record::FRAME_COLUMNS.size(); ++word) {
+        json += ",\"";
+        json += record::FRAME_COLUMNS[word];
+        json += "\":";
+        json += std::to_string(frame.words[word]);
+    }
+    json += '}';
+    return json;
 }
 
 std::string videoJson(const stream::VideoPass &pass) {
-    return compact(
-        {{"time", text(isoTime(pass.time))}, {"x", numbers(pass.x)}, {"y", numbers(pass.y)}});
+    return compact({{"time", text(record::isoLocalTimeWithOffset(pass.time))},
+                    {"x", numbers(pass.x)},
+                    {"y", numbers(pass.y)}});
 }
 
 std::string eventJson(const limits::LimitEvent &event) {
-    QJsonObject object{{"time", text(isoTime(event.time))}, {"kind", limits::kindText(event.kind)}};
+    QJsonObject object{{"time", text(record::isoLocalTimeWithOffset(event.time))},
+                       {"kind", limits::kindText(event.kind)}};
     const std::pair<const char *, const std::optional<int> &> values[] = {
         {"Mvalue", event.mvalue},
         {"lower", event.lower},

@@ -29,8 +29,6 @@ const TopicEntry &topicEntry(Topic topic);
 // "vexa-tb/<name>/<leaf>".
 std::string topicName(const std::string &name, Topic topic);
 
-// "2026-12-07T13:05:01.123+01:00": local time, milliseconds, zone offset.
-std::string isoTime(stream::Clock::time_point when);
 
 struct SensorInfo {
     std::string firmware;                        // the firmware text

@@ -173,24 +173,14 @@ TEST_F(BrokerTest, EveryFrameArrivesWithItsValuesAndACountThatShowsWhatWasThinne
         ASSERT_TRUE(waitUntil([&] { return publisher.connected(); }));
         EXPECT_EQ(publisher.state(), "broker: connected");
 
-        std::vector<double> micros;
-        for (int n = 1; n <= 9; ++n) {
-            const stream::Frame frame = frameNumber(n);
-            const auto begin = std::chrono::steady_clock::now();
-            publisher.frame(frame);
-            micros.push_back(
-                std::chrono::duration<double, std::micro>(std::chrono::steady_clock::now() - begin)
-                    .count());
-        }
+        for (int n = 1; n <= 9; ++n)
+            publisher.frame(frameNumber(n));
         stream::VideoPass pass;
         for (int i = 0; i < VIDEO_PASS_SAMPLES; ++i) {
             pass.x[static_cast<std::size_t>(i)] = static_cast<std::uint16_t>(4 * i);
             pass.y[static_cast<std::size_t>(i)] = static_cast<std::uint16_t>(1023 - i);
         }
         publisher.video(pass);
-        std::sort(micros.begin(), micros.end());
-        std::printf("frame(): median %.1f us, slowest %.1f us\n", micros[4], micros.back());
-        EXPECT_LT(micros[4], 1000.0) << "frame() must not wait on the network";
 
         const std::vector<Received> all = collect(subscriber);
         const std::vector<Received> frames = on(all, "vexa-tb/" + name + "/frame");
@@ -206,6 +196,14 @@ TEST_F(BrokerTest, EveryFrameArrivesWithItsValuesAndACountThatShowsWhatWasThinne
                           seq * 100 + static_cast<int>(w))
                     << record::FRAME_COLUMNS[w] << " in " << frames[i].payload;
             EXPECT_FALSE(frames[i].retained);
+            // The fields in the recording's column order, after seq and time.
+            std::size_t at = 0;
+            std::vector<std::string> keys{"seq", "time"};
+            keys.insert(keys.end(), record::FRAME_COLUMNS.begin(), record::FRAME_COLUMNS.end());
+            for (const std::string &key : keys) {
+                at = frames[i].payload.find('"' + key + "\":", at);
+                ASSERT_NE(at, std::string::npos) << key << " out of order in " << frames[i].payload;
+            }
         }
         const std::vector<Received> videos = on(all, "vexa-tb/" + name + "/video");
         ASSERT_EQ(videos.size(), c.video ? 1u : 0u) << name;
