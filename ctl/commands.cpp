@@ -170,6 +170,17 @@ const std::vector<Command> &commands() {
          "and write them as CSV to stdout or --csv FILE",
          {QStringLiteral("frames"), QStringLiteral("video"), QStringLiteral("csv")},
          runCapture},
+        {"monitor",
+         "",
+         "run the live loop (with --video the Data loop) until SIGINT or SIGTERM: frames to "
+         "--csv FILE, excursions out of the tolerance band and the line's changes to --events "
+         "FILE, and with --publish URL everything to an MQTT broker; a missing or vanished port "
+         "is tried again, a silent sensor asked again",
+         {QStringLiteral("video"), QStringLiteral("csv"), QStringLiteral("publish"),
+          QStringLiteral("name"), QStringLiteral("events"), QStringLiteral("frame-every"),
+          QStringLiteral("on-delay"), QStringLiteral("hysteresis"), QStringLiteral("password-file"),
+          QStringLiteral("cafile")},
+         runMonitor},
     };
     return table;
 }

@@ -22,6 +22,15 @@ struct Invocation {
     int frames = 0;
     bool video = false;
     QString csvPath; // empty: stdout
+    // monitor
+    QString publishUrl; // empty: record and supervise only
+    QString name;       // the sensor's name on the broker; empty: the default
+    QString eventsPath;
+    QString passwordFile;
+    QString caFile;
+    int frameEvery = 1;
+    int onDelayMs = 0;
+    int hysteresis = 0;
 };
 
 struct Command {
@@ -43,5 +52,6 @@ bool openLine(SensorLine &line, const Invocation &how);
 int sensorFailed(const Step &step);
 
 int runCapture(const Invocation &how); // capture.cpp
+int runMonitor(const Invocation &how); // monitor.cpp
 
 } // namespace ctl

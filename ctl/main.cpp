@@ -42,7 +42,56 @@ struct Options {
     QCommandLineOption csv{QStringLiteral("csv"),
                            QStringLiteral("capture: write the frames to FILE, not stdout"),
                            QStringLiteral("FILE")};
+    QCommandLineOption publish{
+        QStringLiteral("publish"),
+        QStringLiteral("monitor: publish to the MQTT broker at URL, mqtt://[user@]host[:port] or "
+                       "mqtts://... (TLS)"),
+        QStringLiteral("URL")};
+    QCommandLineOption name{QStringLiteral("name"),
+                            QStringLiteral("monitor: the sensor's name on the broker (letters, "
+                                           "digits, - _ .); default <hostname>-<port's name>"),
+                            QStringLiteral("NAME")};
+    QCommandLineOption events{
+        QStringLiteral("events"),
+        QStringLiteral("monitor: write the excursions and the line's changes to FILE (CSV)"),
+        QStringLiteral("FILE")};
+    QCommandLineOption frameEvery{
+        QStringLiteral("frame-every"),
+        QStringLiteral("monitor: publish every Nth frame only (default 1: every frame)"),
+        QStringLiteral("N")};
+    QCommandLineOption onDelay{
+        QStringLiteral("on-delay"),
+        QStringLiteral("monitor: an excursion counts once Mvalue has been outside the band for "
+                       "MS milliseconds (default 0)"),
+        QStringLiteral("MS")};
+    QCommandLineOption hysteresis{
+        QStringLiteral("hysteresis"),
+        QStringLiteral("monitor: an excursion ends once Mvalue is inside the band by more than N "
+                       "pixels (default 0)"),
+        QStringLiteral("N")};
+    QCommandLineOption passwordFile{
+        QStringLiteral("password-file"),
+        QStringLiteral("monitor: the broker's password, the first line of FILE"),
+        QStringLiteral("FILE")};
+    QCommandLineOption caFile{
+        QStringLiteral("cafile"),
+        QStringLiteral("monitor: the certificates that vouch for an mqtts:// broker"),
+        QStringLiteral("FILE")};
 };
+
+// A whole number from `least` to `most`; false when the option's value is
+// none.
+bool numberOption(const QCommandLineParser &parser, const QCommandLineOption &option, int least,
+                  int most, int *number) {
+    if (!parser.isSet(option))
+        return true;
+    bool ok = false;
+    const int value = parser.value(option).toInt(&ok);
+    if (!ok || value < least || value > most)
+        return false;
+    *number = value;
+    return true;
+}
 
 QString commandTable() {
     QString text = QStringLiteral("Commands:\n");
@@ -54,8 +103,10 @@ QString commandTable() {
     }
     text += QStringLiteral(
         "\nEvery 36-byte reply must begin with the header 0x00AA and echo the order sent.\n"
-        "\nExit codes: 0 success; 1 the sensor failed (no reply, wrong header or order echo, "
-        "short reply, failed verify) or its port cannot be opened, with the reason on stderr; 2 "
+        "\nExit codes: 0 success (monitor: ended by SIGINT or SIGTERM); 1 the sensor failed (no "
+        "reply, wrong header or order echo, "
+        "short reply, failed verify) or its port cannot be opened, or the broker refused "
+        "monitor's credentials, with the reason on stderr; 2 "
         "a bad command line or parameter file, before anything is sent, or an output file "
         "that fails during a capture.");
     return text;
@@ -114,7 +165,10 @@ int run(QCommandLineParser &parser, const Options &options) {
     if (ports > 1)
         return usageError(QStringLiteral("give the sensor's port once: one --port DEVICE or one "
                                          "--com N"));
-    for (const QCommandLineOption *once : {&options.frames, &options.csv})
+    for (const QCommandLineOption *once :
+         {&options.frames, &options.csv, &options.publish, &options.name, &options.events,
+          &options.frameEvery, &options.onDelay, &options.hysteresis, &options.passwordFile,
+          &options.caFile})
         if (parser.values(*once).size() > 1)
             return usageError(QStringLiteral("--%1 given more than once").arg(once->names()[0]));
     if (parser.isSet(options.port)) {
@@ -132,6 +186,24 @@ int run(QCommandLineParser &parser, const Options &options) {
     how.allowOutOfRange = parser.isSet(options.allowOutOfRange);
     how.video = parser.isSet(options.video);
     how.csvPath = parser.value(options.csv);
+    how.publishUrl = parser.value(options.publish);
+    how.name = parser.value(options.name);
+    how.eventsPath = parser.value(options.events);
+    how.passwordFile = parser.value(options.passwordFile);
+    how.caFile = parser.value(options.caFile);
+    struct Range {
+        const QCommandLineOption &option;
+        int least, most;
+        int *number;
+    };
+    for (const Range &range : {Range{options.frameEvery, 1, 1000000, &how.frameEvery},
+                               Range{options.onDelay, 0, 86400000, &how.onDelayMs},
+                               Range{options.hysteresis, 0, 1023, &how.hysteresis}})
+        if (!numberOption(parser, range.option, range.least, range.most, range.number))
+            return usageError(QStringLiteral("--%1 takes a number from %2 to %3")
+                                  .arg(range.option.names()[0])
+                                  .arg(range.least)
+                                  .arg(range.most));
     if (QLatin1String(command->name) == QLatin1String("capture")) {
         bool ok = false;
         how.frames = parser.value(options.frames).toInt(&ok);
@@ -157,7 +229,9 @@ int main(int argc, char *argv[]) {
     parser.addOption(options.help);
     parser.addVersionOption();
     parser.addOptions({options.port, options.com, options.eeprom, options.noVerify,
-                       options.allowOutOfRange, options.frames, options.video, options.csv});
+                       options.allowOutOfRange, options.frames, options.video, options.csv,
+                       options.publish, options.name, options.events, options.frameEvery,
+                       options.onDelay, options.hysteresis, options.passwordFile, options.caFile});
     parser.addPositionalArgument(QStringLiteral("command"),
                                  QStringLiteral("one of the commands above"),
                                  QStringLiteral("(--port DEVICE | --com N) COMMAND [FILE]"));
