@@ -6,12 +6,14 @@
 #include "display/video_loop.h"
 #include "display/video_threshold.h"
 #include "link/connection.h"
+#include "link/exchanges.h"
 #include "link/transactions.h"
 #include "params/ccd_settings_panel.h"
 #include "params/transfer_buttons.h"
 #include "params/transfer_targets.h"
 #include "runtime/runtime.h"
 #include "shell/startup.h"
+#include "shell/status_line.h"
 
 namespace {
 
@@ -45,4 +47,5 @@ const CallbackEntry callbackTable[] = {
 void RegisterProgramCallbacks(void) {
     RegisterCallbacks(callbackTable,
                       static_cast<int>(sizeof callbackTable / sizeof *callbackTable));
+    SetExchangeNoteHook(ShowNote); // the exchanges' progress notes go to the status line
 }

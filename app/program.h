@@ -5,5 +5,6 @@
 // event loop until the main panel is closed. 0 after a normal end, -1 when
 // the run-time or a panel cannot be loaded.
 int WinMain(void *hInstance, void *hPrevInstance, char *lpszCmdLine, int nCmdShow);
-// Gives the run-time the callbacks the panel file may name.
+// Gives the run-time the callbacks the panel file may name, and the
+// exchanges the status line for their progress notes.
 void RegisterProgramCallbacks(void);

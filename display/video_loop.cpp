@@ -25,8 +25,6 @@
 
 namespace {
 
-constexpr unsigned short PIXDELTA_LIMIT = 192;
-
 // The four blocks of 64 samples; only the last carries the last-block flag.
 void ReadVideoBlocks(void) {
     BeginBlockReads();    // a Send made from here waits for the end
@@ -65,18 +63,6 @@ void RunVideoPass(void) {
 }
 
 } // namespace
-
-int VideoWindowStart(unsigned short *start) {
-    if (ccdMode == 1) {
-        *start = pStart;
-        return 1;
-    }
-    if (ccdMode == 2 && eMode >= 2 && pixdelta <= PIXDELTA_LIMIT && edcnt != 0) {
-        *start = pix1;
-        return 1;
-    }
-    return 0;
-}
 
 void SetVideoLayout(void) {
     unsigned short start = 0;

@@ -1,11 +1,11 @@
-// Progress notes of the exchanges go to the status line of the window unless
-// a program without the panels sets its own hook.
+// Progress notes of the exchanges go where the program's hook sends them:
+// the window gives them its status line (RegisterProgramCallbacks), a
+// program without the panels sets its own hook or none.
 #include "link/exchanges.h"
-#include "shell/status_line.h"
 
 namespace {
 
-ExchangeNoteHook noteHook = ShowNote;
+ExchangeNoteHook noteHook = nullptr;
 
 } // namespace
 

@@ -24,7 +24,8 @@ struct ExchangeOutcome {
 };
 
 // Progress notes ("Waiting for parameter-frame ..."), shown while a reply is
-// awaited. They go to the status line unless set otherwise; nullptr: none.
+// awaited. The window sends them to its status line (RegisterProgramCallbacks
+// sets ShowNote); nullptr, as before that: none.
 using ExchangeNoteHook = void (*)(const char *text);
 void SetExchangeNoteHook(ExchangeNoteHook hook);
 ExchangeNoteHook GetExchangeNoteHook(void); // the hook set now

@@ -1,9 +1,9 @@
 #include "link/reply_wait.h"
 
-#include "stream/publish.h"
 #include "link/telegram.h"
 #include "runtime/runtime.h"
 #include "shell/globals.h"
+#include "stream/publish.h"
 
 int RequestAndAwaitReply(int port, unsigned short orderCode) {
     order = orderCode;

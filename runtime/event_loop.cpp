@@ -1,21 +1,20 @@
-// Start-up, the event loop and the clock.
-#include <QApplication>
+// The console start, the event loop and the clock; the window's start is in
+// window_start.cpp.
+#include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
-#include <QFileInfo>
 #include <QPointer>
 #include <QTimer>
-#include <QWidget>
 
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
-#include <cstdlib>
 #include <memory>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "runtime/application.h"
 #include "runtime/runtime.h"
 
 namespace {
@@ -26,7 +25,7 @@ std::vector<std::string> g_argStorage;
 std::unique_ptr<QCoreApplication> g_app; // a QApplication unless started for the console
 QPointer<QEventLoop> g_mainLoop;
 bool g_quitRequested = false;
-QString g_screenshotPath; // save the shown panel there, then end
+rt::LoopStart g_loopStart = nullptr;
 int g_quitCode = 0;
 double g_wakeDeadline = 0; // Timer() value by which ProcessSystemEvents returns
 
@@ -37,35 +36,11 @@ QElapsedTimer &monotonicClock() {
     return timer;
 }
 
-// A platform plugin that cannot reach its display ends the process through
-// qFatal after several lines of diagnostics. While the application is being
-// made, those lines are held back and a fatal one becomes a single line and
-// exit code 255 (the run-time's "could not start"), not an abort.
-std::vector<QString> g_heldMessages;
-
-void holdStartMessages(QtMsgType type, const QMessageLogContext &, const QString &message) {
-    if (type != QtFatalMsg) {
-        g_heldMessages.push_back(message);
-        return;
-    }
-    QString reason;
-    for (const QString &held : g_heldMessages)
-        if (held.contains(QLatin1String("display"), Qt::CaseInsensitive)) {
-            reason = held;
-            break;
-        }
-    std::fprintf(
-        stderr, "%s: cannot open a display (%s)\n",
-        qPrintable(QFileInfo(QString::fromLocal8Bit(g_argv.empty() ? "" : g_argv[0])).fileName()),
-        qPrintable(
-            (reason.isEmpty() ? message.section(QLatin1Char('\n'), 0, 0) : reason).trimmed()));
-    std::fflush(stderr);
-    std::_Exit(255);
-}
+} // namespace
 
 // The application keeps references to argc and argv for its life, so they
-// live here. `count` -1: up to the null entry.
-void keepArguments(char *argv[], int count) {
+// live here.
+int &rt::keepArguments(char *argv[], int count) {
     g_argStorage.clear();
     for (int i = 0; argv && (count < 0 || i < count) && argv[i]; ++i)
         g_argStorage.emplace_back(argv[i]);
@@ -76,38 +51,32 @@ void keepArguments(char *argv[], int count) {
         g_argv.push_back(s.data());
     g_argv.push_back(nullptr);
     g_argc = static_cast<int>(g_argStorage.size());
+    return g_argc;
 }
 
-} // namespace
+char **rt::keptArguments() {
+    return g_argv.data();
+}
 
-int InitCVIRTE(void *hInstance, char *argv[], void *) {
-    if (g_app)
-        return 1;
-    if (!argv) // the instance handle carries the argument list
-        argv = static_cast<char **>(hInstance);
-    keepArguments(argv, -1);
-    const QtMessageHandler previous = qInstallMessageHandler(holdStartMessages);
-    g_app = std::make_unique<QApplication>(g_argc, g_argv.data());
-    qInstallMessageHandler(previous);
-    for (const QString &held : std::exchange(g_heldMessages, {}))
-        std::fprintf(stderr, "%s\n", qPrintable(held));
-    QApplication::setApplicationName(QStringLiteral("V-EXA-TB-Scope"));
-    QApplication::setQuitOnLastWindowClosed(false);
+bool rt::applicationMade() {
+    return g_app != nullptr;
+}
+
+void rt::adoptApplication(std::unique_ptr<QCoreApplication> app) {
+    g_app = std::move(app);
     monotonicClock();
-    return 1;
+}
+
+void rt::setLoopStart(LoopStart start) {
+    g_loopStart = start;
 }
 
 int InitConsoleRTE(int argc, char *argv[]) {
     if (g_app)
         return 1;
-    keepArguments(argv, argc);
-    g_app = std::make_unique<QCoreApplication>(g_argc, g_argv.data());
-    monotonicClock();
+    int &kept = rt::keepArguments(argv, argc);
+    rt::adoptApplication(std::make_unique<QCoreApplication>(kept, rt::keptArguments()));
     return 1;
-}
-
-void SetScreenshotFile(const char *fileName) {
-    g_screenshotPath = QString::fromLocal8Bit(fileName);
 }
 
 void CloseCVIRTE(void) {
@@ -122,23 +91,8 @@ int RunUserInterface(void) {
     }
     QEventLoop loop;
     g_mainLoop = &loop;
-    if (!g_screenshotPath.isEmpty())
-        QTimer::singleShot(2000, &loop, [] {
-            QWidget *window = QApplication::activeWindow();
-            const auto windows = QApplication::topLevelWidgets();
-            for (QWidget *w : windows)
-                if (!window && w->isVisible() && w->windowType() != Qt::Tool)
-                    window = w;
-            const bool saved = window && window->grab().save(g_screenshotPath, "PNG");
-            std::fprintf(saved ? stdout : stderr, "%s %s\n",
-                         saved ? "screenshot:" : "no screenshot:", qPrintable(g_screenshotPath));
-            std::fflush(stdout);
-            // Closed as by the user, so that a loop the program runs ends too
-            // (its callback closes the port); then the event loop ends.
-            if (window)
-                window->close();
-            QuitUserInterface(0);
-        });
+    if (g_loopStart)
+        g_loopStart(loop);
     const int code = loop.exec();
     g_mainLoop = nullptr;
     g_quitRequested = false;
