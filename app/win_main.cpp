@@ -16,6 +16,7 @@
 #include "params/parameter_table.h"
 #include "params/transfer_buttons.h"
 #include "ports/ports.h"
+#include "publishing/publish_menu.h"
 #include "record/record_menu.h"
 #include "runtime/runtime.h"
 #include "shell/controls.h"
@@ -49,6 +50,7 @@ int WinMain(void *hInstance, void *, char *, int) {
     AttachCompareWindow(panelHandle);
     AttachExport(panelHandle, GRAPH_Raw, STRIP_Trend, GRAPH_Data);
     AttachGlance(panelHandle, TEXT_Status, GRAPH_Raw, STRIP_Trend);
+    AttachPublishing(panelHandle); // its state goes into the glance's status bar
     ForEachRangeBound(MarkOutOfRange);
     GetProjectDir(proj_dir);
     InitVars();

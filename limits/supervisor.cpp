@@ -23,6 +23,11 @@ void Supervisor::tell(const std::optional<LimitEvent> &event) {
     events.publish(*event);
 }
 
+Supervisor &programSupervisor() {
+    static Supervisor supervisor;
+    return supervisor;
+}
+
 std::string excursionsText(int excursions, std::optional<stream::Clock::time_point> last) {
     if (excursions <= 0)
         return "no excursions";

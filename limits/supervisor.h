@@ -43,6 +43,12 @@ class Supervisor {
     stream::Subscription frames_, ports_;
 };
 
+// The window's supervision of the program's stream, with the default
+// settings (no on-delay, no hysteresis): the status bar, the status line's
+// history, the recording's event log and the broker listen to its events.
+// Made on first use; vexa-tb-ctl monitor makes its own with its options.
+Supervisor &programSupervisor();
+
 // The status bar's text: "3 excursions, last 12:04:31" (local time),
 // "1 excursion, last 12:04:31", "no excursions".
 std::string excursionsText(int excursions, std::optional<stream::Clock::time_point> last);

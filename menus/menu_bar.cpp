@@ -89,4 +89,25 @@ void insertBeforeQuit(QMenu *file, QAction *item) {
     file->insertAction(before, item);
 }
 
+QAction *addFileToggle(QWidget *mainWindow, const QString &text, const char *objectName,
+                       const QString &toolTip, std::function<void()> on,
+                       std::function<void()> off) {
+    QMenu *file = menu(mainWindow, TopMenu::File);
+    if (!file)
+        return nullptr;
+    auto *item = new QAction(text, file);
+    item->setObjectName(QLatin1String(objectName));
+    item->setCheckable(true);
+    item->setToolTip(toolTip);
+    insertBeforeQuit(file, item);
+    QObject::connect(item, &QAction::triggered, item,
+                     [on = std::move(on), off = std::move(off)](bool checked) {
+                         if (checked)
+                             on();
+                         else
+                             off();
+                     });
+    return item;
+}
+
 } // namespace window

@@ -3,6 +3,10 @@
 // its items into one of the fixed top menus.
 #pragma once
 
+#include <QString>
+
+#include <functional>
+
 class QAction;
 class QMenu;
 class QMenuBar;
@@ -22,5 +26,11 @@ QMenu *menu(QWidget *mainWindow, TopMenu which);
 // Puts an addition's `item` into the File menu `file`: before Quit and the
 // separator that sets Quit apart, or at the end while there is no Quit.
 void insertBeforeQuit(QMenu *file, QAction *item);
+
+// A checkable item of an addition in the File menu of `mainWindow`, put
+// before Quit: `on` runs when the user checks it, `off` when the user
+// unchecks it. Null when the window has no menu bar.
+QAction *addFileToggle(QWidget *mainWindow, const QString &text, const char *objectName,
+                       const QString &toolTip, std::function<void()> on, std::function<void()> off);
 
 } // namespace window

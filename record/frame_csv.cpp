@@ -209,12 +209,25 @@ bool isVideoHeader(std::string_view line) {
     return withoutLineEnd(withoutByteOrderMark(line)) == videoHeader();
 }
 
-std::string videoPathFor(const std::string &framesPath) {
+namespace {
+
+// "<base><suffix>" beside "<base>.csv"; any other name gets it appended.
+std::string companionPath(const std::string &framesPath, const char *suffix) {
     constexpr std::string_view csv = ".csv";
     if (framesPath.size() > csv.size() &&
         framesPath.compare(framesPath.size() - csv.size(), csv.size(), csv) == 0)
-        return framesPath.substr(0, framesPath.size() - csv.size()) + "-video.csv";
-    return framesPath + "-video.csv";
+        return framesPath.substr(0, framesPath.size() - csv.size()) + suffix;
+    return framesPath + suffix;
+}
+
+} // namespace
+
+std::string videoPathFor(const std::string &framesPath) {
+    return companionPath(framesPath, "-video.csv");
+}
+
+std::string eventsPathFor(const std::string &framesPath) {
+    return companionPath(framesPath, "-events.csv");
 }
 
 } // namespace record

@@ -62,5 +62,7 @@ bool isVideoHeader(std::string_view line);
 // The video file that goes with a frame file: "<base>-video.csv" beside
 // "<base>.csv" (any other name gets "-video.csv" appended).
 std::string videoPathFor(const std::string &framesPath);
+// The event log that goes with a recording: "<base>-events.csv".
+std::string eventsPathFor(const std::string &framesPath);
 
 } // namespace record

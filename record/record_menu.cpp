@@ -7,9 +7,9 @@
 #include <QDateTime>
 #include <QDir>
 #include <QEvent>
+#include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
-#include <QMenu>
 #include <QMessageBox>
 #include <QSignalBlocker>
 #include <QStandardPaths>
@@ -18,8 +18,10 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <utility>
 
 #include "glance/window_title.h"
+#include "limits/supervisor.h"
 #include "link/exchange_guard.h"
 #include "menus/menu_bar.h"
 #include "menus/message_box.h"
@@ -38,21 +40,10 @@ RecordMenu::RecordMenu(QWidget *mainWindow, QWidget *statusLine)
     if (statusLine_)
         statusLine_->installEventFilter(this);
 
-    QMenu *file = window::menu(mainWindow, window::TopMenu::File);
-    if (!file)
-        return;
-    action_ = new QAction(tr("&Record frames..."), file);
-    action_->setObjectName(QStringLiteral("actionRecordFrames"));
-    action_->setCheckable(true);
-    action_->setToolTip(tr("Write every measurement frame (and in the Data loop every video "
-                           "pass) to a CSV file"));
-    window::insertBeforeQuit(file, action_);
-    connect(action_, &QAction::triggered, this, [this](bool checked) {
-        if (checked)
-            askForFile();
-        else
-            stopRecording();
-    });
+    action_ = window::addFileToggle(
+        mainWindow, tr("&Record frames..."), "actionRecordFrames",
+        tr("Write every measurement frame (and in the Data loop every video pass) to a CSV file"),
+        [this] { askForFile(); }, [this] { stopRecording(); });
 }
 
 RecordMenu::~RecordMenu() = default;
@@ -61,6 +52,8 @@ void RecordMenu::listen(bool on) {
     if (!on) {
         frames_.reset();
         videoPasses_.reset();
+        events_.reset();
+        eventLog_.reset();
         return;
     }
     stream::FrameStream &program = stream::programStream();
@@ -90,8 +83,29 @@ bool RecordMenu::startRecording(const QString &path) {
         return false;
     }
     listen(true);
+    startEventLog(path);
     showState();
     return true;
+}
+
+void RecordMenu::startEventLog(const QString &framesPath) {
+    const QString path =
+        QFile::decodeName(eventsPathFor(QFile::encodeName(framesPath).toStdString()).c_str());
+    eventLog_.emplace();
+    eventLogFailed_ = false;
+    const auto failed = [this, path](const std::string &reason) {
+        if (std::exchange(eventLogFailed_, true))
+            return;
+        showProblem(
+            tr("Cannot write the event log %1: %2\nThe recording of frames goes on.")
+                .arg(QDir::toNativeSeparators(path), QString::fromLocal8Bit(reason.c_str())));
+    };
+    if (!eventLog_->open(QFile::encodeName(path).toStdString())) {
+        failed(eventLog_->reason());
+        eventLog_.reset();
+        return;
+    }
+    events_ = eventLog_->follow(limits::programSupervisor().events, failed);
 }
 
 void RecordMenu::stopRecording() {
@@ -114,9 +128,11 @@ void RecordMenu::askForFile() {
     dialog->setOptions(QFileDialog::DontUseNativeDialog | QFileDialog::DontConfirmOverwrite);
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     connect(dialog, &QFileDialog::fileSelected, this, [this](const QString &path) {
-        // The video file beside it is replaced too, once the Data loop runs.
+        // The video file beside it is replaced too, once the Data loop runs,
+        // and the event log at once.
         QStringList existing;
-        for (const QString &file : {path, QString::fromStdString(videoPathFor(path.toStdString()))})
+        for (const QString &file : {path, QString::fromStdString(videoPathFor(path.toStdString())),
+                                    QString::fromStdString(eventsPathFor(path.toStdString()))})
             if (QFileInfo::exists(file))
                 existing << QFileInfo(file).fileName();
         if (existing.isEmpty())
@@ -129,11 +145,12 @@ void RecordMenu::askForFile() {
 }
 
 void RecordMenu::confirmReplace(const QString &path, const QStringList &existing) {
-    const QString question =
-        existing.size() == 1
-            ? tr("%1 already exists.\nDo you want to replace it?").arg(existing.first())
-            : tr("%1 and %2 already exist.\nDo you want to replace them?")
-                  .arg(existing.first(), existing.last());
+    QString names = existing.first();
+    for (qsizetype i = 1; i < existing.size(); ++i)
+        names += (i + 1 == existing.size() ? tr(" and ") : QStringLiteral(", ")) + existing[i];
+    const QString question = existing.size() == 1
+                                 ? tr("%1 already exists.\nDo you want to replace it?").arg(names)
+                                 : tr("%1 already exist.\nDo you want to replace them?").arg(names);
     QMessageBox *box = window::showMessage(mainWindow_, QMessageBox::Question, tr("Record frames"),
                                            question, QMessageBox::Yes | QMessageBox::No,
                                            QStringLiteral("recordReplaceQuestion"));

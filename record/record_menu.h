@@ -1,7 +1,7 @@
 // The File menu's "Record frames..." item and what it shows: the recording
 // runs from the item's check until it is unchecked or a write fails, across
-// Run, Stop and Data; the window title and the status line's tooltip say
-// that the program records and where.
+// Run, Stop and Data, with the line's events in <base>-events.csv beside it; the window title and
+// the status line's tooltip say that the program records and where.
 #pragma once
 
 #include <QObject>
@@ -9,8 +9,11 @@
 #include <QString>
 #include <QStringList>
 
+#include "limits/event_log.h"
 #include "record/recording.h"
 #include "stream/channel.h"
+
+#include <optional>
 
 class QAction;
 class QWidget;
@@ -51,11 +54,18 @@ class RecordMenu : public QObject {
 
     QWidget *mainWindow_;
     QPointer<QWidget> statusLine_;
+    // Opens <base>-events.csv beside the frame file and writes the program's
+    // supervision's events to it while the recording runs; a log that
+    // cannot be written is said once and the recording goes on.
+    void startEventLog(const QString &framesPath);
+
     QAction *action_ = nullptr;
     Recording recording_;
+    std::optional<limits::EventLog> eventLog_;
+    bool eventLogFailed_ = false;
     QString titleBefore_;
     QString toolTipLine_; // the line this adds to the status line's tooltip
-    stream::Subscription frames_, videoPasses_;
+    stream::Subscription frames_, videoPasses_, events_;
 };
 
 } // namespace record

@@ -71,4 +71,33 @@ void saveFileFolder(const QString &folder) {
         openSettings().setValue(QLatin1String(settings_keys::LAST_FILE_FOLDER), folder);
 }
 
+BrokerSettings savedBrokerSettings() {
+    BrokerSettings saved;
+    if (!settingsFileUsable())
+        return saved;
+    const QSettings settings = openSettings();
+    const auto text = [&settings](const char *key) {
+        const QVariant value = settings.value(QLatin1String(key));
+        return value.typeId() == QMetaType::QString ? value.toString() : QString();
+    };
+    saved.url = text(settings_keys::BROKER_URL);
+    saved.name = text(settings_keys::BROKER_NAME);
+    saved.user = text(settings_keys::BROKER_USER);
+    saved.caFile = text(settings_keys::BROKER_CA_FILE);
+    saved.video = text(settings_keys::BROKER_VIDEO) == QLatin1String("true");
+    return saved;
+}
+
+void saveBrokerSettings(const BrokerSettings &saved) {
+    if (!settingsFileUsable())
+        return;
+    QSettings settings = openSettings();
+    settings.setValue(QLatin1String(settings_keys::BROKER_URL), saved.url);
+    settings.setValue(QLatin1String(settings_keys::BROKER_NAME), saved.name);
+    settings.setValue(QLatin1String(settings_keys::BROKER_USER), saved.user);
+    settings.setValue(QLatin1String(settings_keys::BROKER_CA_FILE), saved.caFile);
+    settings.setValue(QLatin1String(settings_keys::BROKER_VIDEO),
+                      saved.video ? QStringLiteral("true") : QStringLiteral("false"));
+}
+
 } // namespace window

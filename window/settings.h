@@ -19,4 +19,13 @@ void saveCcdWindowPosition(const QPoint &topLeft);
 QString savedFileFolder();
 void saveFileFolder(const QString &folder);
 
+// What File > Publish to broker... asked for last. The password is never
+// kept.
+struct BrokerSettings {
+    QString url, name, user, caFile;
+    bool video = false;
+};
+BrokerSettings savedBrokerSettings();
+void saveBrokerSettings(const BrokerSettings &settings);
+
 } // namespace window

@@ -7,5 +7,11 @@ namespace window::settings_keys {
 inline constexpr char CCD_WINDOW_POS[] = "ccdSettingsWindow/position";
 // The folder of the parameter file last picked in a file dialog.
 inline constexpr char LAST_FILE_FOLDER[] = "parameterFiles/lastFolder";
+// File > Publish to broker: what the dialog held last; never the password.
+inline constexpr char BROKER_URL[] = "broker/url";
+inline constexpr char BROKER_NAME[] = "broker/name";
+inline constexpr char BROKER_USER[] = "broker/user";
+inline constexpr char BROKER_CA_FILE[] = "broker/caFile";
+inline constexpr char BROKER_VIDEO[] = "broker/video";
 
 } // namespace window::settings_keys

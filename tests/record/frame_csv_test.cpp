@@ -131,7 +131,7 @@ TEST(FrameCsv, AWindowsLineEndAndAByteOrderMarkAreTaken) {
     EXPECT_FALSE(record::isVideoHeader(record::frameHeader()));
 }
 
-TEST(FrameCsv, TheVideoFileLiesBesideTheFrameFile) {
+TEST(FrameCsv, TheVideoFileAndTheEventLogLieBesideTheFrameFile) {
     const std::pair<const char *, const char *> cases[] = {
         {"/tmp/vexa-frames-20261207-130501.csv", "/tmp/vexa-frames-20261207-130501-video.csv"},
         {"run.CSV", "run.CSV-video.csv"},
@@ -140,6 +140,8 @@ TEST(FrameCsv, TheVideoFileLiesBesideTheFrameFile) {
     };
     for (const auto &[frames, video] : cases)
         EXPECT_EQ(record::videoPathFor(frames), video) << frames;
+    EXPECT_EQ(record::eventsPathFor("/tmp/run.csv"), "/tmp/run-events.csv");
+    EXPECT_EQ(record::eventsPathFor("run"), "run-events.csv");
 }
 
 } // namespace

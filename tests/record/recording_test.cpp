@@ -24,6 +24,7 @@
 #include "record/frame_csv.h"
 #include "record/record_menu.h"
 #include "runtime/test_hooks.h"
+#include "stream/publish.h"
 #include "tests/support/full_disk.h"
 
 using namespace display_test;
@@ -278,17 +279,22 @@ TEST_F(Recording, RecordFramesAsksWithANonModalDialogForADatedFile) {
 
 // The video file beside the frame file is replaced as well: one question
 // names whichever of the two is there, and "No" leaves both alone.
-TEST_F(Recording, ReplacingTheFrameOrTheVideoFileIsAskedInOneQuestion) {
+TEST_F(Recording, ReplacingTheFrameVideoOrEventFileIsAskedInOneQuestion) {
     const QString video = QString::fromStdString(record::videoPathFor(path.toStdString()));
+    const QString events = QString::fromStdString(record::eventsPathFor(path.toStdString()));
     const struct {
-        bool frames, video;
+        bool frames, video, events;
         const char *question; // nullptr: none, the recording starts
     } cases[] = {
-        {false, false, nullptr},
-        {true, false, "frames.csv already exists.\nDo you want to replace it?"},
-        {false, true, "frames-video.csv already exists.\nDo you want to replace it?"},
-        {true, true,
+        {false, false, false, nullptr},
+        {true, false, false, "frames.csv already exists.\nDo you want to replace it?"},
+        {false, true, false, "frames-video.csv already exists.\nDo you want to replace it?"},
+        {false, false, true, "frames-events.csv already exists.\nDo you want to replace it?"},
+        {true, true, false,
          "frames.csv and frames-video.csv already exist.\nDo you want to replace them?"},
+        {true, true, true,
+         "frames.csv, frames-video.csv and frames-events.csv already exist.\nDo you want to "
+         "replace them?"},
     };
     // Record frames... with `path` picked: the replace question, if one is asked.
     const auto pickPath = [this] {
@@ -303,22 +309,24 @@ TEST_F(Recording, ReplacingTheFrameOrTheVideoFileIsAskedInOneQuestion) {
         return window->findChild<QMessageBox *>("recordReplaceQuestion");
     };
     for (const auto &c : cases) {
-        for (const auto &[there, file] : {std::pair{c.frames, path}, std::pair{c.video, video}}) {
+        for (const auto &[there, file] :
+             {std::pair{c.frames, path}, std::pair{c.video, video}, std::pair{c.events, events}}) {
             QFile::remove(file);
             QFile f(file);
             if (there && f.open(QIODevice::WriteOnly))
                 f.write("kept\n");
         }
         auto *box = pickPath();
-        EXPECT_EQ(box != nullptr, c.question != nullptr) << c.frames << c.video;
-        EXPECT_EQ(recorder->recording().isActive(), c.question == nullptr) << c.frames << c.video;
+        EXPECT_EQ(box != nullptr, c.question != nullptr) << c.frames << c.video << c.events;
+        EXPECT_EQ(recorder->recording().isActive(), c.question == nullptr)
+            << c.frames << c.video << c.events;
         if (box) {
             EXPECT_EQ(box->text().toStdString(), c.question);
             EXPECT_NE(box->windowModality(), Qt::ApplicationModal);
             box->button(QMessageBox::No)->click();
             Settle();
             EXPECT_FALSE(recorder->recording().isActive());
-            for (const QString &file : {path, video})
+            for (const QString &file : {path, video, events})
                 EXPECT_TRUE(!QFile::exists(file) || Lines(file) == std::vector<std::string>{"kept"})
                     << file.toStdString();
         }
@@ -334,6 +342,32 @@ TEST_F(Recording, ReplacingTheFrameOrTheVideoFileIsAskedInOneQuestion) {
     EXPECT_TRUE(recorder->recording().isActive());
     EXPECT_FALSE(QFile::exists(video));
     recorder->stopRecording();
+}
+
+// The program's supervision's events go to <base>-events.csv while the
+// recording runs, and only then.
+TEST_F(Recording, TheLinesEventsGoToTheEventLogBesideTheFrameFile) {
+    unsigned short words[FRAME_WORDS_SEEN] = {};
+    words[FRAME_TVAL] = 512;
+    words[FRAME_TTOL] = 100;
+    const auto frame = [&words](unsigned short mvalue) {
+        words[FRAME_MVALUE] = mvalue;
+        FrameDecoded(words);
+    };
+    frame(500); // inside: ends what an earlier test may have left outside
+    ASSERT_TRUE(recorder->startRecording(path));
+    frame(700);
+    frame(500);
+    recorder->stopRecording();
+    frame(700); // after the recording: in no file
+    frame(500);
+
+    const auto lines = Lines(QString::fromStdString(record::eventsPathFor(path.toStdString())));
+    ASSERT_EQ(lines.size(), 3u);
+    EXPECT_EQ(lines[0], "time,kind,Mvalue,lower,upper,duration_ms,extreme");
+    EXPECT_NE(lines[1].find(",out of tolerance,700,412,612,,"), std::string::npos) << lines[1];
+    EXPECT_NE(lines[2].find(",back in tolerance,500,412,612,"), std::string::npos) << lines[2];
+    EXPECT_EQ(lines[2].substr(lines[2].rfind(',')), ",700") << lines[2];
 }
 
 TEST_F(Recording, FileMenuHoldsItsItemsInOrderWithTheirShortcuts) {

@@ -5,10 +5,12 @@
 
 #include <QAbstractSpinBox>
 #include <QFileInfo>
+#include <QLabel>
 #include <QRegularExpression>
 #include <QStatusBar>
 
 #include <chrono>
+#include <functional>
 
 #include "display/live_loop.h"
 #include "glance/glance.h"
@@ -16,6 +18,7 @@
 #include "glance/sensor_watch.h"
 #include "glance/tool_tip_key.h"
 #include "params/parameter_table.h"
+#include "stream/publish.h"
 
 using namespace display_test;
 using namespace std::chrono_literals;
@@ -207,6 +210,51 @@ TEST_F(Glance, TheStatusLineKeepsItsLast20TextsWithTimes) {
         EXPECT_EQ(match.captured(1).toInt(), 5 + i);
     }
     EXPECT_EQ(StatusText(), "text 24");
+}
+
+// The program's supervision judges every frame against its own band: the
+// status bar counts the excursions, the status line's history gets each
+// event of the line with its time.
+TEST_F(Glance, ExcursionsAreCountedInTheStatusBarAndTheLinesEventsEnterTheHistory) {
+    auto *count = bar->findChild<QLabel *>(QStringLiteral("statusExcursions"));
+    ASSERT_NE(count, nullptr);
+    unsigned short words[FRAME_WORDS_SEEN] = {};
+    const auto frame = [&words](unsigned short mvalue) {
+        words[FRAME_MVALUE] = mvalue;
+        words[FRAME_TVAL] = 512;
+        words[FRAME_TTOL] = 100;
+        FrameDecoded(words);
+    };
+    frame(500); // inside, the port open: ends what an earlier test may have left
+    PortOpened(TEST_PORT, 0);
+    EXPECT_TRUE(count->isHidden());
+
+    struct Step {
+        std::function<void()> happen;
+        const char *count;   // the status bar's text after it, up to the time
+        const char *history; // the newest line of the history after its time
+    };
+    const Step steps[] = {
+        {[&] { frame(700); }, "1 excursion, last ", "out of tolerance: Mvalue 700 outside 412-612"},
+        {[&] { frame(612); }, "1 excursion, last ", "back in tolerance after 0.0 s, extreme 700"},
+        {[&] { frame(411); }, "2 excursions, last ",
+         "out of tolerance: Mvalue 411 outside 412-612"},
+        {[&] { PortLost(TEST_PORT); }, "2 excursions, last ", "port lost"},
+        {[&] { PortOpened(TEST_PORT, 0); }, "2 excursions, last ", "port back"},
+    };
+    const QRegularExpression clock(QStringLiteral("\\d\\d:\\d\\d:\\d\\d$"));
+    QWidget *status = rt::controlWidget(panelHandle, TEXT_Status);
+    for (const Step &step : steps) {
+        step.happen();
+        EXPECT_FALSE(count->isHidden());
+        EXPECT_TRUE(count->text().startsWith(QLatin1String(step.count)))
+            << count->text().toStdString();
+        EXPECT_TRUE(clock.match(count->text()).hasMatch()) << count->text().toStdString();
+        const QString newest = window::ToolTipKey::shownText(status).split('\n').last();
+        EXPECT_TRUE(newest.endsWith(QStringLiteral("  ") + QLatin1String(step.history)))
+            << newest.toStdString();
+    }
+    frame(500);
 }
 
 // ---- keys and marks ---------------------------------------------------------------------
