@@ -553,6 +553,7 @@ TEST_P(Excursions, RaiseAndEndExactlyTheExpectedEvents) {
         const QJsonObject e = json(published[i].payload);
         const Expected &x = c.events[i % firstPass];
         const std::size_t pass = i / firstPass * length;
+        ASSERT_LT(pass + static_cast<std::size_t>(x.from), times.size()) << "an event too many";
         EXPECT_EQ(e.value("kind").toString(), x.kind);
         const std::string time = e.value("time").toString().toStdString();
         const auto frame = std::find(times.begin(), times.end(), time.substr(0, 23));
