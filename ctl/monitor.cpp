@@ -156,7 +156,11 @@ class Monitor {
         return true;
     }
 
+    // An exchange cut short by the port's loss says nothing of the sensor:
+    // the line goes from "online" to "port lost", not through "no answer".
     void answered(bool replied, const QString &why) {
+        if (!replied && portLost_)
+            return;
         if (replied)
             change(LineState::Online, QStringLiteral("the sensor answers"));
         else
