@@ -82,13 +82,6 @@ struct MonitorSinks::Parts {
     FrameLines frameLines;
     bool frameLinesFailing = false; // said once until a line goes out again
     limits::EventLog eventLog;
-    // What the supervision hears: every frame, and the exchanges' outcomes
-    // only while the port is there. An exchange cut short by the port's loss
-    // waits out its time-out and tells nothing of the sensor: it is no "no
-    // answer", and the first reply after "port back" no "answering again".
-    stream::FrameStream supervised;
-    bool portGone = false;
-    stream::Subscription relayedFrames, relayedPortEvents;
     std::optional<limits::Supervisor> supervisor;
     std::unique_ptr<broker::Publisher> publisher;
     std::atomic<bool> refused{false};
@@ -121,22 +114,8 @@ int MonitorSinks::open(const Invocation &how) {
     // that goes out ends the silence.
     if (!how.csvPath.isEmpty())
         p.frameLines.listen([] {});
-    p.relayedFrames = stream::programStream().frames.subscribe(
-        [&p](const stream::Frame &frame) { p.supervised.publish(frame); });
-    p.relayedPortEvents =
-        stream::programStream().portEvents.subscribe([&p](const stream::PortEvent &event) {
-            using Kind = stream::PortEvent::Kind;
-            if (event.kind == Kind::Lost)
-                p.portGone = true;
-            else if (event.kind == Kind::Opened && event.result >= 0)
-                p.portGone = false;
-            else if (p.portGone && (event.kind == Kind::Answered || event.kind == Kind::NoAnswer))
-                return;
-            p.supervised.publish(event);
-        });
     p.supervisor.emplace(
-        limits::ToleranceSettings{std::chrono::milliseconds(how.onDelayMs), how.hysteresis},
-        p.supervised);
+        limits::ToleranceSettings{std::chrono::milliseconds(how.onDelayMs), how.hysteresis});
     if (!how.eventsPath.isEmpty())
         p.eventLines = p.eventLog.follow(p.supervisor->events, [](const std::string &reason) {
             complain(QStringLiteral("an event did not reach the event log: %1")

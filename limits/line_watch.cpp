@@ -1,6 +1,6 @@
 // Two small states: whether the sensor answers (unknown at the start, so
 // that a first silence counts and a first answer does not) and whether the
-// port has been lost.
+// port has been lost (while it is, the exchanges' outcomes are no news).
 #include "limits/line_watch.h"
 
 namespace limits {
@@ -16,6 +16,10 @@ std::optional<LimitEvent> happened(EventKind kind, stream::Clock::time_point tim
 std::optional<LimitEvent> LineWatch::feed(const stream::PortEvent &event,
                                           stream::Clock::time_point time) {
     using Kind = stream::PortEvent::Kind;
+    // An exchange cut short by the port's loss waits out its time-out: it
+    // tells nothing of the sensor until the port is open again.
+    if (lost_ && (event.kind == Kind::NoAnswer || event.kind == Kind::Answered))
+        return std::nullopt;
     switch (event.kind) {
     case Kind::NoAnswer:
         if (answers_ == Answers::Silent)

@@ -60,8 +60,8 @@ QString WindowPublisher::start() {
     events_ = limits::programSupervisor().events.subscribe(
         [this](const limits::LimitEvent &e) { publisher_.event(e); });
     // What the program knows now; the next exchange says more.
-    lineState(programPortDevice().isEmpty() || GetInQLen(com) < 0 ? broker::State::PortLost
-                                                                  : broker::State::Online);
+    portLost_ = programPortDevice().isEmpty() || GetInQLen(com) < 0;
+    lineState(portLost_ ? broker::State::PortLost : broker::State::Online);
     describeIfChanged();
     return {};
 }
@@ -72,8 +72,13 @@ QString WindowPublisher::stateText() const {
 
 void WindowPublisher::portEvent(const stream::PortEvent &event) {
     using Kind = stream::PortEvent::Kind;
+    // An exchange cut short by the port's loss waits out its time-out: the
+    // line stays "port lost" until the port opens again.
+    if (portLost_ && event.kind == Kind::NoAnswer)
+        return;
     switch (event.kind) {
     case Kind::Answered:
+        portLost_ = false; // a reply came: the port is there
         lineState(broker::State::Online);
         describeIfChanged();
         break;
@@ -81,10 +86,13 @@ void WindowPublisher::portEvent(const stream::PortEvent &event) {
         lineState(broker::State::NoAnswer);
         break;
     case Kind::Lost:
+        portLost_ = true;
         lineState(broker::State::PortLost);
         break;
     case Kind::Opened:
-        if (event.result < 0)
+        // An open that worked: the connect sequence's exchanges say more.
+        portLost_ = event.result < 0;
+        if (portLost_)
             lineState(broker::State::PortLost);
         break;
     }

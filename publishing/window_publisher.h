@@ -46,6 +46,7 @@ class WindowPublisher : public QObject {
 
     broker::Publisher publisher_;
     std::optional<broker::State> state_;
+    bool portLost_ = false; // from a loss or a failed open to the next open
     // What the last info was made of: the parameters, the CCD's type,
     // resolution and pixels, and the firmware text.
     using HeldWords = std::array<unsigned short, 16 + 3>;

@@ -164,6 +164,14 @@ TEST(LineWatch, ReportsEachChangeOfTheAnswersAndThePortOnce) {
           {K::Lost, 1}},
          {"port lost @0", "port back @3", "port lost @5"}},
         {"an open without a loss is no news", {{K::Opened, 1, 0}, {K::Answered, 1}}, {}},
+        {"an exchange cut short by the loss tells nothing until the port is back",
+         {{K::Answered, 1},
+          {K::Lost, 1},
+          {K::NoAnswer, 1},
+          {K::Opened, 1, 0},
+          {K::Answered, 1},
+          {K::NoAnswer, 1}},
+         {"port lost @1", "port back @3", "no answer @5"}},
     };
     for (const auto &row : rows) {
         limits::LineWatch watch;
