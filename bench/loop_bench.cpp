@@ -5,10 +5,8 @@
 // measured value, the line limit or goal beside it and their ratio.
 //
 //   bench_loops [SECONDS]    (default 8 s per loop figure)
-#include <signal.h>
 #include <stdlib.h>
 #include <sys/resource.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <QDir>
@@ -17,12 +15,13 @@
 #include <QWidget>
 
 #include <cstdio>
-#include <cstring>
 #include <fstream>
 #include <string>
-#include <vector>
 
 #include "bench/program_panels.h"
+#include "bench/simulator.h"
+#include "bench/table.h"
+#include "broker/publisher.h"
 #include "display/live_loop.h"
 #include "display/video_loop.h"
 #include "link/connection.h"
@@ -34,6 +33,8 @@
 #include "shell/controls.h"
 #include "shell/globals.h"
 #include "shell/startup.h"
+#include "stream/stream.h"
+#include "tests/support/mosquitto_broker.h"
 
 namespace {
 
@@ -68,74 +69,6 @@ long residentKb() {
     return resident * (sysconf(_SC_PAGESIZE) / 1024);
 }
 
-// vexa-sim in a child process; its first line on stdout is the port, and
-// with --stats it says at its end how fast the program turned round.
-class Simulator {
-  public:
-    Simulator(const std::string &program, const std::vector<std::string> &args) {
-        int out[2];
-        if (pipe(out) != 0)
-            return;
-        char name[] = "/tmp/vexa-bench-sim-XXXXXX";
-        const int err = mkstemp(name);
-        errPath_ = name;
-        pid_ = fork();
-        if (pid_ == 0) {
-            dup2(out[1], 1);
-            dup2(err, 2);
-            close(out[0]);
-            std::vector<char *> argv{const_cast<char *>(program.c_str())};
-            for (const std::string &a : args)
-                argv.push_back(const_cast<char *>(a.c_str()));
-            argv.push_back(nullptr);
-            execv(program.c_str(), argv.data());
-            _exit(127);
-        }
-        close(out[1]);
-        FILE *in = fdopen(out[0], "r");
-        char line[256] = {};
-        if (in && std::fgets(line, sizeof line, in))
-            port_ = std::string(line, strcspn(line, "\n"));
-        if (in)
-            fclose(in);
-    }
-    ~Simulator() {
-        stop();
-        unlink(errPath_.c_str());
-    }
-    const std::string &port() const { return port_; }
-    // Ends the simulator; returns the median and p99 turnaround in ms that it
-    // printed for `which` ("before order 9", "from order 8 to order 8"), or -1
-    // when it printed none.
-    std::pair<double, double> stopAndTurnaround(const std::string &which) {
-        stop();
-        std::ifstream err(errPath_);
-        const std::string key = "turnaround " + which + ":";
-        std::string line;
-        while (std::getline(err, line)) {
-            double median = -1, p99 = -1;
-            const auto at = line.find(key);
-            if (at != std::string::npos &&
-                std::sscanf(line.c_str() + at + key.size(), " %*d requests, median %lf ms, p99 %lf",
-                            &median, &p99) == 2)
-                return {median, p99};
-        }
-        return {-1, -1};
-    }
-
-  private:
-    void stop() {
-        if (pid_ > 0) {
-            kill(pid_, SIGTERM);
-            waitpid(pid_, nullptr, 0);
-            pid_ = -1;
-        }
-    }
-    pid_t pid_ = -1;
-    std::string port_;
-    std::string errPath_;
-};
-
 struct LoopFigures {
     double seconds = 0, requests = 0, cpu = 0, wakeUpsPerTelegram = 0;
     double perSecond = 0; // requests per second, from the first request to the last
@@ -168,11 +101,6 @@ LoopFigures RunLoop(CtrlCallbackPtr loop, double seconds, int maxRequests = 1 <<
     return f;
 }
 
-void Row(const char *figure, double value, const char *unit, double limit, const char *goal) {
-    std::printf("%-64s %9.2f %-9s %8.2f  %6.1f %%  %s\n", figure, value, unit, limit,
-                limit > 0 ? 100.0 * value / limit : 0.0, goal);
-}
-
 bool Connect(const std::string &port) {
     com = 1;
     SetComDevice(com, port.c_str());
@@ -189,8 +117,7 @@ int main(int argc, char **argv) {
         return 1;
     DisplayPanel(panelHandle);
 
-    std::printf("%-64s %9s %-9s %8s  %8s  %s\n", "figure", "measured", "", "limit", "ratio",
-                "goal");
+    TableHeader();
     const double frameLimit = BYTES_PER_SECOND / FRAME_BYTES;
     {
         Simulator sim(VEXA_SIM, {"--baud", "19200", "--chunk", "8", "--stats"});
@@ -224,6 +151,33 @@ int main(int argc, char **argv) {
         Row("live loop with recording at 19200 baud: frames/s", live.perSecond, "frames/s",
             frameLimit, ">= 99.5 %");
         Row("live loop with recording at 19200 baud: CPU", 100 * live.cpu, "% core", 3.0, "<= 3 %");
+        CloseCom(com);
+    }
+    {
+        // The same loop with every frame going to a local broker, as the
+        // window publishes: a Publisher listening to the program's frames.
+        MosquittoBroker mosquitto;
+        Simulator sim(VEXA_SIM, {"--baud", "19200", "--chunk", "8"});
+        if (!mosquitto.start() || !Connect(sim.port()))
+            return 1;
+        broker::Target target;
+        target.url.host = "127.0.0.1";
+        target.url.port = mosquitto.port();
+        target.name = "bench";
+        target.program = "bench_loops";
+        target.port = sim.port();
+        broker::Publisher publisher(target);
+        if (!publisher.start().empty() || !waitUntil([&] { return publisher.connected(); }))
+            return 1;
+        const stream::Subscription frames = stream::programStream().frames.subscribe(
+            [&](const stream::Frame &f) { publisher.frame(f); });
+        const LoopFigures live = RunLoop(CC_BTNRun, seconds);
+        Row("live loop with publishing at 19200 baud: frames/s", live.perSecond, "frames/s",
+            frameLimit, ">= 99.5 %");
+        Row("live loop with publishing at 19200 baud: CPU", 100 * live.cpu, "% core", 3.0,
+            "<= 3 %");
+        if (publisher.dropped() > 0)
+            std::printf("  (%lld frames not published)\n", publisher.dropped());
         CloseCom(com);
     }
     {
