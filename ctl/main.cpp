@@ -36,12 +36,15 @@ struct Options {
     QCommandLineOption frames{QStringLiteral("frames"),
                               QStringLiteral("capture: the number of frames or passes"),
                               QStringLiteral("N")};
-    QCommandLineOption video{QStringLiteral("video"),
-                             QStringLiteral("capture: Data-loop passes with the video signal, "
-                                            "written to <base>-video.csv beside --csv FILE")};
-    QCommandLineOption csv{QStringLiteral("csv"),
-                           QStringLiteral("capture: write the frames to FILE, not stdout"),
-                           QStringLiteral("FILE")};
+    QCommandLineOption video{
+        QStringLiteral("video"),
+        QStringLiteral("capture, monitor: the Data loop's passes with the video signal, written "
+                       "to <base>-video.csv beside --csv FILE (monitor: also published)")};
+    QCommandLineOption csv{
+        QStringLiteral("csv"),
+        QStringLiteral(
+            "capture: write the frames to FILE, not stdout; monitor: write them to FILE"),
+        QStringLiteral("FILE")};
     QCommandLineOption publish{
         QStringLiteral("publish"),
         QStringLiteral("monitor: publish to the MQTT broker at URL, mqtt://[user@]host[:port] or "
