@@ -399,3 +399,44 @@ TEST(BrokerCredentials, ABrokerThatRefusesTheCredentialsIsFatalWithItsReason) {
         }
     }
 }
+
+// mqtts://: the broker's certificate is checked against --cafile. A
+// certificate authority made here signs the broker's certificate for
+// 127.0.0.1; another one, unrelated, must not do.
+TEST(BrokerTls, AnMqttsBrokerIsTrustedThroughTheGivenCaFileOnly) {
+    MosquittoBroker broker;
+    const std::string dir = broker.folder();
+    const std::string make =
+        "cd " + dir +
+        " && openssl req -x509 -newkey rsa:2048 -nodes -keyout ca.key -out ca.pem -days 2"
+        " -subj /CN=vexa-test-ca"
+        " && openssl req -x509 -newkey rsa:2048 -nodes -keyout other.key -out other.pem -days 2"
+        " -subj /CN=vexa-other-ca"
+        " && openssl req -newkey rsa:2048 -nodes -keyout server.key -out server.csr"
+        " -subj /CN=127.0.0.1"
+        " && printf 'subjectAltName=IP:127.0.0.1\\n' > server.ext"
+        " && openssl x509 -req -in server.csr -CA ca.pem -CAkey ca.key -CAcreateserial"
+        " -out server.pem -days 2 -extfile server.ext >/dev/null 2>&1";
+    ASSERT_EQ(std::system((make + " >/dev/null 2>&1").c_str()), 0) << make;
+    broker.configure("cafile " + dir + "/ca.pem\ncertfile " + dir + "/server.pem\nkeyfile " + dir +
+                     "/server.key\n");
+    ASSERT_TRUE(broker.start());
+
+    const struct {
+        const char *caFile;
+        bool connects;
+    } cases[] = {{"ca.pem", true}, {"other.pem", false}};
+    for (const auto &c : cases) {
+        Target t;
+        std::string problem;
+        ASSERT_TRUE(parseUrl("mqtts://127.0.0.1:" + std::to_string(broker.port()), t.url, problem))
+            << problem;
+        t.name = "tls-test";
+        t.caFile = dir + "/" + c.caFile;
+        Publisher publisher(t);
+        ASSERT_EQ(publisher.start(), "");
+        EXPECT_EQ(waitUntil([&] { return publisher.connected(); }, c.connects ? 5000 : 2500),
+                  c.connects)
+            << c.caFile;
+    }
+}

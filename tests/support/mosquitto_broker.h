@@ -81,6 +81,14 @@ class MosquittoBroker {
         pid_ = -1;
     }
 
+    // The broker's own folder, for files its configuration names.
+    const std::string &folder() const { return dir_; }
+    // Appends lines to the configuration, before start(): options given
+    // after the listener line are the listener's own (e.g. its TLS files).
+    void configure(const std::string &lines) {
+        std::ofstream(dir_ + "/mosquitto.conf", std::ios::app) << lines;
+    }
+
     int port() const { return port_; }
     std::string url() const { return "mqtt://127.0.0.1:" + std::to_string(port_); }
     std::string uri() const { return "tcp://127.0.0.1:" + std::to_string(port_); }
