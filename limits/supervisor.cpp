@@ -38,7 +38,12 @@ std::string excursionsText(int excursions, std::optional<stream::Clock::time_poi
     const std::time_t seconds = stream::Clock::to_time_t(*last);
     std::tm local{};
     char clock[16] = "";
-    if (::localtime_r(&seconds, &local))
+#ifdef _WIN32
+    const bool known = localtime_s(&local, &seconds) == 0;
+#else
+    const bool known = ::localtime_r(&seconds, &local) != nullptr;
+#endif
+    if (known)
         std::strftime(clock, sizeof clock, "%H:%M:%S", &local);
     return text + ", last " + clock;
 }

@@ -4,8 +4,11 @@
 
 // The C library declares a function sync() in <unistd.h>. The telegram's sync
 // word keeps its name in the program's code through this alias; <unistd.h>
-// is included first so that its declaration is never renamed.
+// is included first so that its declaration is never renamed. Windows has
+// neither the header nor the function.
+#ifndef _WIN32
 #include <unistd.h>
+#endif
 #define sync vexa_sync_word
 
 // ---- constants ---------------------------------------------------------------
