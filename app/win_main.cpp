@@ -23,6 +23,7 @@
 #include "shell/globals.h"
 #include "shell/startup.h"
 #include "shell/window_note.h"
+#include "statistics/attach_statistics.h"
 #include "window/ccd_window.h"
 #include "window/file_folders.h"
 
@@ -48,6 +49,7 @@ int WinMain(void *hInstance, void *, char *, int) {
     SetWindowNoteHook(ShowWindowNote);
     AttachHelpMenu(panelHandle);
     AttachCompareWindow(panelHandle);
+    AttachStatistics(panelHandle);
     AttachExport(panelHandle, GRAPH_Raw, STRIP_Trend, GRAPH_Data);
     AttachGlance(panelHandle, TEXT_Status, GRAPH_Raw, STRIP_Trend);
     AttachPublishing(panelHandle); // its state goes into the glance's status bar

@@ -19,8 +19,9 @@ struct TopMenuEntry {
     const char *objectName;
 };
 
-constexpr std::array<TopMenuEntry, 4> TOP_MENUS{{
+constexpr std::array<TopMenuEntry, 5> TOP_MENUS{{
     {TopMenu::File, QT_TRANSLATE_NOOP("window", "&File"), "menuFile"},
+    {TopMenu::View, QT_TRANSLATE_NOOP("window", "&View"), "menuView"},
     {TopMenu::Sensor, QT_TRANSLATE_NOOP("window", "&Sensor"), "menuSensor"},
     {TopMenu::Tools, QT_TRANSLATE_NOOP("window", "&Tools"), "menuTools"},
     {TopMenu::Help, QT_TRANSLATE_NOOP("window", "&Help"), "menuHelp"},

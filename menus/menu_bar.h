@@ -15,7 +15,7 @@ class QWidget;
 namespace window {
 
 // The top menus, in the order they appear whichever is asked for first.
-enum class TopMenu { File, Sensor, Tools, Help };
+enum class TopMenu { File, View, Sensor, Tools, Help };
 
 // The bar of the main window `mainWindow` (a panel's root widget), made on
 // the first call; null when the window has no layout to hold it.

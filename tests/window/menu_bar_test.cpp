@@ -30,9 +30,11 @@ TEST(MenuBar, TopMenusKeepTheirOrderWhoeverComesFirst) {
     window::menu(&mainWindow, window::TopMenu::Tools);
     window::menu(&mainWindow, window::TopMenu::File);
     window::menu(&mainWindow, window::TopMenu::Sensor);
-    EXPECT_EQ(topTitles(&mainWindow),
-              (QStringList{QStringLiteral("&File"), QStringLiteral("&Sensor"),
-                           QStringLiteral("&Tools"), QStringLiteral("&Help")}));
+    window::menu(&mainWindow, window::TopMenu::View);
+    EXPECT_EQ(
+        topTitles(&mainWindow),
+        (QStringList{QStringLiteral("&File"), QStringLiteral("&View"), QStringLiteral("&Sensor"),
+                     QStringLiteral("&Tools"), QStringLiteral("&Help")}));
     EXPECT_EQ(window::menu(&mainWindow, window::TopMenu::Help), help);
     EXPECT_EQ(window::menuBar(&mainWindow), mainWindow.layout()->menuBar());
 }
