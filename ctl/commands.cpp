@@ -12,6 +12,7 @@
 #include "link/transactions.h"
 #include "params/parameter_file.h"
 #include "params/parameter_table.h"
+#include "runtime/low_latency.h"
 
 namespace ctl {
 
@@ -56,6 +57,8 @@ int runInfo(const Invocation &how) {
         return sensorFailed(step);
     print(QStringLiteral("ccd: %1\n")
               .arg(QString::fromLatin1(CCDDescription(info.type, info.resolution)).trimmed()));
+    if (const QString note = rt::adapterLatencyNote(line.device()); !note.isEmpty())
+        print(note + QLatin1Char('\n'));
     return ExitSuccess;
 }
 

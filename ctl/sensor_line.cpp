@@ -94,6 +94,12 @@ bool SensorLine::open(const PortChoice &choice, QString *problem) {
     return true;
 }
 
+QString SensorLine::device() const {
+    char device[260] = {};
+    GetComOpenDevice(port_, device);
+    return QString::fromLocal8Bit(device);
+}
+
 Step SensorLine::echo() {
     return checkedReply(fromOutcome(EchoExchange(port_), "Timeout-RS-232..."), ORDER_ECHO);
 }

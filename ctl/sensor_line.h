@@ -37,6 +37,8 @@ class SensorLine {
 
     // Opens and sets up the port; false with why it did not open.
     bool open(const PortChoice &choice, QString *problem);
+    // The device the port was opened on.
+    QString device() const;
 
     // Every step of a 36-byte reply fails unless the reply begins with the
     // header word 0x00AA and echoes the order sent; the window does not look.

@@ -7,6 +7,7 @@
 #include <QStyle>
 
 #include "ports/port_catalog.h"
+#include "runtime/low_latency.h"
 
 namespace ports {
 
@@ -35,7 +36,12 @@ void PortSelector::showLabels() {
     for (int i = 0; i < selector_->count(); ++i) {
         bool ok = false;
         const int number = values.value(i).trimmed().toInt(&ok);
-        selector_->setItemText(i, map.label(ok ? number : i + 1));
+        const int shown = ok ? number : i + 1;
+        selector_->setItemText(i, map.label(shown));
+        // An adapter that holds each reply longer than a few bytes' time says so.
+        const QString device = map.device(shown);
+        const QString note = device.isEmpty() ? QString() : rt::adapterLatencyNote(device);
+        selector_->setItemData(i, note.isEmpty() ? QVariant() : QVariant(note), Qt::ToolTipRole);
     }
     // The open list shows whole entries even where the closed selector is
     // narrower than an adapter's name.

@@ -31,6 +31,7 @@
 #endif
 #include <memory>
 
+#include "runtime/low_latency.h"
 #include "runtime/precise_alarm.h"
 #include "runtime/runtime.h"
 #include "runtime/test_hooks.h"
@@ -161,6 +162,7 @@ class ComPort : public QObject {
             close();
             return -13;
         }
+        rt::requestLowLatency(port_.handle());
         port_.clear();
         silenceQtReads();
         byteSeconds_ = (1.0 + dataBits + stopBits + (parity ? 1 : 0)) / static_cast<double>(baud);

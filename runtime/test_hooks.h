@@ -30,5 +30,12 @@ struct SerialOutputEvent {
 using SerialOutputObserver = std::function<void(const SerialOutputEvent &)>;
 void SetSerialOutputObserver(SerialOutputObserver observer);
 
+// Stands in for the driver when an opening port asks for low latency: it is
+// called with the port's descriptor, TIOCGSERIAL or TIOCSSERIAL and the
+// driver's serial_struct, and returns what ioctl would (-1 with errno set for
+// a refusal). An empty hook restores the driver.
+using SerialDriverHook = std::function<int(int fd, unsigned long request, void *serial)>;
+void SetSerialDriverHook(SerialDriverHook hook);
+
 // Forgets every callback name registered so far.
 void ClearRegisteredCallbacks();

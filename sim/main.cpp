@@ -79,6 +79,8 @@ int main(int argc, char **argv) {
     serverOptions.baud = options.baud;
     serverOptions.once = options.once;
     serverOptions.chunk = options.chunk;
+    serverOptions.adapterLatency = std::chrono::milliseconds(options.adapterLatencyMs);
+    serverOptions.adapterPacket = options.adapterPacket;
     if (options.stats) // the program's next request follows a reply within a fraction of this
         serverOptions.watchAfterReply = std::chrono::microseconds(500);
     if (options.verbose)

@@ -123,6 +123,12 @@ std::string parseOptions(const std::vector<std::string> &args, Options &out) {
             if (!takeValue() || !toNumber(value, 4096, v) || v == 0)
                 return bad + value + " (1 to 4096 bytes)";
             out.chunk = static_cast<unsigned>(v);
+        } else if (name == "--adapter-latency" || name == "--adapter-packet") {
+            const bool latency = name == "--adapter-latency";
+            unsigned long long v = 0;
+            if (!takeValue() || !toNumber(value, latency ? 255 : 4096, v) || v == 0)
+                return bad + value + (latency ? " (1 to 255 ms)" : " (1 to 4096 bytes)");
+            (latency ? out.adapterLatencyMs : out.adapterPacket) = static_cast<unsigned>(v);
         } else if (name == "--no-reply" || name == "--bad-header" || name == "--bad-echo" ||
                    name == "--garbage") {
             std::set<std::uint16_t> &set = name == "--no-reply"     ? faults.noReply
@@ -187,6 +193,10 @@ of the serial port to open; the sensor then answers orders 1 to 11 until it is k
   --chunk N            hand reply bytes over in groups of N, each group when its last
                        byte leaves (default 1; 8 is a 16550 UART's receive FIFO);
                        the reply's last byte comes at the same time whatever N is
+  --adapter-latency MS act as a USB serial adapter with a latency timer of MS ms (1 to
+                       255; FTDI's default is 16): reply bytes are held until a packet
+                       is full or MS ms have passed since the last byte came
+  --adapter-packet N   the adapter's packet: N data bytes (default 62, an FTDI chip's)
   -v, --verbose        log each order on stderr
   --stats              at exit, print on stderr how long the program took from a reply's
                        last byte to its next request, by the request's order code and

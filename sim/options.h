@@ -17,7 +17,9 @@ struct Options {
     bool stats = false; // print the program's turnaround times at exit
     bool help = false;
     unsigned baud = 19200;
-    unsigned chunk = 1; // reply bytes handed over together
+    unsigned chunk = 1;            // reply bytes handed over together
+    unsigned adapterLatencyMs = 0; // a USB adapter's latency timer; 0: no adapter
+    unsigned adapterPacket = 62;   // the data bytes of its USB packet
     SensorConfig sensor;
 };
 

@@ -179,7 +179,11 @@ std::optional<Clock::time_point> PtyEndpoint::sendDue(Clock::time_point now, boo
             return o.nextDue();
 
         const std::size_t due = o.dueAt(now);
-        if (due > o.sent) {
+        if (due > o.sent && adapter_.present()) {
+            adapter_.take(o.bytes.data() + o.sent, due - o.sent,
+                          o.start + lineTime(due - 1, o.rate));
+            o.sent = due;
+        } else if (due > o.sent) {
             const ssize_t w = ::write(master_.get(), o.bytes.data() + o.sent, due - o.sent);
             if (w > 0) {
                 o.sent += static_cast<std::size_t>(w);
@@ -196,9 +200,11 @@ std::optional<Clock::time_point> PtyEndpoint::sendDue(Clock::time_point now, boo
         if (o.sent == o.bytes.size()) {
             const bool last = o.hangUpAfter;
             queue_.pop_front();
-            if (queue_.empty())
+            if (lineIdle())
                 replyEnded_ = Clock::now();
-            if (last) {
+            if (last && !lineIdle()) {
+                hangUpWhenIdle_ = true;
+            } else if (last) {
                 closeNow = true;
                 return std::nullopt;
             }
@@ -209,6 +215,24 @@ std::optional<Clock::time_point> PtyEndpoint::sendDue(Clock::time_point now, boo
     return std::nullopt;
 }
 
+std::optional<Clock::time_point> PtyEndpoint::handOverDue(Clock::time_point now, bool &wantWrite) {
+    adapter_.handOver(now, handedOver_);
+    while (!handedOver_.empty()) {
+        const ssize_t w = ::write(master_.get(), handedOver_.data(), handedOver_.size());
+        if (w < 0 && errno == EINTR)
+            continue;
+        if (w < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+            wantWrite = true;
+            break;
+        }
+        // Written, or the line is gone and these bytes are lost.
+        handedOver_.erase(handedOver_.begin(), w > 0 ? handedOver_.begin() + w : handedOver_.end());
+        if (lineIdle())
+            replyEnded_ = Clock::now();
+    }
+    return adapter_.nextHandOver();
+}
+
 void PtyEndpoint::readMaster(bool &hup) {
     std::uint8_t buf[4096];
     for (;;) {
@@ -216,7 +240,7 @@ void PtyEndpoint::readMaster(bool &hup) {
         if (n > 0) {
             const auto now = Clock::now();
             std::lock_guard<std::mutex> lock(mutex_);
-            if (replyEnded_ && queue_.empty())
+            if (replyEnded_ && lineIdle())
                 turnaround_ = now - *std::exchange(replyEnded_, std::nullopt);
             received(buf, static_cast<std::size_t>(n), now);
             continue;
@@ -261,12 +285,18 @@ void PtyEndpoint::run() {
         {
             std::lock_guard<std::mutex> lock(mutex_);
             tick(now);
-            if (auto due = sendDue(now, wantWrite, closeNow))
-                deadline =
-                    std::min(deadline, *due - now > kLongWait ? *due - kFinalApproach : *due);
+            const auto approach = [&](std::optional<Clock::time_point> due) {
+                if (due)
+                    deadline =
+                        std::min(deadline, *due - now > kLongWait ? *due - kFinalApproach : *due);
+            };
+            approach(sendDue(now, wantWrite, closeNow));
+            if (!closeNow)
+                approach(handOverDue(now, wantWrite));
+            closeNow = closeNow || (hangUpWhenIdle_ && lineIdle());
             if (auto t = nextTick())
                 deadline = std::min(deadline, *t);
-            watching = replyEnded_ && queue_.empty() && now - *replyEnded_ < watchAfterReply_;
+            watching = replyEnded_ && lineIdle() && now - *replyEnded_ < watchAfterReply_;
         }
         if (closeNow) {
             lingerUntilDrained();

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "sim/framer.h"
+#include "sim/usb_adapter.h"
 
 #include <algorithm>
 #include <atomic>
@@ -54,7 +55,8 @@ constexpr unsigned bytesPerSecondOf(unsigned baud) {
 // k of a transmission leaves at its start + k/rate s, so a late wake-up delays the bytes then
 // due but never shifts the ones after them. With a chunk of N the bytes are handed over in
 // groups of N, each group when its last byte leaves (as a UART's FIFO would pass them on); the
-// last byte of a transmission leaves at the same time whatever N is.
+// last byte of a transmission leaves at the same time whatever N is. With a USB adapter set,
+// the bytes that left the line go through it (sim/usb_adapter.h) before the program sees them.
 //
 // Derived classes supply the hooks, call start() at the end of their constructor and stop()
 // at the start of their destructor. The hooks run on the serving thread with mutex_ held.
@@ -103,6 +105,11 @@ class PtyEndpoint {
     // as 1).
     void setChunk(std::size_t bytes) { chunk_ = std::max<std::size_t>(bytes, 1); }
     std::size_t chunk() const { return chunk_; }
+    // With mutex_ held: a USB adapter between the line and the program from now on (a
+    // latency of zero: none).
+    void setAdapter(Clock::duration latency, std::size_t packet) {
+        adapter_ = UsbAdapter(latency, packet);
+    }
 
     // Wake the serving thread (after queueing from another thread).
     void wake();
@@ -135,6 +142,10 @@ class PtyEndpoint {
     // With mutex_ held: write what is due; returns when the next byte is due.
     std::optional<Clock::time_point> sendDue(Clock::time_point now, bool &wantWrite,
                                              bool &closeNow);
+    // With mutex_ held: write what the adapter passes on; returns when it passes on more.
+    std::optional<Clock::time_point> handOverDue(Clock::time_point now, bool &wantWrite);
+    // Nothing on its way to the program: neither on the line nor in the adapter.
+    bool lineIdle() const { return queue_.empty() && adapter_.empty() && handedOver_.empty(); }
     void readMaster(bool &hup);
     void lingerUntilDrained();
 
@@ -144,6 +155,9 @@ class PtyEndpoint {
     std::string slavePath_;
     unsigned rate_;
     std::size_t chunk_ = 1;
+    UsbAdapter adapter_;
+    std::vector<std::uint8_t> handedOver_;        // passed on by the adapter, not yet written
+    bool hangUpWhenIdle_ = false;                 // a hang-up waits for the adapter's last bytes
     std::optional<Clock::time_point> replyEnded_; // the last reply's last byte went out
     std::optional<Clock::duration> turnaround_;
     std::deque<Outgoing> queue_;

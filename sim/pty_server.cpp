@@ -20,6 +20,7 @@ PtyServer::PtyServer(Sensor sensor, ServerOptions options)
     setStopWhenPeerCloses(options_.once);
     setChunk(options_.chunk);
     setWatchAfterReply(options_.watchAfterReply);
+    setAdapter(options_.adapterLatency, options_.adapterPacket);
     start();
 }
 

@@ -18,6 +18,9 @@ struct ServerOptions {
     bool once = false;     // end when the program closes the port again
     std::size_t chunk = 1; // reply bytes handed over together (8: a 16550's FIFO); 0 counts as 1
     Clock::duration watchAfterReply{}; // see PtyEndpoint::setWatchAfterReply
+    // A USB adapter between the line and the program (sim/usb_adapter.h); zero: none.
+    Clock::duration adapterLatency{};
+    std::size_t adapterPacket = UsbAdapter::kFtdiPacket;
     // Called on the serving thread for every request and reply (for --verbose).
     std::function<void(const std::string &)> log;
 };

@@ -3,7 +3,9 @@
 // code for every kind of failure.
 #include <gtest/gtest.h>
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
@@ -67,6 +69,7 @@ class Ctl : public testing::Test {
     }
     Outcome ctlWithoutPort(const QStringList &arguments) {
         QProcess process;
+        process.setProcessEnvironment(environment);
         if (!stdoutFile.isEmpty())
             process.setStandardOutputFile(stdoutFile);
         if (fileSizeLimit) {
@@ -101,6 +104,7 @@ class Ctl : public testing::Test {
     QTemporaryDir dir;
     QString stdoutFile;     // empty: read from the pipe
     rlim_t fileSizeLimit{}; // 0: none
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
 };
 
 // ---- what each command sends and prints ----------------------------------------
@@ -118,6 +122,32 @@ TEST_F(Ctl, InfoChecksTheLineThenPrintsFirmwareAndCcd) {
     const sim::Words afterEcho = WithWord(kStart, 0, 0x00AA);
     EXPECT_EQ(requests(), (Requests{sim::makeRequest(5, kStart), sim::makeRequest(7, afterEcho),
                                     sim::makeRequest(10, afterEcho)}));
+}
+
+// The adapter's latency timer comes from a sysfs tree of the test's own,
+// under the name of the device behind the port (/dev/pts/N: N).
+TEST_F(Ctl, InfoNamesAnAdapterWhoseLatencyStaysAboveTwoMs) {
+    sensor.script(sim::order::Echo, sim::makeReply(5, kStart));
+    sensor.script(sim::order::Firmware, FirmwareReply());
+    sensor.script(sim::order::CcdInfo, sim::makeReply(10, {3, 512, 250}));
+    const QString name = QFileInfo(QString::fromStdString(sensor.slavePath())).fileName();
+    const QString dir = this->dir.filePath(QStringLiteral("class/tty/%1/device").arg(name));
+    ASSERT_TRUE(QDir().mkpath(dir));
+    environment.insert(QStringLiteral("VEXA_SYSFS_ROOT"), this->dir.path());
+    for (const auto &[ms, line] :
+         {std::pair{"16", "adapter latency: 16 ms \u2014 see README\n"}, std::pair{"1", ""}}) {
+        QFile timer(dir + QStringLiteral("/latency_timer"));
+        ASSERT_TRUE(timer.open(QIODevice::WriteOnly));
+        timer.write(ms);
+        timer.close();
+        const Outcome run = ctl({QStringLiteral("info")});
+        EXPECT_EQ(run.exitCode, 0) << run.err;
+        EXPECT_EQ(run.out, std::string("firmware: V1\n"
+                                       "ccd: CCD-SENSOR: 512 pixel; 25\xC2\xB5m pixel-pitch, "
+                                       "12,8mm working range\n") +
+                               line)
+            << ms << " ms";
+    }
 }
 
 struct ReadCase {

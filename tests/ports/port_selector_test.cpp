@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <QComboBox>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <memory>
@@ -113,6 +114,31 @@ TEST_F(PortSelector, ShowsFoundAdaptersWithoutRestartAndPickingOneConnectsToIt) 
     ASSERT_TRUE(plugged.waitForRequests(4, milliseconds(500)));
     EXPECT_EQ(plugged.orders().front(), sim::order::Echo);
     EXPECT_EQ(CtrlText(panelHandle, TEXT_Status), "SENSOR ON ADAPTER");
+}
+
+// The latency timers come from a sysfs tree of the test's own.
+TEST_F(PortSelector, AnAdapterWhoseLatencyStaysAboveTwoMsSaysSoInItsTooltip) {
+    QTemporaryDir sysfs;
+    for (const auto &[name, ms] : {std::pair{"ttyUSB0", "16"}, std::pair{"ttyUSB1", "1"}}) {
+        const QString dir = sysfs.filePath(QStringLiteral("class/tty/%1/device").arg(name));
+        ASSERT_TRUE(QDir().mkpath(dir));
+        QFile timer(dir + QStringLiteral("/latency_timer"));
+        ASSERT_TRUE(timer.open(QIODevice::WriteOnly));
+        timer.write(QByteArray(ms) + '\n');
+    }
+    qputenv("VEXA_SYSFS_ROOT", sysfs.path().toLocal8Bit());
+    foundPorts({{QStringLiteral("/dev/ttyUSB0"), QStringLiteral("ttyUSB0"), QString()},
+                {QStringLiteral("/dev/ttyUSB1"), QStringLiteral("ttyUSB1"), QString()},
+                {QStringLiteral("/dev/ttyUSB2"), QStringLiteral("ttyUSB2"), QString()}});
+    openAndCloseList();
+    qunsetenv("VEXA_SYSFS_ROOT");
+    const auto tip = [this](int number) {
+        return selector->itemData(number - 1, Qt::ToolTipRole).toString().toStdString();
+    };
+    EXPECT_EQ(tip(1), "adapter latency: 16 ms \u2014 see README");
+    EXPECT_EQ(tip(2), "") << "1 ms";
+    EXPECT_EQ(tip(3), "") << "no timer shown";
+    EXPECT_EQ(tip(4), "") << "nothing found";
 }
 
 TEST_F(PortSelector, ADeviceThatIsNoSerialLineCannotBeOpenedAndTheTooltipSaysWhy) {

@@ -48,19 +48,33 @@ TEST(SimOptions, TakesEveryOption) {
     EXPECT_EQ(f.garbage, (std::set<std::uint16_t>{2}));
     EXPECT_EQ(f.hangupAfterFrames, 3u);
     EXPECT_EQ(o.chunk, 8u);
+    ASSERT_EQ(sim::parseOptions({"--adapter-latency", "16", "--adapter-packet=64"}, o), "");
+    EXPECT_EQ(o.adapterLatencyMs, 16u);
+    EXPECT_EQ(o.adapterPacket, 64u);
 }
 
 TEST(SimOptions, RefusesWhatItCannotUse) {
-    const std::vector<std::vector<std::string>> bad = {
-        {"--frobnicate"},     {"--ccd-type", "4"},
-        {"--ccd-type"},       {"--no-reply", "12"},
-        {"--no-reply", "5,"}, {"--cut", "8"},
-        {"--extra", "x:1"},   {"--baud", "-1"},
-        {"--baud", "5"},      {"--hangup-after", "0"},
-        {"--delay-ms", "9:"}, {"--once=yes"},
-        {"--link"},           {"--resolution", "65536"},
-        {"--chunk", "0"},     {"--chunk", "4097"},
-        {"--chunk"},          {"--replay"}};
+    const std::vector<std::vector<std::string>> bad = {{"--frobnicate"},
+                                                       {"--ccd-type", "4"},
+                                                       {"--ccd-type"},
+                                                       {"--no-reply", "12"},
+                                                       {"--no-reply", "5,"},
+                                                       {"--cut", "8"},
+                                                       {"--extra", "x:1"},
+                                                       {"--baud", "-1"},
+                                                       {"--baud", "5"},
+                                                       {"--hangup-after", "0"},
+                                                       {"--delay-ms", "9:"},
+                                                       {"--once=yes"},
+                                                       {"--link"},
+                                                       {"--resolution", "65536"},
+                                                       {"--chunk", "0"},
+                                                       {"--chunk", "4097"},
+                                                       {"--chunk"},
+                                                       {"--replay"},
+                                                       {"--adapter-latency", "0"},
+                                                       {"--adapter-latency", "256"},
+                                                       {"--adapter-packet", "0"}};
     for (const auto &args : bad) {
         sim::Options o;
         EXPECT_NE(sim::parseOptions(args, o), "") << args[0];
