@@ -299,7 +299,8 @@ int OpenComConfig(int port, const char *deviceName, long baudRate, int parity, i
     const QString device =
         deviceName && *deviceName ? QString::fromLocal8Bit(deviceName) : deviceFor(port);
     auto &slot = ports()[port];
-    if (!slot)
+    // A new port, or one last opened on the other path (a benchmark's switch).
+    if (!slot || slot->path() != rt::serialPath())
         slot = makeLine(port);
     return slot->open(device, baudRate, parity, dataBits, stopBits);
 }

@@ -18,6 +18,7 @@
 #include <memory>
 
 #include "runtime/runtime.h"
+#include "runtime/serial_path.h"
 
 namespace rt {
 
@@ -27,6 +28,7 @@ constexpr int kIoError = -4;
 class SerialLine : public QObject {
   public:
     explicit SerialLine(int number);
+    virtual SerialPath path() const = 0;
 
     // 0, or the program's code for a failed open with problem() saying why.
     int open(const QString &device, long baud, int parity, int dataBits, int stopBits);

@@ -38,6 +38,7 @@ constexpr int kRestBytesAhead = 1;
 class LinuxLine final : public SerialLine {
   public:
     explicit LinuxLine(int number) : SerialLine(number) {}
+    SerialPath path() const override { return SerialPath::Linux; }
 
     void flushInput() override {
         port_.clear(QSerialPort::Input);

@@ -28,6 +28,7 @@ class PortableLine final : public SerialLine {
     explicit PortableLine(int number) : SerialLine(number) {
         connect(&port_, &QSerialPort::readyRead, this, &PortableLine::onReadyRead);
     }
+    SerialPath path() const override { return SerialPath::Portable; }
 
     void flushInput() override { port_.clear(QSerialPort::Input); }
 
