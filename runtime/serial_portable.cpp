@@ -9,6 +9,7 @@
 // round of event processing, so no callback runs inside a wait or inside
 // itself.
 #include <QElapsedTimer>
+#include <QTimer>
 
 #include <algorithm>
 #include <memory>
@@ -107,7 +108,19 @@ class PortableLine final : public SerialLine {
     };
 
     void started() override { readErrors_ = 0; }
-    void stopping() override { missedArrival_ = false; }
+    void stopping() override { missedArrival_ = vanishing_ = false; }
+
+    // Closed from the next round of event processing: the error comes from
+    // inside QSerialPort's own read, which goes on with its buffer after the
+    // signal. Meanwhile its waits fail and end at once.
+    void vanishSoon() {
+        if (std::exchange(vanishing_, true))
+            return;
+        QTimer::singleShot(0, this, [this] {
+            if (std::exchange(vanishing_, false))
+                vanish();
+        });
+    }
 
     // Takes into the port's buffer what the system holds, without waiting.
     void takeArrivals() {
@@ -138,11 +151,11 @@ class PortableLine final : public SerialLine {
         // terminal does that in a tight loop until the port is closed. A
         // read error alone is no proof.
         case QSerialPort::ResourceError:
-            vanish();
+            vanishSoon();
             return;
         case QSerialPort::ReadError:
             if (++readErrors_ >= kReadErrorsOfAGoneDevice)
-                vanish();
+                vanishSoon();
             else
                 port_.clearError();
             return;
@@ -158,6 +171,7 @@ class PortableLine final : public SerialLine {
     }
 
     int readErrors_ = 0;         // read errors since the last bytes came
+    bool vanishing_ = false;     // the port closes in the next round
     bool waiting_ = false;       // a wait with time-out runs
     bool missedArrival_ = false; // readyRead came while it ran
 };
