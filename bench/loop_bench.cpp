@@ -1,8 +1,10 @@
 // The Run and Data loops as a user runs them: against vexa-sim in its own
 // process (so that this process's CPU time is the program's alone), on a
 // line of 19200 baud that hands bytes over 8 at a time like a 16550 UART, and
-// against a sensor that answers at once. Prints one line per figure: the
-// measured value, the line limit or goal beside it and their ratio.
+// against a sensor that answers at once; then the live and Data loops again
+// on the portable serial path (rows "portable: ..."). Prints one line
+// per figure: the measured value, the line limit or goal beside it and their
+// ratio.
 //
 //   bench_loops [SECONDS]    (default 8 s per loop figure)
 #include <stdlib.h>
@@ -28,6 +30,7 @@
 #include "link/transactions.h"
 #include "record/record_menu.h"
 #include "runtime/runtime.h"
+#include "runtime/serial_path.h"
 #include "runtime/test_hooks.h"
 #include "runtime/widget_access.h"
 #include "shell/controls.h"
@@ -106,6 +109,46 @@ bool Connect(const std::string &port) {
     SetComDevice(com, port.c_str());
     InitRS232(com);
     return ret >= 0 && GetInQLen(com) >= 0;
+}
+
+// The figures that tell the serial paths apart, on the portable path (only
+// QSerialPort's public API and Qt's timers): beside the fast path's rows.
+bool PortablePathRows(double seconds, double frameLimit) {
+    const rt::SerialPath before = rt::serialPath();
+    rt::setSerialPath(rt::SerialPath::Portable);
+    {
+        Simulator sim(VEXA_SIM, {"--baud", "19200", "--chunk", "8", "--stats"});
+        if (!Connect(sim.port()))
+            return false;
+        const LoopFigures live = RunLoop(CC_BTNRun, seconds);
+        Row("portable: live loop at 19200 baud: frames/s", live.perSecond, "frames/s", frameLimit,
+            ">= 99.5 %");
+        Row("portable: live loop at 19200 baud: CPU", 100 * live.cpu, "% core", 3.0, "");
+        Row("portable: live loop at 19200 baud: wake-ups per telegram", live.wakeUpsPerTelegram, "",
+            4.0, "");
+        const LoopFigures data = RunLoop(CC_BTNData, seconds);
+        Row("portable: Data loop at 19200 baud: passes/s", data.perSecond, "passes/s",
+            BYTES_PER_SECOND / PASS_BYTES, ">= 99.5 %");
+        Row("portable: Data loop at 19200 baud: CPU", 100 * data.cpu, "% core", 2.0, "");
+        CloseCom(com);
+        const auto [median, p99] = sim.stopAndTurnaround("from order 8 to order 8");
+        Row("portable: live loop: reply's last byte to next request, median", median, "ms", 0.2,
+            "");
+        Row("portable: live loop: reply's last byte to next request, p99", p99, "ms", 0.2, "");
+    }
+    {
+        Simulator sim(VEXA_SIM, {"--baud", "0"});
+        if (!Connect(sim.port()))
+            return false;
+        const LoopFigures fast = RunLoop(CC_BTNRun, seconds);
+        Row("portable: live loop, sensor answering at once: frames/s", fast.perSecond, "frames/s",
+            2000, ">= 2,000");
+        Row("portable: live loop, sensor answering at once: CPU", 100 * fast.cpu, "% core", 100,
+            "");
+        CloseCom(com);
+    }
+    rt::setSerialPath(before);
+    return true;
 }
 
 } // namespace
@@ -256,6 +299,8 @@ int main(int argc, char **argv) {
             std::printf("  (only %.0f frames in 50 s)\n", longRun.requests);
         CloseCom(com);
     }
+    if (!PortablePathRows(seconds, frameLimit))
+        return 1;
     DiscardPanel(panelPopUp);
     DiscardPanel(panelHandle);
     CloseCVIRTE();

@@ -16,6 +16,7 @@
 
 #include "runtime/application.h"
 #include "runtime/runtime.h"
+#include "runtime/serial_path.h"
 
 namespace {
 
@@ -65,6 +66,7 @@ bool rt::applicationMade() {
 void rt::adoptApplication(std::unique_ptr<QCoreApplication> app) {
     g_app = std::move(app);
     monotonicClock();
+    rt::serialPath(); // VEXA_SERIAL is read, and a wrong one named, at the start
 }
 
 void rt::setLoopStart(LoopStart start) {
