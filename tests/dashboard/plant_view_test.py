@@ -1,0 +1,288 @@
+#!/usr/bin/python3
+"""The plant view in Debian's headless Chromium, served by mosquitto's own
+websockets listener (http_dir) and fed by real `vexa-tb-ctl monitor`s of
+simulated sensors.
+
+    tests/dashboard/plant_view_test.py BUILD_DIR [PAGE_DIR]
+
+BUILD_DIR holds app/vexa-sim and app/vexa-tb-ctl; PAGE_DIR is the page's
+folder (default: dashboard/ of this checkout). The broker listens on loopback
+with a password file and no anonymous access on both listeners.
+"""
+import datetime
+import os
+import shutil
+import signal
+import socket
+import subprocess
+import sys
+import tempfile
+import threading
+import time
+import unittest
+
+from selenium import webdriver
+from selenium.webdriver.chrome.service import Service
+from selenium.webdriver.common.by import By
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+BUILD = os.path.abspath(sys.argv[1] if len(sys.argv) > 1 else os.path.join(HERE, '../../build/dev'))
+PAGE = os.path.abspath(sys.argv[2] if len(sys.argv) > 2 else os.path.join(HERE, '../../dashboard'))
+USER, PASSWORD = 'plant', 'shift-lead-7'
+HEADER = 'time,Ledge,Redge,Mvalue,tVal,tTol,pix1,edcnt,mvstart,mvend,pixdelta,anaMax,anaMin,in0'
+
+
+def free_port():
+    with socket.socket() as s:
+        s.bind(('127.0.0.1', 0))
+        return s.getsockname()[1]
+
+
+def wait_for(what, probe, timeout, step=0.02):
+    """probe() until it returns something true; its value, or a failure naming what."""
+    end = time.monotonic() + timeout
+    while True:
+        value = probe()
+        if value:
+            return value
+        if time.monotonic() > end:
+            raise AssertionError('not within %.1f s: %s' % (timeout, what))
+        time.sleep(step)
+
+
+def epoch(iso_time):
+    return datetime.datetime.fromisoformat(iso_time).timestamp()
+
+
+class Broker:
+    """mosquitto with an MQTT listener for the monitors and a websockets
+    listener that serves the page, both on loopback, both with the password file."""
+
+    def __init__(self, folder):
+        self.folder, self.mqtt_port, self.ws_port = folder, free_port(), free_port()
+        self.proc = None
+        passwords = os.path.join(folder, 'passwords')
+        subprocess.run(['mosquitto_passwd', '-b', '-c', passwords, USER, PASSWORD], check=True)
+        self.conf = os.path.join(folder, 'mosquitto.conf')
+        with open(self.conf, 'w') as f:
+            f.write('per_listener_settings true\n'
+                    f'listener {self.mqtt_port} 127.0.0.1\npassword_file {passwords}\nallow_anonymous false\n'
+                    f'listener {self.ws_port} 127.0.0.1\nprotocol websockets\nhttp_dir {PAGE}\n'
+                    f'password_file {passwords}\nallow_anonymous false\n')
+
+    def start(self):
+        with open(os.path.join(self.folder, 'mosquitto.log'), 'a') as log:
+            self.proc = subprocess.Popen(['mosquitto', '-c', self.conf], stdout=subprocess.DEVNULL, stderr=log)
+        for port in (self.mqtt_port, self.ws_port):
+            wait_for('mosquitto listens on %d' % port, lambda: self._listens(port), 5)
+
+    @staticmethod
+    def _listens(port):
+        try:
+            socket.create_connection(('127.0.0.1', port), 0.2).close()
+            return True
+        except OSError:
+            return False
+
+    def stop(self):
+        if self.proc:
+            self.proc.terminate()
+            self.proc.wait(10)
+            self.proc = None
+
+
+class Sensor:
+    """A simulated sensor (replaying `frames` when given) and its monitor, publishing as `name`."""
+
+    def __init__(self, test, name, frames=None):
+        folder = test.folder
+        self.name, self.procs = name, []
+        link = os.path.join(folder, name + '.port')
+        sim = [os.path.join(BUILD, 'app/vexa-sim'), '--link', link]
+        if frames:
+            replay = os.path.join(folder, name + '.csv')
+            with open(replay, 'w') as f:
+                f.write(HEADER + '\n' + ''.join(
+                    '2026-12-08T06:00:00.000,%d,%d,%d,%d,%d,1,2,0,0,0,0,0,0\n' % (m - 100, m, m, t, tol)
+                    for m, t, tol in frames))
+            sim += ['--replay', replay]
+        self.sim = self._start(sim, test)
+        wait_for('vexa-sim makes ' + link, lambda: os.path.exists(link), 5)
+        self.started = time.time()
+        self.monitor = self._start(
+            [os.path.join(BUILD, 'app/vexa-tb-ctl'), '--port', link, 'monitor', '--publish',
+             'mqtt://%s@127.0.0.1:%d' % (USER, test.broker.mqtt_port), '--name', name,
+             '--password-file', test.password_file], test)
+
+    def _start(self, argv, test):
+        proc = subprocess.Popen(argv, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        test.addCleanup(self._end, proc)
+        return proc
+
+    @staticmethod
+    def _end(proc):
+        if proc.poll() is None:
+            proc.terminate()
+        proc.wait(10)
+
+
+class Subscriber:
+    """mosquitto_sub on one sensor's topic; each message with its arrival time."""
+
+    def __init__(self, test, topic):
+        self.messages, self.lock = [], threading.Lock()
+        self.proc = subprocess.Popen(
+            ['mosquitto_sub', '-p', str(test.broker.mqtt_port), '-u', USER, '-P', PASSWORD, '-t', topic],
+            stdout=subprocess.PIPE, text=True)
+        test.addCleanup(lambda: (self.proc.kill(), self.proc.wait(), self.proc.stdout.close()))
+        threading.Thread(target=self._read, daemon=True).start()
+
+    def _read(self):
+        import json
+        for line in self.proc.stdout:
+            with self.lock:
+                self.messages.append((time.time(), json.loads(line)))
+
+    def received(self):
+        with self.lock:
+            return list(self.messages)
+
+
+class PlantViewTest(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        cls.folder = tempfile.mkdtemp(prefix='plant-view-')
+        os.chmod(cls.folder, 0o755)  # mosquitto started as root reads its files as user mosquitto
+        cls.password_file = os.path.join(cls.folder, 'monitor.password')
+        with open(cls.password_file, 'w') as f:
+            f.write(PASSWORD + '\n')
+        cls.broker = Broker(cls.folder)
+        cls.broker.start()
+        options = webdriver.ChromeOptions()
+        options.binary_location = '/usr/bin/chromium'
+        for arg in ('--headless', '--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run',
+                    '--disable-background-networking', '--disable-component-update', '--disable-sync',
+                    '--window-size=1920,1080', '--user-data-dir=' + os.path.join(cls.folder, 'chromium')):
+            options.add_argument(arg)
+        cls.browser = webdriver.Chrome(service=Service('/usr/bin/chromedriver'), options=options)
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.browser.quit()
+        cls.broker.stop()
+        shutil.rmtree(cls.folder, ignore_errors=True)
+
+    # --- the page --------------------------------------------------------------
+    def open_page(self, password=PASSWORD):
+        """A fresh page that logs in; waits for the broker's answer."""
+        b = self.browser
+        b.get('http://127.0.0.1:%d/index.html' % self.broker.ws_port)
+        b.execute_script('sessionStorage.clear()')
+        b.refresh()
+        wait_for('the page asks for a user and password', lambda: b.find_element(By.ID, 'login').is_displayed(), 5)
+        b.find_element(By.ID, 'user').send_keys(USER)
+        b.find_element(By.ID, 'password').send_keys(password)
+        b.find_element(By.CSS_SELECTOR, '#login button').click()
+        wait_for('the broker answers the login', lambda: self.broker_state() in ('connected', 'refused'), 5)
+
+    def broker_state(self):
+        return self.browser.find_element(By.ID, 'broker').get_attribute('data-broker')
+
+    def tile(self, name):
+        """(state, seq, value text) of the sensor's tile, or None."""
+        return self.browser.execute_script(
+            'const t = document.querySelector(`.tile[data-sensor="${arguments[0]}"]`);'
+            'return t && [t.dataset.state, Number(t.dataset.seq), t.querySelector(".value").textContent];', name)
+
+    def count(self, what):
+        return int(self.browser.find_element(By.CSS_SELECTOR, '#count-%s b' % what).text)
+
+    def live(self, name, timeout):
+        return wait_for(name + "'s tile shows live frames",
+                        lambda: (self.tile(name) or [None])[0] in ('in', 'out') and self.tile(name), timeout)
+
+    # --- the rules -------------------------------------------------------------
+    def test_a_tile_appears_within_2_s_of_a_monitors_start_sorted_by_name_and_counted_online(self):
+        self.open_page()
+        self.assertEqual(self.broker_state(), 'connected')
+        online = self.count('online')
+        late, early = Sensor(self, 'line2-edge'), Sensor(self, 'line1-edge')
+        for s in (late, early):
+            self.live(s.name, 2.0 - (time.time() - s.started))
+        order = self.browser.execute_script(
+            'return [...document.querySelectorAll(".tile")].map((t) => t.dataset.sensor)')
+        self.assertEqual(order, sorted(order))
+        wait_for('the header counts both online', lambda: self.count('online') == online + 2, 1)
+
+    def test_the_value_follows_the_frames(self):
+        self.open_page()
+        s = Sensor(self, 'follow')
+        frames = Subscriber(self, 'vexa-tb/follow/frame')
+        self.live(s.name, 3)
+        shown = []
+        for _ in range(20):
+            time.sleep(0.1)
+            state, seq, text = self.tile(s.name)
+            newest = max(m['seq'] for _, m in frames.received())
+            by_seq = {m['seq']: m['Mvalue'] for _, m in frames.received()}
+            self.assertIn(seq, by_seq, 'the tile shows a frame the broker did not carry')
+            self.assertEqual(text, str(by_seq[seq]), 'frame %d' % seq)
+            self.assertLessEqual(newest - seq, 5, 'the tile falls behind the frames')
+            shown.append(seq)
+        self.assertGreaterEqual(len(set(shown)), 15)
+
+    def test_an_excursion_turns_the_tile_out_within_half_a_second_and_is_listed(self):
+        self.open_page()
+        # In the band 412..612 (612 is on its edge, inside), then out at 700.
+        frames = [(500, 512, 100)] * 30 + [(612, 512, 100)] * 30 + [(700, 512, 100)] * 30
+        events = Subscriber(self, 'vexa-tb/excursion/event')
+        s = Sensor(self, 'excursion', frames)
+        self.live(s.name, 3)
+        self.browser.execute_script(
+            'const t = document.querySelector(".tile[data-sensor=excursion]"); window.outAt = null;'
+            'new MutationObserver(() => { if (t.dataset.state === "out" && window.outAt === null)'
+            ' window.outAt = Date.now(); }).observe(t, {attributes: true});')
+        at, event = wait_for('an "out of tolerance" event', lambda: next(
+            (e for e in events.received() if e[1]['kind'] == 'out of tolerance'), None), 6)
+        raised = epoch(event['time'])
+        out_at = wait_for('the tile turns out', lambda: self.browser.execute_script('return window.outAt'), 1) / 1000
+        self.assertGreaterEqual(out_at, raised - 0.05, 'the tile was out before the excursion')
+        self.assertLessEqual(out_at - raised, 0.5)
+        listed = wait_for('the event in the list', lambda: self.browser.execute_script(
+            'const li = document.querySelector("#events li[data-sensor=excursion]"); return li && li.textContent'), 0.5)
+        self.assertIn('out of tolerance', listed)
+        self.assertLessEqual(time.time() - at, 1.0)
+
+    def test_a_killed_monitor_turns_its_tile_offline(self):
+        self.open_page()
+        s = Sensor(self, 'killed')
+        self.live(s.name, 3)
+        offline = self.count('offline')
+        s.monitor.send_signal(signal.SIGKILL)
+        wait_for('the tile turns offline', lambda: self.tile(s.name)[0] == 'offline', 3)
+        wait_for('the header counts it offline', lambda: self.count('offline') == offline + 1, 1)
+
+    def test_a_broker_restart_shows_broker_unreachable_then_recovers_without_a_reload(self):
+        self.open_page()
+        s = Sensor(self, 'restart')
+        seq = self.live(s.name, 3)[1]
+        self.browser.execute_script('window.sameLoad = true')
+        self.broker.stop()
+        wait_for('"broker unreachable"', lambda: self.browser.find_element(By.ID, 'broker').text == 'broker unreachable', 3)
+        time.sleep(1.5)
+        self.assertEqual(self.tile(s.name)[0], 'stale')
+        self.broker.start()
+        wait_for('the page connects again', lambda: self.broker_state() == 'connected', 10)
+        wait_for('new frames on the tile', lambda: self.tile(s.name)[0] in ('in', 'out') and self.tile(s.name)[1] > seq, 15)
+        self.assertTrue(self.browser.execute_script('return window.sameLoad === true'), 'the page was reloaded')
+
+    def test_a_wrong_password_says_so(self):
+        self.open_page(password='not-' + PASSWORD)
+        self.assertEqual(self.broker_state(), 'refused')
+        self.assertIn('wrong user or password', self.browser.find_element(By.ID, 'login-message').text)
+        self.assertTrue(self.browser.find_element(By.ID, 'login').is_displayed())
+        self.assertIsNone(self.browser.execute_script('return sessionStorage.getItem("vexa-plant-login")'))
+
+
+if __name__ == '__main__':
+    unittest.main(argv=sys.argv[:1], verbosity=2)
