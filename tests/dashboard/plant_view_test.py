@@ -84,6 +84,10 @@ class Broker:
         except OSError:
             return False
 
+    def running(self):
+        if self.proc is None:
+            self.start()
+
     def stop(self):
         if self.proc:
             self.proc.terminate()
@@ -267,6 +271,7 @@ class PlantViewTest(unittest.TestCase):
         s = Sensor(self, 'restart')
         seq = self.live(s.name, 3)[1]
         self.browser.execute_script('window.sameLoad = true')
+        self.addCleanup(self.broker.running)
         self.broker.stop()
         wait_for('"broker unreachable"', lambda: self.browser.find_element(By.ID, 'broker').text == 'broker unreachable', 3)
         time.sleep(1.5)
