@@ -10,10 +10,10 @@ folder (default: dashboard/ of this checkout). The broker listens on loopback
 with a password file and no anonymous access on both listeners.
 """
 import datetime
+import json
 import os
 import shutil
 import signal
-import socket
 import subprocess
 import sys
 import tempfile
@@ -21,78 +21,20 @@ import threading
 import time
 import unittest
 
-from selenium import webdriver
-from selenium.webdriver.chrome.service import Service
 from selenium.webdriver.common.by import By
 
 HERE = os.path.dirname(os.path.abspath(__file__))
+sys.path.insert(0, os.path.join(HERE, '../../scripts'))
+from plant import Broker, chromium, log_in, wait_for  # noqa: E402
+
 BUILD = os.path.abspath(sys.argv[1] if len(sys.argv) > 1 else os.path.join(HERE, '../../build/dev'))
 PAGE = os.path.abspath(sys.argv[2] if len(sys.argv) > 2 else os.path.join(HERE, '../../dashboard'))
 USER, PASSWORD = 'plant', 'shift-lead-7'
 HEADER = 'time,Ledge,Redge,Mvalue,tVal,tTol,pix1,edcnt,mvstart,mvend,pixdelta,anaMax,anaMin,in0'
 
 
-def free_port():
-    with socket.socket() as s:
-        s.bind(('127.0.0.1', 0))
-        return s.getsockname()[1]
-
-
-def wait_for(what, probe, timeout, step=0.02):
-    """probe() until it returns something true; its value, or a failure naming what."""
-    end = time.monotonic() + timeout
-    while True:
-        value = probe()
-        if value:
-            return value
-        if time.monotonic() > end:
-            raise AssertionError('not within %.1f s: %s' % (timeout, what))
-        time.sleep(step)
-
-
 def epoch(iso_time):
     return datetime.datetime.fromisoformat(iso_time).timestamp()
-
-
-class Broker:
-    """mosquitto with an MQTT listener for the monitors and a websockets
-    listener that serves the page, both on loopback, both with the password file."""
-
-    def __init__(self, folder):
-        self.folder, self.mqtt_port, self.ws_port = folder, free_port(), free_port()
-        self.proc = None
-        passwords = os.path.join(folder, 'passwords')
-        subprocess.run(['mosquitto_passwd', '-b', '-c', passwords, USER, PASSWORD], check=True)
-        self.conf = os.path.join(folder, 'mosquitto.conf')
-        with open(self.conf, 'w') as f:
-            f.write('per_listener_settings true\n'
-                    f'listener {self.mqtt_port} 127.0.0.1\npassword_file {passwords}\nallow_anonymous false\n'
-                    f'listener {self.ws_port} 127.0.0.1\nprotocol websockets\nhttp_dir {PAGE}\n'
-                    f'password_file {passwords}\nallow_anonymous false\n')
-
-    def start(self):
-        with open(os.path.join(self.folder, 'mosquitto.log'), 'a') as log:
-            self.proc = subprocess.Popen(['mosquitto', '-c', self.conf], stdout=subprocess.DEVNULL, stderr=log)
-        for port in (self.mqtt_port, self.ws_port):
-            wait_for('mosquitto listens on %d' % port, lambda: self._listens(port), 5)
-
-    @staticmethod
-    def _listens(port):
-        try:
-            socket.create_connection(('127.0.0.1', port), 0.2).close()
-            return True
-        except OSError:
-            return False
-
-    def running(self):
-        if self.proc is None:
-            self.start()
-
-    def stop(self):
-        if self.proc:
-            self.proc.terminate()
-            self.proc.wait(10)
-            self.proc = None
 
 
 class Sensor:
@@ -136,13 +78,12 @@ class Subscriber:
     def __init__(self, test, topic):
         self.messages, self.lock = [], threading.Lock()
         self.proc = subprocess.Popen(
-            ['mosquitto_sub', '-p', str(test.broker.mqtt_port), '-u', USER, '-P', PASSWORD, '-t', topic],
+            ['stdbuf', '-oL', 'mosquitto_sub', '-p', str(test.broker.mqtt_port), '-u', USER, '-P', PASSWORD, '-t', topic],
             stdout=subprocess.PIPE, text=True)
         test.addCleanup(lambda: (self.proc.kill(), self.proc.wait(), self.proc.stdout.close()))
         threading.Thread(target=self._read, daemon=True).start()
 
     def _read(self):
-        import json
         for line in self.proc.stdout:
             with self.lock:
                 self.messages.append((time.time(), json.loads(line)))
@@ -156,19 +97,12 @@ class PlantViewTest(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
         cls.folder = tempfile.mkdtemp(prefix='plant-view-')
-        os.chmod(cls.folder, 0o755)  # mosquitto started as root reads its files as user mosquitto
         cls.password_file = os.path.join(cls.folder, 'monitor.password')
         with open(cls.password_file, 'w') as f:
             f.write(PASSWORD + '\n')
-        cls.broker = Broker(cls.folder)
+        cls.broker = Broker(cls.folder, USER, PASSWORD, PAGE)
         cls.broker.start()
-        options = webdriver.ChromeOptions()
-        options.binary_location = '/usr/bin/chromium'
-        for arg in ('--headless', '--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run',
-                    '--disable-background-networking', '--disable-component-update', '--disable-sync',
-                    '--window-size=1920,1080', '--user-data-dir=' + os.path.join(cls.folder, 'chromium')):
-            options.add_argument(arg)
-        cls.browser = webdriver.Chrome(service=Service('/usr/bin/chromedriver'), options=options)
+        cls.browser = chromium(cls.folder)
 
     @classmethod
     def tearDownClass(cls):
@@ -178,16 +112,7 @@ class PlantViewTest(unittest.TestCase):
 
     # --- the page --------------------------------------------------------------
     def open_page(self, password=PASSWORD):
-        """A fresh page that logs in; waits for the broker's answer."""
-        b = self.browser
-        b.get('http://127.0.0.1:%d/index.html' % self.broker.ws_port)
-        b.execute_script('sessionStorage.clear()')
-        b.refresh()
-        wait_for('the page asks for a user and password', lambda: b.find_element(By.ID, 'login').is_displayed(), 5)
-        b.find_element(By.ID, 'user').send_keys(USER)
-        b.find_element(By.ID, 'password').send_keys(password)
-        b.find_element(By.CSS_SELECTOR, '#login button').click()
-        wait_for('the broker answers the login', lambda: self.broker_state() in ('connected', 'refused'), 5)
+        return log_in(self.browser, self.broker.url, USER, password)
 
     def broker_state(self):
         return self.browser.find_element(By.ID, 'broker').get_attribute('data-broker')
@@ -206,22 +131,26 @@ class PlantViewTest(unittest.TestCase):
                         lambda: (self.tile(name) or [None])[0] in ('in', 'out') and self.tile(name), timeout)
 
     # --- the rules -------------------------------------------------------------
-    def test_a_tile_appears_within_2_s_of_a_monitors_start_sorted_by_name_and_counted_online(self):
+    def test_a_tile_appears_within_2_s_of_a_monitors_start_sorted_by_name_counted_and_filtered(self):
         self.open_page()
         self.assertEqual(self.broker_state(), 'connected')
         online = self.count('online')
         late, early = Sensor(self, 'line2-edge'), Sensor(self, 'line1-edge')
         for s in (late, early):
             self.live(s.name, 2.0 - (time.time() - s.started))
+        self.assertFalse(self.browser.find_element(By.ID, 'login').is_displayed())
         order = self.browser.execute_script(
             'return [...document.querySelectorAll(".tile")].map((t) => t.dataset.sensor)')
         self.assertEqual(order, sorted(order))
+        self.browser.find_element(By.ID, 'filter').send_keys('line1')
+        shown = lambda name: self.browser.find_element(By.CSS_SELECTOR, '[data-sensor="%s"]' % name).is_displayed()
+        self.assertEqual((shown('line1-edge'), shown('line2-edge')), (True, False))
         wait_for('the header counts both online', lambda: self.count('online') == online + 2, 1)
 
     def test_the_value_follows_the_frames(self):
         self.open_page()
-        s = Sensor(self, 'follow')
         frames = Subscriber(self, 'vexa-tb/follow/frame')
+        s = Sensor(self, 'follow')
         self.live(s.name, 3)
         shown = []
         for _ in range(20):
