@@ -195,6 +195,7 @@
     function onMessage(topic, payload) {
         const parts = topic.split('/');
         if (parts.length !== 3) return;
+        if (parts[2] === 'status' && payload.length === 0) return retire(parts[1]);
         let m;
         try {
             m = JSON.parse(new TextDecoder().decode(payload));
@@ -229,6 +230,20 @@
             return;
         }
         schedule(name);
+    }
+
+    // A sensor whose retained status was cleared (an empty message) is gone
+    // from the plant: its tile goes too.
+    function retire(name) {
+        const s = sensors.get(name);
+        if (!s) return;
+        if (detailName === name) closeDetail();
+        s.chart.destroy();
+        s.tile.remove();
+        sensors.delete(name);
+        dirty.delete(name);
+        listsDirty = true;
+        schedule();
     }
 
     function takeFrame(s, f) {

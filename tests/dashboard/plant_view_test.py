@@ -210,6 +210,39 @@ class PlantViewTest(unittest.TestCase):
         wait_for('new frames on the tile', lambda: self.tile(s.name)[0] in ('in', 'out') and self.tile(s.name)[1] > seq, 15)
         self.assertTrue(self.browser.execute_script('return window.sameLoad === true'), 'the page was reloaded')
 
+    def retain_status(self, names, payload):
+        """Retained status messages as monitors leave them; None clears them."""
+        message = ['-n'] if payload is None else ['-m', payload]
+        for proc in [subprocess.Popen(['mosquitto_pub', '-p', str(self.broker.mqtt_port), '-u', USER, '-P', PASSWORD,
+                                       '-r', '-q', '1', '-t', 'vexa-tb/%s/status' % name] + message)
+                     for name in names]:
+            self.assertEqual(proc.wait(10), 0)
+
+    def test_a_hundred_sensors_fit_a_1920x1080_screen_a_phone_lists_them_and_cleared_ones_go(self):
+        self.open_page()
+        names = ['hall-%03d' % n for n in range(100)]
+        self.retain_status(names, '{"state": "online"}')
+        self.addCleanup(self.retain_status, names, None)
+        self.browser.find_element(By.ID, 'filter').send_keys('hall-')
+        layout = ('const tiles = [...document.querySelectorAll(".tile")].filter((t) => !t.hidden);'
+                  'const r = tiles.map((t) => t.getBoundingClientRect());'
+                  'return {count: tiles.length, right: Math.max(...r.map((b) => b.right)),'
+                  ' bottom: Math.max(...r.map((b) => b.bottom)), lefts: new Set(r.map((b) => b.left)).size,'
+                  ' narrowest: Math.min(...r.map((b) => b.width)), width: innerWidth, height: innerHeight,'
+                  ' scroll: document.documentElement.scrollWidth};')
+        wide = wait_for('100 tiles', lambda: (lambda l: l['count'] == 100 and l)(self.browser.execute_script(layout)), 5)
+        self.assertLessEqual((wide['right'], wide['bottom']), (wide['width'], wide['height']), wide)
+        metrics = lambda w, h, mobile: self.browser.execute_cdp_cmd(
+            'Emulation.setDeviceMetricsOverride', {'width': w, 'height': h, 'deviceScaleFactor': 1, 'mobile': mobile})
+        metrics(390, 844, True)
+        self.addCleanup(metrics, 1920, 1080, False)
+        phone = self.browser.execute_script(layout)
+        self.assertEqual(phone['lefts'], 1, 'one list')
+        self.assertGreaterEqual(phone['narrowest'], 0.9 * phone['width'], phone)
+        self.assertLessEqual(phone['scroll'], phone['width'], 'nothing sideways')
+        self.retain_status(names[:50], None)
+        wait_for('the cleared sensors\' tiles go', lambda: self.browser.execute_script(layout)['count'] == 50, 3)
+
     def test_a_wrong_password_says_so(self):
         self.open_page(password='not-' + PASSWORD)
         self.assertEqual(self.broker_state(), 'refused')
