@@ -186,9 +186,11 @@
         while (from < tr.t.length && tr.t[from] < (now - TREND_MS) / 1000) from++;
         const part = (a) => a.slice(from);
         detailTrend.setData([part(tr.t), part(tr.m), part(tr.l), part(tr.r), part(tr.lo), part(tr.hi)]);
+        $('detail-trend').dataset.points = tr.t.length - from;
         $('detail-no-video').hidden = !!s.video;
         $('detail-video').hidden = !s.video;
         if (s.video) detailVideo.setData([s.video.x, s.video.y]);
+        $('detail-video').dataset.samples = s.video ? s.video.y.length : 0;
     }
 
     // --- messages --------------------------------------------------------------

@@ -40,7 +40,7 @@ def epoch(iso_time):
 class Sensor:
     """A simulated sensor (replaying `frames` when given) and its monitor, publishing as `name`."""
 
-    def __init__(self, test, name, frames=None):
+    def __init__(self, test, name, frames=None, monitor_options=()):
         folder = test.folder
         self.name, self.procs = name, []
         link = os.path.join(folder, name + '.port')
@@ -49,7 +49,7 @@ class Sensor:
             replay = os.path.join(folder, name + '.csv')
             with open(replay, 'w') as f:
                 f.write(HEADER + '\n' + ''.join(
-                    '2026-12-08T06:00:00.000,%d,%d,%d,%d,%d,1,2,0,0,0,0,0,0\n' % (m - 100, m, m, t, tol)
+                    '2026-12-08T06:00:00.000,%d,%d,%d,%d,%d,1,2,0,0,0,0,0,0\n' % (max(m - 100, 0), m, m, t, tol)
                     for m, t, tol in frames))
             sim += ['--replay', replay]
         self.sim = self._start(sim, test)
@@ -58,7 +58,7 @@ class Sensor:
         self.monitor = self._start(
             [os.path.join(BUILD, 'app/vexa-tb-ctl'), '--port', link, 'monitor', '--publish',
              'mqtt://%s@127.0.0.1:%d' % (USER, test.broker.mqtt_port), '--name', name,
-             '--password-file', test.password_file], test)
+             '--password-file', test.password_file, *monitor_options], test)
 
     def _start(self, argv, test):
         proc = subprocess.Popen(argv, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
@@ -156,9 +156,9 @@ class PlantViewTest(unittest.TestCase):
         for _ in range(20):
             time.sleep(0.1)
             state, seq, text = self.tile(s.name)
-            newest = max(m['seq'] for _, m in frames.received())
-            by_seq = {m['seq']: m['Mvalue'] for _, m in frames.received()}
-            self.assertIn(seq, by_seq, 'the tile shows a frame the broker did not carry')
+            by_seq = wait_for('frame %d from the broker' % seq, lambda: (lambda got: seq in got and got)(
+                {m['seq']: m['Mvalue'] for _, m in frames.received()}), 0.5)
+            newest = max(by_seq)
             self.assertEqual(text, str(by_seq[seq]), 'frame %d' % seq)
             self.assertLessEqual(newest - seq, 5, 'the tile falls behind the frames')
             shown.append(seq)
@@ -185,6 +185,29 @@ class PlantViewTest(unittest.TestCase):
             'const li = document.querySelector("#events li[data-sensor=excursion]"); return li && li.textContent'), 0.5)
         self.assertIn('out of tolerance', listed)
         self.assertLessEqual(time.time() - at, 1.0)
+
+    def test_the_lamp_judges_by_the_band_clamped_to_1_and_1023_with_its_edges_inside(self):
+        self.open_page()
+        cases = [  # Mvalue, tVal, tTol: the lamp
+            (612, 512, 100, 'in'), (613, 512, 100, 'out'), (412, 512, 100, 'in'), (411, 512, 100, 'out'),
+            (1, 50, 100, 'in'), (0, 50, 100, 'out'), (1023, 1000, 100, 'in'), (1024, 1000, 100, 'out')]
+        sensors = [(Sensor(self, 'band-%d' % k, [(m, t, tol)]), m, want) for k, (m, t, tol, want) in enumerate(cases)]
+        for s, m, want in sensors:
+            self.assertEqual(self.live(s.name, 5)[0::2], [want, str(m)], s.name)
+
+    def test_a_click_opens_the_detail_with_the_trend_and_the_video_signal(self):
+        self.open_page()
+        s = Sensor(self, 'detail', monitor_options=['--video'])
+        self.live(s.name, 5)
+        self.browser.find_element(By.CSS_SELECTOR, '.tile[data-sensor="detail"]').click()
+        shown = ('const d = (id) => document.getElementById(id);'
+                 'return !d("detail").hidden && d("detail-name").textContent === "detail" && !d("detail-video").hidden'
+                 ' && [Number(d("detail-trend").dataset.points), Number(d("detail-video").dataset.samples)];')
+        points, samples = wait_for('the detail with trend and video', lambda: self.browser.execute_script(shown), 5)
+        self.assertEqual(samples, 256)
+        wait_for('the trend grows', lambda: self.browser.execute_script(shown)[0] > points, 3)
+        self.browser.find_element(By.ID, 'detail-close').click()
+        self.assertFalse(self.browser.find_element(By.ID, 'detail').is_displayed())
 
     def test_a_killed_monitor_turns_its_tile_offline(self):
         self.open_page()
@@ -231,7 +254,8 @@ class PlantViewTest(unittest.TestCase):
                   ' narrowest: Math.min(...r.map((b) => b.width)), width: innerWidth, height: innerHeight,'
                   ' scroll: document.documentElement.scrollWidth};')
         wide = wait_for('100 tiles', lambda: (lambda l: l['count'] == 100 and l)(self.browser.execute_script(layout)), 5)
-        self.assertLessEqual((wide['right'], wide['bottom']), (wide['width'], wide['height']), wide)
+        self.assertLessEqual(wide['right'], wide['width'], wide)
+        self.assertLessEqual(wide['bottom'], wide['height'], wide)
         metrics = lambda w, h, mobile: self.browser.execute_cdp_cmd(
             'Emulation.setDeviceMetricsOverride', {'width': w, 'height': h, 'deviceScaleFactor': 1, 'mobile': mobile})
         metrics(390, 844, True)
