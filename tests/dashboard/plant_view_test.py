@@ -3,7 +3,7 @@
 websockets listener (http_dir) and fed by real `vexa-tb-ctl monitor`s of
 simulated sensors.
 
-    tests/dashboard/plant_view_test.py BUILD_DIR [PAGE_DIR]
+    tests/dashboard/plant_view_test.py BUILD_DIR [PAGE_DIR [unittest options, e.g. -k offline]]
 
 BUILD_DIR holds app/vexa-sim and app/vexa-tb-ctl; PAGE_DIR is the page's
 folder (default: dashboard/ of this checkout). The broker listens on loopback
@@ -195,6 +195,24 @@ class PlantViewTest(unittest.TestCase):
         for s, m, want in sensors:
             self.assertEqual(self.live(s.name, 5)[0::2], [want, str(m)], s.name)
 
+    def test_many_sensors_draw_at_most_once_an_animation_frame(self):
+        self.open_page()
+        sensors = [Sensor(self, 'pace-%d' % k) for k in range(8)]
+        for s in sensors:
+            self.live(s.name, 5)
+        # Tile updates (observer callbacks) between animation frames: one draw
+        # a frame at most, whatever comes in between.
+        self.browser.execute_script(
+            'window.pace = {frames: 0, draws: 0}; let n = 0;'
+            'new MutationObserver(() => n++).observe(document.getElementById("tiles"),'
+            ' {attributes: true, subtree: true, attributeFilter: ["data-seq"]});'
+            'const tick = () => { pace.draws += n; n = 0; if (++pace.frames < 120) requestAnimationFrame(tick); };'
+            'requestAnimationFrame(tick);')
+        pace = wait_for('120 animation frames', lambda: (lambda p: p['frames'] >= 120 and p)(
+            self.browser.execute_script('return window.pace')), 10)
+        self.assertGreater(pace['draws'], 20, 'the tiles follow the frames')
+        self.assertLessEqual(pace['draws'], pace['frames'] + 1, pace)
+
     def test_a_click_opens_the_detail_with_the_trend_and_the_video_signal(self):
         self.open_page()
         s = Sensor(self, 'detail', monitor_options=['--video'])
@@ -276,4 +294,4 @@ class PlantViewTest(unittest.TestCase):
 
 
 if __name__ == '__main__':
-    unittest.main(argv=sys.argv[:1], verbosity=2)
+    unittest.main(argv=sys.argv[:1] + sys.argv[3:], verbosity=2)
