@@ -285,6 +285,18 @@ class PlantViewTest(unittest.TestCase):
         self.retain_status(names[:50], None)
         wait_for('the cleared sensors\' tiles go', lambda: self.browser.execute_script(layout)['count'] == 50, 3)
 
+    def test_names_and_texts_from_the_broker_stay_text_and_foreign_messages_are_passed_over(self):
+        self.open_page()
+        odd = '<img src=x onerror=window.planted=1>'
+        self.retain_status(['foreign-1', 'foreign-2'], '42')
+        self.retain_status([odd], '{"state": "online", "port": "<b>ttyS0</b>"}')
+        self.addCleanup(self.retain_status, ['foreign-1', 'foreign-2', odd], None)
+        names = wait_for('the odd name\'s tile', lambda: (lambda n: odd in n and n)(self.browser.execute_script(
+            'return [...document.querySelectorAll(".tile .name")].map((e) => e.textContent)')), 3)
+        self.assertNotIn('foreign-1', names)
+        self.assertEqual(self.browser.execute_script(
+            'return [window.planted, document.querySelectorAll("#tiles img, #tiles b").length]'), [None, 0])
+
     def test_a_wrong_password_says_so(self):
         self.open_page(password='not-' + PASSWORD)
         self.assertEqual(self.broker_state(), 'refused')
