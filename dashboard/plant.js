@@ -107,7 +107,9 @@
     function drawTile(s, now) {
         const t = s.tile;
         t.dataset.state = lampState(s, now);
+        const probe = window.plantProbe; // scripts/bench-plant's figures, while it sets them up
         if (s.frame) {
+            if (probe) (probe.latency = probe.latency || []).push(now - Date.parse(s.frame.time));
             t.dataset.seq = s.frame.seq;
             t.querySelector('.value').textContent = s.frame.Mvalue;
             const x = s.spark[1].map((_, i) => i);
@@ -251,6 +253,13 @@
     function takeFrame(s, f) {
         if (typeof f.Mvalue !== 'number') return;
         const band = toleranceBand(f.tVal, f.tTol);
+        const probe = window.plantProbe; // frames taken, each sensor's first and last seq
+        if (probe) {
+            probe.frames = (probe.frames || 0) + 1;
+            probe.first = probe.first || {};
+            if (!(s.name in probe.first)) probe.first[s.name] = f.seq;
+            (probe.last = probe.last || {})[s.name] = f.seq;
+        }
         s.frame = f;
         s.frameAt = Date.now();
         s.lower = band.lower;
