@@ -1,0 +1,350 @@
+// The plant view: every sensor that publishes under vexa-tb/<name>/ on the
+// broker that serves this page, as a tile, with the line's events and a detail
+// view. A classic script (mosquitto's http_dir sends no Content-Type, and a
+// browser refuses module scripts then); mqtt.js and uPlot come from lib/.
+'use strict';
+
+(function () {
+    const TOPICS = ['status', 'info', 'frame', 'event', 'video'].map((t) => 'vexa-tb/+/' + t);
+    const SPARK_FRAMES = 100;
+    const EVENTS_KEPT = 200;
+    const STALE_MS = 1000;
+    const TREND_MS = 10 * 60 * 1000;
+    const LOWEST_LIMIT = 1;
+    const HIGHEST_LIMIT = 1023;
+    const LOGIN_KEY = 'vexa-plant-login';
+
+    const $ = (id) => document.getElementById(id);
+    const tilesBox = $('tiles');
+    const sensors = new Map(); // name -> sensor
+    const events = []; // newest first
+    let client = null;
+    let detailName = null;
+    let detailTrend = null;
+    let detailVideo = null;
+
+    // --- the band and the lamp, as the program judges them ----------------------
+    // tVal - tTol, at least 1, and tVal + tTol, at most 1023; a value on either
+    // limit lies inside.
+    function toleranceBand(tVal, tTol) {
+        return {lower: Math.max(tVal - tTol, LOWEST_LIMIT), upper: Math.min(tVal + tTol, HIGHEST_LIMIT)};
+    }
+
+    function lampState(s, now) {
+        if (s.status === 'offline') return 'offline';
+        if (!s.frame || now - s.frameAt > STALE_MS) return 'stale';
+        return s.frame.Mvalue >= s.lower && s.frame.Mvalue <= s.upper ? 'in' : 'out';
+    }
+
+    // --- drawing, at most once per animation frame ----------------------------
+    const dirty = new Set();
+    let drawPending = false;
+    let listsDirty = false;
+
+    function schedule(name) {
+        if (name !== undefined) dirty.add(name);
+        if (!drawPending) {
+            drawPending = true;
+            requestAnimationFrame(draw);
+        }
+    }
+
+    function draw() {
+        drawPending = false;
+        const now = Date.now();
+        for (const name of dirty) drawTile(sensors.get(name), now);
+        if (dirty.size || listsDirty) drawCounts();
+        if (listsDirty) drawEvents();
+        if (detailName !== null && (dirty.has(detailName) || listsDirty)) drawDetail(now);
+        dirty.clear();
+        listsDirty = false;
+    }
+
+    // A sensor whose lamp would change without a message (a frame grows old).
+    setInterval(() => {
+        const now = Date.now();
+        for (const s of sensors.values())
+            if (s.tile.dataset.state !== lampState(s, now)) schedule(s.name);
+    }, 100);
+
+    function sparkOptions() {
+        const quiet = {show: false};
+        const line = (stroke) => ({stroke: stroke, width: 1, points: quiet});
+        return {
+            width: 80, height: 32, cursor: quiet, legend: quiet, select: quiet,
+            axes: [quiet, quiet], scales: {x: {time: false}},
+            series: [{}, line('#263238'), line('rgba(46,125,50,0.6)'), line('rgba(46,125,50,0.6)')],
+            bands: [{series: [3, 2], fill: 'rgba(67,160,71,0.18)'}],
+        };
+    }
+
+    function newSensor(name) {
+        const tile = document.createElement('div');
+        tile.className = 'tile';
+        tile.dataset.sensor = name;
+        tile.dataset.state = 'stale';
+        tile.tabIndex = 0;
+        tile.innerHTML =
+            '<div class="name"><span class="lamp"></span><span></span></div>' +
+            '<div class="value">–</div><div class="spark"></div><div class="fw"></div><div class="event"></div>';
+        tile.querySelector('.name span:last-child').textContent = name;
+        tile.addEventListener('click', () => openDetail(name));
+        tile.addEventListener('keydown', (e) => e.key === 'Enter' && openDetail(name));
+        const s = {
+            name: name, tile: tile, status: null, statusText: '', info: null, frame: null, frameAt: 0,
+            lower: 0, upper: 0, lastEvent: null, video: null,
+            spark: [[], [], [], []],
+            trend: {t: [], m: [], l: [], r: [], lo: [], hi: []},
+        };
+        const after = [...sensors.keys()].filter((n) => n > name).sort()[0];
+        tilesBox.insertBefore(tile, after === undefined ? null : sensors.get(after).tile);
+        s.chart = new uPlot(sparkOptions(), s.spark, tile.querySelector('.spark'));
+        sensors.set(name, s);
+        applyFilter(s);
+        return s;
+    }
+
+    function drawTile(s, now) {
+        const t = s.tile;
+        t.dataset.state = lampState(s, now);
+        const probe = window.plantProbe; // scripts/bench-plant's figures, while it sets them up
+        if (s.frame) {
+            if (probe) (probe.latency = probe.latency || []).push(now - Date.parse(s.frame.time));
+            t.dataset.seq = s.frame.seq;
+            t.querySelector('.value').textContent = s.frame.Mvalue;
+            const x = s.spark[1].map((_, i) => i);
+            s.chart.setData([x, s.spark[1], s.spark[2], s.spark[3]]);
+        }
+        t.title = s.statusText;
+        t.querySelector('.fw').textContent = s.info ? s.info.firmware : '';
+        t.querySelector('.event').textContent = s.lastEvent ? clock(s.lastEvent.time) + ' ' + s.lastEvent.kind : '';
+    }
+
+    function drawCounts() {
+        let online = 0, out = 0, offline = 0;
+        for (const s of sensors.values()) {
+            if (s.status === 'online') online++;
+            if (s.status === 'offline') offline++;
+            if (s.tile.dataset.state === 'out') out++;
+        }
+        for (const [id, n] of [['count-online', online], ['count-out', out], ['count-offline', offline]])
+            $(id).querySelector('b').textContent = n;
+    }
+
+    function drawEvents() {
+        const list = $('events');
+        list.replaceChildren(...events.map((e) => {
+            const li = document.createElement('li');
+            li.dataset.sensor = e.name;
+            li.className = e.kind === 'out of tolerance' ? 'kind-out' : '';
+            let text = clock(e.time) + ' ' + e.name + ': ' + e.kind;
+            if (e.Mvalue !== undefined) text += ' (Mvalue ' + e.Mvalue + ')';
+            if (e.duration_ms !== undefined) text += ', ' + (e.duration_ms / 1000).toFixed(1) + ' s, extreme ' + e.extreme;
+            li.textContent = text;
+            return li;
+        }));
+    }
+
+    // "2026-12-08T01:12:20.301+00:00" -> "01:12:20"
+    function clock(time) {
+        return typeof time === 'string' ? time.slice(11, 19) : '';
+    }
+
+    // --- the detail view -------------------------------------------------------
+    function openDetail(name) {
+        detailName = name;
+        $('detail').hidden = false;
+        $('detail-name').textContent = name;
+        const width = Math.min(window.innerWidth - 80, 1100);
+        const line = (label, stroke, dash) => ({label: label, stroke: stroke, width: 1, dash: dash, points: {show: false}});
+        detailTrend = new uPlot({
+            width: width, height: 280,
+            series: [{}, line('Mvalue', '#263238'), line('Ledge', '#1565c0', [4, 3]), line('Redge', '#6a1b9a', [4, 3]),
+                     line('lower', '#2e7d32'), line('upper', '#2e7d32')],
+            bands: [{series: [5, 4], fill: 'rgba(67,160,71,0.15)'}],
+        }, [[], [], [], [], [], []], $('detail-trend'));
+        detailVideo = new uPlot({
+            width: width, height: 200, scales: {x: {time: false}},
+            series: [{label: 'pixel'}, {label: 'sample', stroke: '#ef6c00', width: 1, points: {show: false}}],
+        }, [[], []], $('detail-video'));
+        drawDetail(Date.now());
+    }
+
+    function closeDetail() {
+        detailName = null;
+        $('detail').hidden = true;
+        for (const chart of [detailTrend, detailVideo]) if (chart) chart.destroy();
+        detailTrend = detailVideo = null;
+    }
+    $('detail-close').addEventListener('click', closeDetail);
+    document.addEventListener('keydown', (e) => e.key === 'Escape' && detailName !== null && closeDetail());
+
+    function drawDetail(now) {
+        const s = sensors.get(detailName);
+        const i = s.info || {};
+        $('detail-info').textContent = [s.statusText, i.firmware, i.ccd].filter(Boolean).join(' · ');
+        const tr = s.trend;
+        let from = 0;
+        while (from < tr.t.length && tr.t[from] < (now - TREND_MS) / 1000) from++;
+        const part = (a) => a.slice(from);
+        detailTrend.setData([part(tr.t), part(tr.m), part(tr.l), part(tr.r), part(tr.lo), part(tr.hi)]);
+        $('detail-trend').dataset.points = tr.t.length - from;
+        $('detail-no-video').hidden = !!s.video;
+        $('detail-video').hidden = !s.video;
+        if (s.video) detailVideo.setData([s.video.x, s.video.y]);
+        $('detail-video').dataset.samples = s.video ? s.video.y.length : 0;
+    }
+
+    // --- messages --------------------------------------------------------------
+    function onMessage(topic, payload) {
+        const parts = topic.split('/');
+        if (parts.length !== 3) return;
+        if (parts[2] === 'status' && payload.length === 0) return retire(parts[1]);
+        let m;
+        try {
+            m = JSON.parse(new TextDecoder().decode(payload));
+        } catch (e) {
+            return; // not the publisher's JSON: nothing to show
+        }
+        if (m === null || typeof m !== 'object') return;
+        const name = parts[1];
+        const s = sensors.get(name) || newSensor(name);
+        switch (parts[2]) {
+        case 'status':
+            s.status = m.state;
+            s.statusText = [m.state, m.port, m.program].filter(Boolean).join(', ');
+            listsDirty = true;
+            break;
+        case 'info':
+            s.info = m;
+            break;
+        case 'frame':
+            takeFrame(s, m);
+            break;
+        case 'event':
+            s.lastEvent = m;
+            events.unshift(Object.assign({name: name}, m));
+            events.length = Math.min(events.length, EVENTS_KEPT);
+            listsDirty = true;
+            break;
+        case 'video':
+            if (Array.isArray(m.x) && Array.isArray(m.y)) s.video = m;
+            break;
+        default:
+            return;
+        }
+        schedule(name);
+    }
+
+    // A sensor whose retained status was cleared (an empty message) is gone
+    // from the plant: its tile goes too.
+    function retire(name) {
+        const s = sensors.get(name);
+        if (!s) return;
+        if (detailName === name) closeDetail();
+        s.chart.destroy();
+        s.tile.remove();
+        sensors.delete(name);
+        dirty.delete(name);
+        listsDirty = true;
+        schedule();
+    }
+
+    function takeFrame(s, f) {
+        if (typeof f.Mvalue !== 'number') return;
+        const band = toleranceBand(f.tVal, f.tTol);
+        const probe = window.plantProbe; // frames taken, each sensor's first and last seq
+        if (probe) {
+            probe.frames = (probe.frames || 0) + 1;
+            probe.first = probe.first || {};
+            if (!(s.name in probe.first)) probe.first[s.name] = f.seq;
+            (probe.last = probe.last || {})[s.name] = f.seq;
+        }
+        s.frame = f;
+        s.frameAt = Date.now();
+        s.lower = band.lower;
+        s.upper = band.upper;
+        for (const [a, v] of [[s.spark[1], f.Mvalue], [s.spark[2], band.lower], [s.spark[3], band.upper]]) {
+            a.push(v);
+            if (a.length > SPARK_FRAMES) a.shift();
+        }
+        const tr = s.trend;
+        const row = [s.frameAt / 1000, f.Mvalue, f.Ledge, f.Redge, band.lower, band.upper];
+        [tr.t, tr.m, tr.l, tr.r, tr.lo, tr.hi].forEach((a, k) => a.push(row[k]));
+        // Drop what is older than ten minutes in batches, not frame by frame.
+        let old = 0;
+        while (old < tr.t.length && tr.t[old] < (s.frameAt - TREND_MS) / 1000) old++;
+        if (old > 500) for (const a of Object.values(tr)) a.splice(0, old);
+    }
+
+    // --- the filter --------------------------------------------------------------
+    function applyFilter(s) {
+        const text = $('filter').value.trim().toLowerCase();
+        s.tile.hidden = text !== '' && !s.name.toLowerCase().includes(text);
+    }
+    $('filter').addEventListener('input', () => sensors.forEach(applyFilter));
+
+    // --- the broker ----------------------------------------------------------------
+    function showBroker(state, text) {
+        $('broker').dataset.broker = state;
+        $('broker').textContent = text;
+    }
+
+    function savedLogin() {
+        try {
+            return JSON.parse(sessionStorage.getItem(LOGIN_KEY));
+        } catch (e) {
+            return null;
+        }
+    }
+
+    // Anonymous first; a broker that refuses asks for the user and password,
+    // which stay in this tab's session only.
+    function connect(login) {
+        const url = (location.protocol === 'https:' ? 'wss://' : 'ws://') + location.host + '/mqtt';
+        const options = {
+            clientId: 'vexa-plant-' + Math.random().toString(16).slice(2, 10),
+            reconnectPeriod: 1000, connectTimeout: 4000, clean: true, resubscribe: false,
+        };
+        if (login) {
+            options.username = login.user;
+            options.password = login.password;
+        }
+        showBroker('connecting', 'connecting');
+        const c = mqtt.connect(url, options);
+        client = c;
+        c.on('connect', () => {
+            showBroker('connected', 'broker connected');
+            $('login').hidden = true;
+            c.subscribe(TOPICS, {qos: 1});
+        });
+        c.on('message', onMessage);
+        for (const e of ['offline', 'close']) c.on(e, () => client === c && showBroker('unreachable', 'broker unreachable'));
+        c.on('error', (err) => {
+            // CONNACK 4 (bad user name or password) and 5 (not authorised).
+            if (err && (err.code === 4 || err.code === 5)) {
+                c.end(true);
+                if (client === c) refused(login);
+            }
+        });
+    }
+
+    function refused(login) {
+        client = null;
+        sessionStorage.removeItem(LOGIN_KEY);
+        showBroker('refused', login ? 'wrong user or password' : 'login needed');
+        $('login-message').textContent = login ? 'The broker refused user "' + login.user + '": wrong user or password.' : '';
+        $('login').hidden = false;
+        $(login ? 'password' : 'user').focus();
+    }
+
+    $('login').addEventListener('submit', (e) => {
+        e.preventDefault();
+        const login = {user: $('user').value, password: $('password').value};
+        sessionStorage.setItem(LOGIN_KEY, JSON.stringify(login));
+        $('login-message').textContent = '';
+        connect(login);
+    });
+
+    connect(savedLogin());
+})();
