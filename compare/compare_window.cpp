@@ -13,6 +13,7 @@
 
 #include "compare/parameter_rows.h"
 #include "compare/sensor_read.h"
+#include "menus/tool_window.h"
 #include "params/panel_binding.h"
 #include "params/parameter_file.h"
 #include "runtime/runtime.h"
@@ -241,13 +242,7 @@ void CompareWindow::note(const QString &text) {
 }
 
 CompareWindow *showCompareWindow(QWidget *mainWindow) {
-    auto *window = mainWindow->findChild<CompareWindow *>(QString(), Qt::FindDirectChildrenOnly);
-    if (!window)
-        window = new CompareWindow(mainWindow);
-    window->show();
-    window->raise();
-    window->activateWindow();
-    return window;
+    return window::showToolWindow<CompareWindow>(mainWindow);
 }
 
 } // namespace compare

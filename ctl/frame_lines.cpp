@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <string>
+#include <utility>
 
 #include "ctl/commands.h"
 #include "display/video_loop.h"
@@ -34,20 +35,27 @@ bool openSink(record::LineFile &sink, const QString &path) {
     return false;
 }
 
-bool writeLine(record::LineFile &sink, const std::string &line) {
-    if (sink.write(line))
+} // namespace
+
+// A disk that stays full would fail every line: the failure is said once,
+// until a line goes out again.
+bool FrameLines::writeLine(Sink &sink, const std::string &line) {
+    if (sink.file.write(line)) {
+        sink.failing = false;
         return true;
-    const QString name = QFile::decodeName(sink.name().c_str());
-    complain(QStringLiteral("cannot write to %1: %2").arg(name, reasonOf(sink)));
+    }
+    if (!std::exchange(sink.failing, true)) {
+        const QString name = QFile::decodeName(sink.file.name().c_str());
+        complain(QStringLiteral("cannot write to %1: %2").arg(name, reasonOf(sink.file)));
+    }
     return false;
 }
-
-} // namespace
 
 bool FrameLines::open(const QString &path, bool video) {
     const QString videoPath =
         QString::fromStdString(record::videoPathFor(QFile::encodeName(path).toStdString()));
-    if ((!path.isEmpty() && !openSink(frames_, path)) || (video && !openSink(video_, videoPath)))
+    if ((!path.isEmpty() && !openSink(frames_.file, path)) ||
+        (video && !openSink(video_.file, videoPath)))
         return false;
     return writeLine(frames_, record::frameHeader() + '\n') &&
            (!video || writeLine(video_, record::videoHeader() + '\n'));
@@ -57,16 +65,16 @@ void FrameLines::listen(std::function<void()> failed) {
     failed_ = std::move(failed);
     stream::FrameStream &program = stream::programStream();
     frameSub_ = program.frames.subscribe([this](const stream::Frame &f) {
-        std::string text;
-        record::appendFrameLine(text, record::isoLocalTime(f.time), frameValues(f.words));
-        if (!writeLine(frames_, text) && failed_)
+        line_.clear();
+        record::appendFrameLine(line_, record::isoLocalTime(f.time), frameValues(f.words));
+        if (!writeLine(frames_, line_) && failed_)
             failed_();
     });
     videoSub_ = program.videoPasses.subscribe([this](const stream::VideoPass &pass) {
-        std::string text;
-        record::appendVideoLine(text, record::isoLocalTime(pass.time), pass.x.data(),
+        line_.clear();
+        record::appendVideoLine(line_, record::isoLocalTime(pass.time), pass.x.data(),
                                 pass.y.data());
-        if (!writeLine(video_, text) && failed_)
+        if (!writeLine(video_, line_) && failed_)
             failed_();
     });
 }

@@ -9,6 +9,7 @@
 #include <QString>
 
 #include <functional>
+#include <string>
 
 #include "record/line_file.h"
 #include "stream/channel.h"
@@ -21,13 +22,20 @@ class FrameLines {
     // writes their headers; false after saying why on stderr.
     bool open(const QString &path, bool video);
     // Writes every frame and pass of the program's stream from now on;
-    // `failed` hears of each line that did not go out, after it was said
-    // on stderr.
+    // `failed` hears of each line that did not go out. The first of a run
+    // of failures is said on stderr, the rest only when a line went out
+    // between.
     void listen(std::function<void()> failed);
 
   private:
-    record::LineFile frames_; // stdout until open() names a file
-    record::LineFile video_;
+    struct Sink {
+        record::LineFile file; // stdout until open() names a file
+        bool failing = false;  // the last write failed and was said
+    };
+    bool writeLine(Sink &sink, const std::string &line);
+
+    Sink frames_, video_;
+    std::string line_; // reused for each line
     std::function<void()> failed_;
     stream::Subscription frameSub_, videoSub_;
 };

@@ -10,8 +10,8 @@
 #include <csignal>
 #include <cstdio>
 
+#include <poll.h>
 #include <signal.h>
-#include <unistd.h>
 
 #include "ctl/commands.h"
 #include "ctl/exit_codes.h"
@@ -55,11 +55,21 @@ class StopSignals {
     }, oldTerm_{};
 };
 
-// Waits `seconds`, or less when a stop is asked for.
+// Waits `seconds`, or less when a stop is asked for: asleep, with SIGINT
+// and SIGTERM held back between the look at the flag and the sleep, so that
+// neither is missed and nothing wakes the monitor meanwhile.
 void rest(double seconds) {
-    const double until = Timer() + seconds;
-    while (!stopAsked && Timer() < until)
-        ::usleep(20000);
+    sigset_t stops, before;
+    sigemptyset(&stops);
+    sigaddset(&stops, SIGINT);
+    sigaddset(&stops, SIGTERM);
+    ::sigprocmask(SIG_BLOCK, &stops, &before);
+    if (!stopAsked) {
+        const auto whole = static_cast<time_t>(seconds);
+        const timespec span{whole, static_cast<long>((seconds - whole) * 1e9)};
+        ::ppoll(nullptr, 0, &span, &before);
+    }
+    ::sigprocmask(SIG_SETMASK, &before, nullptr);
 }
 
 constexpr double FIRST_RETRY = 1.0, LONGEST_RETRY = 10.0; // seconds

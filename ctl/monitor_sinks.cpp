@@ -80,7 +80,6 @@ std::optional<broker::Target> brokerTarget(const Invocation &how) {
 
 struct MonitorSinks::Parts {
     FrameLines frameLines;
-    bool frameLinesFailing = false; // said once until a line goes out again
     limits::EventLog eventLog;
     std::optional<limits::Supervisor> supervisor;
     std::unique_ptr<broker::Publisher> publisher;

@@ -15,6 +15,7 @@
 #include <algorithm>
 #include <array>
 
+#include "menus/tool_window.h"
 #include "stream/stream.h"
 #include "ui_statistics_window.h"
 
@@ -207,13 +208,7 @@ void StatisticsWindow::showHistogram(const Figures &figures) {
 }
 
 StatisticsWindow *showStatisticsWindow(QWidget *mainWindow) {
-    auto *window = mainWindow->findChild<StatisticsWindow *>(QString(), Qt::FindDirectChildrenOnly);
-    if (!window)
-        window = new StatisticsWindow(mainWindow);
-    window->show();
-    window->raise();
-    window->activateWindow();
-    return window;
+    return window::showToolWindow<StatisticsWindow>(mainWindow);
 }
 
 } // namespace statistics

@@ -660,4 +660,24 @@ TEST_F(Monitor, AFullEventLogIsReportedAndTheLoopGoesOn) {
     EXPECT_EQ(split(log.lines[1])[1], "out of tolerance");
 }
 
+// A frame file on a full disk fails every frame: the journal hears of it
+// once, and the frames go on to the broker.
+TEST_F(Monitor, AFullFrameFileIsSaidOnceAndTheLoopGoesOn) {
+    startSim({QStringLiteral("--replay"), replayOf({500, 510})});
+    Heard heard(broker.uri());
+    ASSERT_TRUE(heard.connect());
+    const QString frames = fresh("frames.csv");
+    startMonitor(link(), publishing({QStringLiteral("--csv"), frames}),
+                 record::frameHeader().size() + 1 + 40);
+    ASSERT_TRUE(heard.until([&] { return heard.on("frame").size() >= 20; }));
+    const Outcome end = finish(SIGTERM);
+    EXPECT_EQ(end.exitCode, 0) << end.err;
+    std::size_t said = 0;
+    for (std::size_t at = end.err.find("cannot write to"); at != std::string::npos;
+         at = end.err.find("cannot write to", at + 1))
+        ++said;
+    EXPECT_EQ(said, 1u) << end.err;
+    EXPECT_TRUE(readLines(frames).whole);
+}
+
 } // namespace
