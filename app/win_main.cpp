@@ -17,6 +17,7 @@
 #include "params/transfer_buttons.h"
 #include "ports/ports.h"
 #include "publishing/publish_menu.h"
+#include "readback/eeprom_read_back.h"
 #include "record/record_menu.h"
 #include "runtime/runtime.h"
 #include "shell/controls.h"
@@ -51,6 +52,7 @@ int WinMain(void *hInstance, void *, char *, int) {
     AttachCompareWindow(panelHandle);
     AttachStatistics(panelHandle);
     AttachExport(panelHandle, GRAPH_Raw, STRIP_Trend, GRAPH_Data);
+    AttachEepromReadBack();
     AttachGlance(panelHandle, TEXT_Status, GRAPH_Raw, STRIP_Trend);
     AttachPublishing(panelHandle); // its state goes into the glance's status bar
     ForEachRangeBound(MarkOutOfRange);

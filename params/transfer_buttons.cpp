@@ -2,6 +2,7 @@
 #include "params/transfer_buttons.h"
 
 #include <cstdio>
+#include <cstring>
 
 #include "link/exchange_guard.h"
 #include "link/exchanges.h"
@@ -18,6 +19,8 @@
 namespace {
 
 constexpr int PORT_NOT_OPEN = -3; // ComWrt's result on a port that is not open
+
+SentToSensorHook sentToSensor = nullptr;
 
 // The status line keeps "Transmit..." when a Send wrote nothing; the note
 // beside it says why, and a later Send that went out takes it away.
@@ -67,9 +70,18 @@ void SendToSensor(void) {
         TELEGRAM_LEN)
         ShowNote("Line Ok!");
     NoteSendResult(nBytesW);
+    if (nBytesW == TELEGRAM_LEN && sentToSensor) {
+        unsigned short sent[PNUM];
+        std::memcpy(sent, pp, sizeof pp);
+        sentToSensor(target, sent);
+    }
 }
 
 } // namespace
+
+void SetSentToSensorHook(SentToSensorHook hook) {
+    sentToSensor = hook;
+}
 
 int CC_BTNSend(int /*panel*/, int /*control*/, int event, void * /*callbackData*/,
                int /*eventData1*/, int /*eventData2*/) {
