@@ -22,6 +22,7 @@
 
 #include "exporters/exporter.h"
 #include "exporters/graph_data.h"
+#include "glance/window_note.h"
 #include "menus/menu_bar.h"
 #include "menus/message_box.h"
 #include "runtime/widget_access.h"
@@ -193,7 +194,7 @@ bool ExportActions::run(const Choice &choice, const QString &path) {
 bool ExportActions::exportGraph(std::size_t graph, const Exporter &exporter, const QString &path) {
     QString error;
     if (exporter.exportTo(Source{plot(graph), exportSize(graph), nullptr}, path, &error))
-        return true;
+        return noteExported(path);
     showError(path, error);
     return false;
 }
@@ -202,7 +203,7 @@ bool ExportActions::exportData(const Exporter &exporter, const QString &path) {
     const GraphData data = graphData();
     QString error;
     if (exporter.exportTo(Source{nullptr, {}, &data}, path, &error))
-        return true;
+        return noteExported(path);
     showError(path, error);
     return false;
 }
@@ -212,6 +213,11 @@ void ExportActions::copyImage(std::size_t graph) {
         const QSize size = exportSize(graph);
         QApplication::clipboard()->setImage(shown->toPixmap(size.width(), size.height()).toImage());
     }
+}
+
+bool ExportActions::noteExported(const QString &path) {
+    window::showWindowNote(mainWindow_, tr("Exported %1").arg(QFileInfo(path).fileName()));
+    return true;
 }
 
 void ExportActions::showError(const QString &path, const QString &reason) {

@@ -63,6 +63,8 @@ class ExportActions : public QObject {
                     const std::vector<Choice> &choices, std::size_t preselected);
     void replaceThenExport(const QString &title, const Choice &choice, const QString &path);
     bool run(const Choice &choice, const QString &path);
+    // "Exported trend.pdf" in the status bar; true.
+    bool noteExported(const QString &path);
     void showError(const QString &path, const QString &reason);
 
     QWidget *mainWindow_;

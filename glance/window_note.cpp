@@ -16,7 +16,9 @@ namespace {
 // what it is about.
 constexpr int NOTE_SHOWN_MS = 15000;
 
-QStatusBar *statusBarOf(QWidget *mainWindow) {
+} // namespace
+
+QStatusBar *windowStatusBar(QWidget *mainWindow) {
     if (auto *bar = mainWindow->findChild<QStatusBar *>(QStringLiteral("statusBar")))
         return bar;
     if (!mainWindow->layout())
@@ -27,10 +29,8 @@ QStatusBar *statusBarOf(QWidget *mainWindow) {
     return bar;
 }
 
-} // namespace
-
 void showWindowNote(QWidget *mainWindow, const QString &text) {
-    QStatusBar *bar = mainWindow ? statusBarOf(mainWindow) : nullptr;
+    QStatusBar *bar = mainWindow ? windowStatusBar(mainWindow) : nullptr;
     if (!bar)
         return;
     if (text.isEmpty())

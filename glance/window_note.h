@@ -2,6 +2,7 @@
 // own status line.
 #pragma once
 
+class QStatusBar;
 class QString;
 class QWidget;
 
@@ -11,6 +12,10 @@ namespace window {
 // the last widget of the window's layout when there is none yet); an empty
 // text takes the note away.
 void showWindowNote(QWidget *mainWindow, const QString &text);
+
+// That status bar, for an addition's own mark in it; nullptr when the window
+// has no layout to put one in.
+QStatusBar *windowStatusBar(QWidget *mainWindow);
 
 } // namespace window
 

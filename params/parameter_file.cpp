@@ -52,6 +52,13 @@ void ForgetFileError(void) {
     WindowNote("");
 }
 
+// A save or load that worked says so beside the status line, which keeps
+// whatever it showed before: "Loaded set1.dat", "Saved set1.dat".
+void NoteFileDone(const char *done) {
+    const std::string path = file_name;
+    WindowNote((done + (' ' + path.substr(path.find_last_of("/\\") + 1))).c_str());
+}
+
 } // namespace
 
 void SendParaToFile(void) {
@@ -66,6 +73,7 @@ void SendParaToFile(void) {
         ShowFileError(WRITE_ERROR, file_name);
     } else {
         ForgetFileError();
+        NoteFileDone("Saved");
     }
 }
 
@@ -91,6 +99,7 @@ void ReadParaFromFile(void) {
     }
     ForgetFileError();
     CopyPPtoVars();
+    NoteFileDone("Loaded");
 }
 
 const char *ParameterFileProblem(void) {

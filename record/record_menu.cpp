@@ -10,9 +10,12 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QLabel>
+#include <QLocale>
 #include <QMessageBox>
 #include <QSignalBlocker>
 #include <QStandardPaths>
+#include <QStatusBar>
 #include <QTimer>
 #include <QWidget>
 
@@ -20,6 +23,7 @@
 #include <cstdio>
 #include <utility>
 
+#include "glance/window_note.h"
 #include "glance/window_title.h"
 #include "limits/supervisor.h"
 #include "link/exchange_guard.h"
@@ -30,6 +34,38 @@
 
 namespace record {
 
+namespace {
+
+// Counts in the program's English texts: "1,234".
+QString count(quint64 n) {
+    return QLocale(QLocale::English).toString(n);
+}
+
+QString framesText(quint64 n) {
+    return n == 1 ? QObject::tr("1 frame") : QObject::tr("%1 frames").arg(count(n));
+}
+
+// "12 s", "1 min 02 s", "1 h 02 min 03 s".
+QString durationText(qint64 ms) {
+    const qint64 s = ms / 1000;
+    const auto twoDigits = [](qint64 n) {
+        return QStringLiteral("%1").arg(n, 2, 10, QLatin1Char('0'));
+    };
+    if (s >= 3600)
+        return QObject::tr("%1 h %2 min %3 s")
+            .arg(s / 3600)
+            .arg(twoDigits(s / 60 % 60), twoDigits(s % 60));
+    if (s >= 60)
+        return QObject::tr("%1 min %2 s").arg(s / 60).arg(twoDigits(s % 60));
+    return QObject::tr("%1 s").arg(s);
+}
+
+} // namespace
+
+QString RecordMenu::stoppedText(quint64 frames, qint64 ms) {
+    return tr("Recording stopped: %1 in %2").arg(framesText(frames), durationText(ms));
+}
+
 RecordMenu::RecordMenu(QWidget *mainWindow, QWidget *statusLine)
     : QObject(mainWindow), mainWindow_(mainWindow), statusLine_(statusLine) {
     connect(&recording_, &Recording::failed, this, [this](const QString &message) {
@@ -39,6 +75,7 @@ RecordMenu::RecordMenu(QWidget *mainWindow, QWidget *statusLine)
     });
     if (statusLine_)
         statusLine_->installEventFilter(this);
+    connect(&markTimer_, &QTimer::timeout, this, &RecordMenu::showMark);
 
     action_ = window::addFileToggle(
         mainWindow, tr("&Record frames..."), "actionRecordFrames",
@@ -176,6 +213,16 @@ void RecordMenu::showState() {
         action_->setChecked(active);
     }
 
+    if (active != marking_) {
+        marking_ = active;
+        if (active) {
+            markTimer_.start(MARK_REFRESH_MS); // the mark comes with the first count
+        } else {
+            markTimer_.stop();
+            showMark();
+        }
+    }
+
     window::setTitlePart(
         mainWindow_, window::TitlePart::Recording,
         active ? tr(" - recording to %1").arg(QFileInfo(recording_.framesPath()).fileName())
@@ -196,6 +243,30 @@ void RecordMenu::showState() {
         tip += (tip.isEmpty() ? QString() : QStringLiteral("\n")) + toolTipLine_;
     }
     statusLine_->setToolTip(tip);
+}
+
+void RecordMenu::showMark() {
+    if (!marking_) {
+        if (mark_)
+            mark_->hide();
+        window::showWindowNote(mainWindow_,
+                               stoppedText(recording_.framesWritten(), recording_.elapsedMs()));
+        return;
+    }
+    if (!mark_) {
+        QStatusBar *bar = window::windowStatusBar(mainWindow_);
+        if (!bar)
+            return;
+        mark_ = new QLabel(bar);
+        mark_->setObjectName(QStringLiteral("statusRecording"));
+        mark_->setStyleSheet(QStringLiteral("color: #c62828"));
+        mark_->setToolTip(tr("Frames written to the recording's file so far"));
+        bar->addPermanentWidget(mark_);
+    }
+    const QString text = tr("\u25cf REC %1").arg(framesText(recording_.framesWritten()));
+    if (mark_->text() != text)
+        mark_->setText(text);
+    mark_->show();
 }
 
 // Whoever else sets the status line's tooltip (why a port did not open)

@@ -8,6 +8,7 @@
 #include <QPointer>
 #include <QString>
 #include <QStringList>
+#include <QTimer>
 
 #include "limits/event_log.h"
 #include "record/recording.h"
@@ -16,6 +17,7 @@
 #include <optional>
 
 class QAction;
+class QLabel;
 class QWidget;
 
 namespace record {
@@ -39,6 +41,12 @@ class RecordMenu : public QObject {
     // "vexa-frames-YYYYMMDD-HHMMSS.csv" in the user's documents folder.
     static QString defaultPath();
 
+    // How often the status bar's recording mark ("● REC 1,234 frames")
+    // counts again while a recording runs.
+    static constexpr int MARK_REFRESH_MS = 250;
+    // "Recording stopped: 1,234 frames in 1 min 02 s".
+    static QString stoppedText(quint64 frames, qint64 ms);
+
   protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
@@ -50,6 +58,9 @@ class RecordMenu : public QObject {
     // its video file that are there) are replaced.
     void confirmReplace(const QString &path, const QStringList &existing);
     void showState();
+    // The mark while recording; when a recording has ended, the note of
+    // what it wrote.
+    void showMark();
     void showProblem(const QString &message);
 
     QWidget *mainWindow_;
@@ -65,6 +76,9 @@ class RecordMenu : public QObject {
     bool eventLogFailed_ = false;
     QString titleBefore_;
     QString toolTipLine_; // the line this adds to the status line's tooltip
+    QTimer markTimer_;
+    QPointer<QLabel> mark_; // made in the status bar at the first count
+    bool marking_ = false;
     stream::Subscription frames_, videoPasses_, events_;
 };
 

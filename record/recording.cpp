@@ -34,7 +34,10 @@ bool Recording::start(const QString &framesPath, QString &problem) {
         return false;
     }
     frames_.held = frameHeader() + '\n';
+    frames_.heldLines = 0;
     frames_.written = 0;
+    frames_.linesWritten = 0;
+    clock_.start();
     // The video file is made with the first video pass: a recording of the
     // live loop alone has none. One left from an earlier recording under this
     // name goes now (replacing it was asked with the frame file), or a replay
@@ -47,6 +50,8 @@ bool Recording::start(const QString &framesPath, QString &problem) {
 
 void Recording::stop() {
     writeTimer_.stop();
+    if (isActive())
+        lastedMs_ = clock_.elapsed();
     if (!writeOut())
         return; // already closed
     frames_.file.close();
@@ -57,6 +62,7 @@ void Recording::addFrame(const FrameValues &values) {
     if (!isActive())
         return;
     appendFrameLine(frames_.held, now(), values);
+    ++frames_.heldLines;
     if (frames_.held.size() >= WRITE_AT_BYTES)
         writeOut(frames_);
 }
@@ -65,6 +71,7 @@ void Recording::addVideoPass(const std::uint16_t *x, const std::uint16_t *y) {
     if (!isActive() || (!video_.file.isOpen() && !openVideo()))
         return;
     appendVideoLine(video_.held, now(), x, y);
+    ++video_.heldLines;
     if (video_.held.size() >= WRITE_AT_BYTES)
         writeOut(video_);
 }
@@ -79,7 +86,9 @@ bool Recording::openVideo() {
         return false;
     }
     video_.held = videoHeader() + '\n';
+    video_.heldLines = 0;
     video_.written = 0;
+    video_.linesWritten = 0;
     return true;
 }
 
@@ -96,7 +105,9 @@ bool Recording::writeOut(Sink &sink) {
         return false;
     }
     sink.written += size;
+    sink.linesWritten += sink.heldLines;
     sink.held.clear();
+    sink.heldLines = 0;
     return true;
 }
 
@@ -104,8 +115,10 @@ void Recording::fail(const Sink &sink, const QString &reason) {
     const QString message =
         tr("Recording stopped: cannot write %1: %2").arg(sink.file.fileName(), reason);
     writeTimer_.stop();
+    lastedMs_ = clock_.elapsed();
     for (Sink *s : {&frames_, &video_}) {
         s->held.clear();
+        s->heldLines = 0;
         s->file.close();
     }
     emit failed(message);

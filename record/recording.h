@@ -32,6 +32,10 @@ class Recording : public QObject {
     void stop();
     bool isActive() const { return frames_.file.isOpen(); }
     QString framesPath() const { return frames_.file.fileName(); }
+    // The frames whose lines are in the frame file (held ones are not yet),
+    // and how long the recording has run or ran.
+    quint64 framesWritten() const { return frames_.linesWritten; }
+    qint64 elapsedMs() const { return isActive() ? clock_.elapsed() : lastedMs_; }
 
     void addFrame(const FrameValues &values);
     void addVideoPass(const std::uint16_t *x, const std::uint16_t *y);
@@ -53,7 +57,9 @@ class Recording : public QObject {
     struct Sink {
         QFile file;
         std::string held; // whole lines not yet written
+        quint64 heldLines = 0;
         qint64 written = 0;
+        quint64 linesWritten = 0;
     };
     void add(Sink &sink, const std::string &header);
     bool writeOut(Sink &sink);
@@ -63,6 +69,8 @@ class Recording : public QObject {
     Sink frames_;
     Sink video_;
     QTimer writeTimer_;
+    QElapsedTimer clock_;
+    qint64 lastedMs_ = 0;
     std::string line_; // reused for each line
 };
 

@@ -14,6 +14,7 @@
 #include "display/trend_chart.h"
 #include "display/video_view.h"
 #include "exporters/export_actions.h"
+#include "glance/window_note.h"
 #include "tests/display/display_test_support.h"
 
 namespace export_test {
@@ -67,6 +68,9 @@ template <class Panels> class WithExport : public Panels {
         if (this->HasFatalFailure())
             return;
         ASSERT_TRUE(folder.isValid());
+        // The status bar stands under the panels from the start, as in the
+        // program, so that an export's note does not resize the graphs.
+        window::windowStatusBar(Window());
         actions =
             new exporters::ExportActions(Window(), panelHandle, GRAPH_Raw, STRIP_Trend, GRAPH_Data);
         actions->addToFileMenu();
