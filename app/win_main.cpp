@@ -7,6 +7,7 @@
 #include "exporters/attach_export.h"
 #include "glance/glance.h"
 #include "glance/range_marks.h"
+#include "glance/stale_values.h"
 #include "glance/window_note.h"
 #include "link/connection.h"
 #include "menus/file_menu.h"
@@ -54,6 +55,9 @@ int WinMain(void *hInstance, void *, char *, int) {
     AttachExport(panelHandle, GRAPH_Raw, STRIP_Trend, GRAPH_Data);
     AttachEepromReadBack();
     AttachGlance(panelHandle, TEXT_Status, GRAPH_Raw, STRIP_Trend);
+    const int frameIndicators[] = {NUM_Ledge,     NUM_Redge,  NUM_Mvalue, NUM_TeachValue,
+                                   NUM_Tolerance, NUM_AnaMax, NUM_AnaMin};
+    AttachStaleMarks(panelHandle, frameIndicators, 7);
     AttachPublishing(panelHandle); // its state goes into the glance's status bar
     ForEachRangeBound(MarkOutOfRange);
     GetProjectDir(proj_dir);

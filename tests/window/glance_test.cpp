@@ -16,6 +16,7 @@
 #include "glance/glance.h"
 #include "glance/glance_bar.h"
 #include "glance/sensor_watch.h"
+#include "glance/stale_values.h"
 #include "glance/tool_tip_key.h"
 #include "params/parameter_table.h"
 #include "stream/publish.h"
@@ -135,6 +136,43 @@ TEST_F(Glance, TitleAndStatusBarFollowConnectRunTimeOutAndADeviceGone) {
     Connect(*replacement);
     EXPECT_TRUE(Title().endsWith(DASH + "connected")) << Title().toStdString();
     EXPECT_EQ(bar->hintText(), QString());
+}
+
+TEST_F(Glance, TheLastFramesValuesGreyWhenTheDeviceGoesUntilTheNextFrame) {
+    const int indicators[] = {NUM_Mvalue, NUM_Ledge};
+    AttachStaleMarks(panelHandle, indicators, 2);
+    QWidget *mvalue = rt::controlWidget(panelHandle, NUM_Mvalue);
+    const auto runFrames = [](const sim::ScriptedSensor &sensor) {
+        const std::size_t before = sensor.orders().size();
+        Poller stop([&] {
+            if (sensor.orders().size() < before + 5)
+                return false;
+            stop_flag = 1;
+            return true;
+        });
+        SafetyStop safety(6000);
+        CC_BTNRun(panelHandle, CTRL_Busy1, EVENT_COMMIT, nullptr, 0, 0);
+        EXPECT_FALSE(safety.fired());
+    };
+    auto sensor = WorkingSensor(321);
+    Connect(*sensor);
+    EXPECT_TRUE(mvalue->isEnabled()); // no frame yet: nothing to call stale
+    runFrames(*sensor);
+    EXPECT_EQ(CtrlInt(panelHandle, NUM_Mvalue), 321);
+    EXPECT_TRUE(mvalue->isEnabled());
+
+    sensor->hangUp();
+    QTest::qWait(100);
+    EXPECT_FALSE(mvalue->isEnabled());
+    EXPECT_FALSE(rt::controlWidget(panelHandle, NUM_Ledge)->isEnabled());
+
+    auto other = WorkingSensor(444); // another sensor: still the old one's value
+    Connect(*other);
+    EXPECT_EQ(CtrlInt(panelHandle, NUM_Mvalue), 321);
+    EXPECT_FALSE(mvalue->isEnabled());
+    runFrames(*other);
+    EXPECT_EQ(CtrlInt(panelHandle, NUM_Mvalue), 444);
+    EXPECT_TRUE(mvalue->isEnabled());
 }
 
 TEST_F(Glance, AConnectWithoutAnAnswerSaysSo) {
