@@ -105,7 +105,7 @@ TEST_F(Notes, ARecordingsLengthIsSaidInOneForm) {
         {1234567, 3'723'000, "Recording stopped: 1,234,567 frames in 1 h 02 min 03 s"},
     };
     for (const auto &c : cases)
-        EXPECT_EQ(record::RecordMenu::stoppedText(c.frames, c.ms), QLatin1String(c.text));
+        EXPECT_EQ(record::RecordMenu::stoppedText(c.frames, c.ms).toStdString(), c.text);
 }
 
 TEST_F(Notes, WhileRecordingAMarkCountsTheFramesWritten) {
@@ -115,7 +115,7 @@ TEST_F(Notes, WhileRecordingAMarkCountsTheFramesWritten) {
     QTest::qWait(record::Recording::WRITE_INTERVAL_MS + 2 * record::RecordMenu::MARK_REFRESH_MS);
     auto *mark = window->findChild<QLabel *>(QStringLiteral("statusRecording"));
     ASSERT_NE(mark, nullptr);
-    EXPECT_EQ(mark->text(), QStringLiteral("\u25cf REC 1,234 frames"));
+    EXPECT_EQ(mark->text().toStdString(), "\u25cf REC 1,234 frames");
     EXPECT_FALSE(mark->isHidden());
     recorder.stopRecording();
     EXPECT_TRUE(mark->isHidden());
