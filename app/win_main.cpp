@@ -19,6 +19,7 @@
 #include "publishing/publish_menu.h"
 #include "record/record_menu.h"
 #include "runtime/runtime.h"
+#include "scope/attach_scope.h"
 #include "shell/controls.h"
 #include "shell/globals.h"
 #include "shell/startup.h"
@@ -53,6 +54,7 @@ int WinMain(void *hInstance, void *, char *, int) {
     AttachExport(panelHandle, GRAPH_Raw, STRIP_Trend, GRAPH_Data);
     AttachGlance(panelHandle, TEXT_Status, GRAPH_Raw, STRIP_Trend);
     AttachPublishing(panelHandle); // its state goes into the glance's status bar
+    AttachScope(panelHandle, GRAPH_Raw, STRIP_Trend, GRAPH_Data); // after the status bar
     ForEachRangeBound(MarkOutOfRange);
     GetProjectDir(proj_dir);
     InitVars();
