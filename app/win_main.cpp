@@ -21,6 +21,7 @@
 #include "readback/eeprom_read_back.h"
 #include "record/record_menu.h"
 #include "runtime/runtime.h"
+#include "scope/attach_scope.h"
 #include "shell/controls.h"
 #include "shell/globals.h"
 #include "shell/startup.h"
@@ -59,6 +60,7 @@ int WinMain(void *hInstance, void *, char *, int) {
                                    NUM_Tolerance, NUM_AnaMax, NUM_AnaMin};
     AttachStaleMarks(panelHandle, frameIndicators, 7);
     AttachPublishing(panelHandle); // its state goes into the glance's status bar
+    AttachScope(panelHandle, GRAPH_Raw, STRIP_Trend, GRAPH_Data); // after the status bar
     ForEachRangeBound(MarkOutOfRange);
     GetProjectDir(proj_dir);
     InitVars();

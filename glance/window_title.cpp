@@ -10,7 +10,7 @@ namespace window {
 
 namespace {
 
-constexpr std::array<const char *, 2> PART_PROPERTIES{"titleLink", "titleRecording"};
+constexpr std::array<const char *, 3> PART_PROPERTIES{"titleLink", "titleRecording", "titleFrozen"};
 constexpr const char *NAME_PROPERTY = "titleName";
 
 } // namespace

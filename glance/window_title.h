@@ -9,7 +9,7 @@ class QWidget;
 namespace window {
 
 // The parts, in the order they follow the name.
-enum class TitlePart { Link, Recording };
+enum class TitlePart { Link, Recording, Frozen };
 
 // Sets one part (empty: none) and shows the name with every part set.
 void setTitlePart(QWidget *mainWindow, TitlePart part, const QString &text);

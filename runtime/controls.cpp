@@ -7,6 +7,7 @@
 #include <QLabel>
 #include <QLayout>
 #include <QPlainTextEdit>
+#include <QPointer>
 #include <QSignalBlocker>
 #include <QSlider>
 #include <QSpinBox>
@@ -15,8 +16,11 @@
 #include <QTextCursor>
 
 #include <cstdio>
+#include <utility>
+#include <vector>
 
 #include "runtime/registry.h"
+#include "runtime/view_hold.h"
 #include "runtime/widget_access.h"
 
 namespace {
@@ -76,6 +80,25 @@ void textWritten(QWidget *w) {
     valueWritten(w);
 }
 
+// The read-only numerics' latest values while the display is frozen.
+std::vector<std::pair<QPointer<QSpinBox>, int>> &frozenValues() {
+    static std::vector<std::pair<QPointer<QSpinBox>, int>> values;
+    return values;
+}
+
+void keepFrozenValue(QSpinBox *spin, int value) {
+    for (auto &[kept, v] : frozenValues())
+        if (kept == spin) {
+            v = value;
+            return;
+        }
+    frozenValues().emplace_back(spin, value);
+}
+
+// A control held shown keeps what the program set in these properties.
+constexpr const char *SHOWN_HELD = "shownHeld";
+constexpr const char *PROGRAM_HIDDEN = "programHidden";
+
 QColor colorOf(int rgb) {
     return QColor((rgb >> 16) & 0xFF, (rgb >> 8) & 0xFF, rgb & 0xFF);
 }
@@ -127,6 +150,10 @@ int SetCtrlVal(int panel, int control, int value) {
     // An unchanged value is not set again: the live loop writes every
     // indicator on every frame, and each write costs a layout and a paint.
     if (auto *spin = qobject_cast<QSpinBox *>(w)) {
+        if (spin->isReadOnly() && rt::displayFrozen()) {
+            keepFrozenValue(spin, value);
+            return 0;
+        }
         // A field the user cleared keeps its last value; its text must come
         // back all the same. Only a field the user can edit is looked at: the
         // indicators, written every frame, cannot be cleared.
@@ -180,7 +207,10 @@ int SetCtrlAttribute(int panel, int control, int attribute, int value) {
         w->setEnabled(value == 0);
         return 0;
     case ATTR_VISIBLE:
-        w->setHidden(value == 0);
+        if (w->property(SHOWN_HELD).toBool())
+            w->setProperty(PROGRAM_HIDDEN, value == 0);
+        else
+            w->setHidden(value == 0);
         return 0;
     case ATTR_MAX_VALUE: {
         const QSignalBlocker blocker(w);
@@ -245,7 +275,10 @@ int GetCtrlAttribute(int panel, int control, int attribute, int *value) {
         *value = w->testAttribute(Qt::WA_ForceDisabled) ? 1 : 0;
         return 0;
     case ATTR_VISIBLE:
-        *value = w->isHidden() ? 0 : 1;
+        if (w->property(SHOWN_HELD).toBool())
+            *value = w->property(PROGRAM_HIDDEN).toBool() ? 0 : 1;
+        else
+            *value = w->isHidden() ? 0 : 1;
         return 0;
     case ATTR_MAX_VALUE:
         if (auto *slider = qobject_cast<QSlider *>(w))
@@ -311,3 +344,30 @@ int ReplaceTextBoxLine(int panel, int control, int line, const char *text) {
     cursor.insertText(rt::fromProgramText(text));
     return 0;
 }
+
+namespace rt {
+
+void thawControls() {
+    auto values = std::move(frozenValues());
+    frozenValues().clear();
+    for (auto &[spin, value] : values)
+        if (spin && spin->value() != value) {
+            const QSignalBlocker blocker(spin);
+            spin->setValue(value);
+            valueWritten(spin);
+        }
+}
+
+void holdShown(QWidget *control, bool held) {
+    if (!control || control->property(SHOWN_HELD).toBool() == held)
+        return;
+    control->setProperty(SHOWN_HELD, held);
+    if (held) {
+        control->setProperty(PROGRAM_HIDDEN, control->isHidden());
+        control->show();
+    } else {
+        control->setHidden(control->property(PROGRAM_HIDDEN).toBool());
+    }
+}
+
+} // namespace rt

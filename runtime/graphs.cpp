@@ -6,6 +6,10 @@
 // times a second against a fast sensor. A change only asks for a redraw: the
 // graph draws at the window's next paint, which comes at most at the
 // screen's rate, so many changes cost one drawing.
+//
+// While the display is frozen (view_hold.h) the calls change only the state
+// kept here, and the thaw draws it; while a view holds a graph's ranges, the
+// ranges the program sets are kept for the view's reset.
 #include <QHash>
 #include <QPointer>
 
@@ -13,10 +17,12 @@
 
 #include <array>
 #include <map>
+#include <optional>
 #include <vector>
 
 #include "runtime/live_plot.h"
 #include "runtime/registry.h"
+#include "runtime/view_hold.h"
 #include "runtime/widget_access.h"
 
 namespace {
@@ -25,6 +31,7 @@ struct Cursor {
     QPointer<QCPItemStraightLine> line;
     double x = 0.0;
     double y = 0.0;
+    bool pending = false; // set while frozen, not yet shown
 };
 
 struct Curve {
@@ -43,7 +50,17 @@ struct GraphState {
     std::array<Cursor, 3> cursors;
     QHash<int, int> traceColors; // strip chart: trace number -> 0xRRGGBB
     int nextHandle = 1;
+    // While frozen: curves deleted but still shown, the strip chart's traces.
+    std::vector<QPointer<QCPGraph>> staleGraphs;
+    std::optional<std::vector<QVector<double>>> pendingTraces;
+    // The program's latest x and y ranges while held or frozen.
+    std::array<std::optional<QCPRange>, 2> wantedRanges;
+    bool rangeHeld = false;
+    bool autoScaleY = false;
 };
+
+bool frozen = false;
+int heldGraphs = 0; // graphs whose ranges a view holds
 
 QHash<const QWidget *, GraphState> &states() {
     static QHash<const QWidget *, GraphState> all;
@@ -99,6 +116,108 @@ bool toDoubles(const void *data, int type, int n, QVector<double> &out) {
     return true;
 }
 
+// Every plot style of the program is drawn as one thin line.
+QCPGraph *drawCurve(QCustomPlot *plot, const QVector<double> &x, const QVector<double> &y,
+                    int color) {
+    QCPGraph *graph = plot->addGraph();
+    graph->setPen(QPen(colorOf(color), 1));
+    graph->setData(x, y);
+    return graph;
+}
+
+QCPItemRect *drawRectangle(QCustomPlot *plot, GraphState &state, const rt::RectanglePlot &shape) {
+    QCPItemRect *rect = takeSpareRectangle(state);
+    if (!rect)
+        rect = new QCPItemRect(plot);
+    rect->topLeft->setCoords(shape.x1, shape.y2);
+    rect->bottomRight->setCoords(shape.x2, shape.y1);
+    rect->setPen(QPen(colorOf(shape.frameColor)));
+    rect->setBrush(QBrush(colorOf(shape.fillColor)));
+    return rect;
+}
+
+void drawCursor(QCustomPlot *plot, int cursor, Cursor &c) {
+    if (!c.line) {
+        c.line = new QCPItemStraightLine(plot);
+        const QString color =
+            plot->property(QByteArray("cursor") + QByteArray::number(cursor) + "Color").toString();
+        c.line->setPen(QPen(QColor(color.isEmpty() ? QStringLiteral("#000000") : color), 2));
+        c.line->setLayer(QStringLiteral("overlay")); // above every rectangle
+    }
+    c.line->point1->setCoords(c.x, 0.0);
+    c.line->point2->setCoords(c.x, 1.0);
+    c.pending = false;
+}
+
+// The y axis around every value the graph shows, with a little room.
+void rescaleY(QCustomPlot *plot) {
+    std::optional<QCPRange> all;
+    for (int t = 0; t < plot->graphCount(); ++t) {
+        bool found = false;
+        const QCPRange r = plot->graph(t)->getValueRange(found);
+        if (found)
+            all = all ? QCPRange(std::min(all->lower, r.lower), std::max(all->upper, r.upper)) : r;
+    }
+    if (!all)
+        return;
+    const double margin = std::max(1.0, all->size() * 0.05);
+    plot->yAxis->setRange(all->lower - margin, all->upper + margin);
+}
+
+void drawStripChart(QCustomPlot *plot, GraphState &state,
+                    const std::vector<QVector<double>> &traces) {
+    const int count = static_cast<int>(traces.size());
+    while (plot->graphCount() < count)
+        plot->addGraph();
+    while (plot->graphCount() > count)
+        plot->removeGraph(plot->graphCount() - 1);
+    for (int t = 0; t < count; ++t) {
+        QVector<double> keys(traces[t].size());
+        for (int k = 0; k < keys.size(); ++k)
+            keys[k] = k;
+        QCPGraph *graph = plot->graph(t);
+        graph->setPen(QPen(colorOf(state.traceColors.value(t + 1, 0)), 1));
+        graph->setData(keys, traces[t], true);
+    }
+    if (state.autoScaleY && !state.rangeHeld)
+        rescaleY(plot);
+}
+
+QCPAxis *axisOf(QCustomPlot *plot, std::size_t index) {
+    return index == 0 ? plot->xAxis : plot->yAxis;
+}
+
+// Everything the program asked for while frozen, as it asked last.
+void thaw(QCustomPlot *plot, GraphState &state) {
+    for (QPointer<QCPItemRect> &rect : state.spareRectangles)
+        if (rect)
+            rect->setVisible(false);
+    for (QPointer<QCPGraph> &graph : state.staleGraphs)
+        if (graph)
+            plot->removeGraph(graph);
+    state.staleGraphs.clear();
+    for (auto &[handle, curve] : state.curves)
+        if (!curve.graph)
+            curve.graph = drawCurve(plot, QVector<double>(curve.x.begin(), curve.x.end()),
+                                    QVector<double>(curve.y.begin(), curve.y.end()), curve.color);
+    for (auto &[handle, rect] : state.rectangles)
+        if (!rect)
+            rect = drawRectangle(plot, state, state.rectangleShapes[handle]);
+    for (std::size_t i = 0; i < state.cursors.size(); ++i)
+        if (state.cursors[i].pending)
+            drawCursor(plot, static_cast<int>(i) + 1, state.cursors[i]);
+    if (state.pendingTraces)
+        drawStripChart(plot, state, *state.pendingTraces);
+    state.pendingTraces.reset();
+    if (!state.rangeHeld)
+        for (std::size_t i = 0; i < state.wantedRanges.size(); ++i)
+            if (auto &range = state.wantedRanges[i]; range) {
+                axisOf(plot, i)->setRange(*range);
+                range.reset();
+            }
+    requestReplot(plot);
+}
+
 } // namespace
 
 namespace rt {
@@ -120,6 +239,8 @@ void setupGraph(QWidget *widget) {
 }
 
 void forgetGraph(QWidget *widget) {
+    if (states().value(widget).rangeHeld)
+        --heldGraphs;
     states().remove(widget);
 }
 
@@ -133,15 +254,14 @@ int PlotXY(int panel, int control, const void *xArray, const void *yArray, int n
     QVector<double> x, y;
     if (!toDoubles(xArray, xDataType, numPoints, x) || !toDoubles(yArray, yDataType, numPoints, y))
         return -2;
-    // Every plot style of the program is drawn as one thin line.
-    QCPGraph *graph = plot->addGraph();
-    graph->setPen(QPen(colorOf(color), 1));
-    graph->setData(x, y);
     GraphState &state = states()[plot];
     const int handle = state.nextHandle++;
-    state.curves[handle] = Curve{graph, std::vector<double>(x.begin(), x.end()),
+    state.curves[handle] = Curve{nullptr, std::vector<double>(x.begin(), x.end()),
                                  std::vector<double>(y.begin(), y.end()), color};
-    requestReplot(plot);
+    if (!frozen) {
+        state.curves[handle].graph = drawCurve(plot, x, y, color);
+        requestReplot(plot);
+    }
     return handle;
 }
 
@@ -151,18 +271,13 @@ int PlotRectangle(int panel, int control, double x1, double y1, double x2, doubl
     if (!plot)
         return -1;
     GraphState &state = states()[plot];
-    QCPItemRect *rect = takeSpareRectangle(state);
-    if (!rect)
-        rect = new QCPItemRect(plot);
-    rect->topLeft->setCoords(std::min(x1, x2), std::max(y1, y2));
-    rect->bottomRight->setCoords(std::max(x1, x2), std::min(y1, y2));
-    rect->setPen(QPen(colorOf(color)));
-    rect->setBrush(QBrush(colorOf(fillColor)));
-    const int handle = state.nextHandle++;
-    state.rectangles[handle] = rect;
-    state.rectangleShapes[handle] = rt::RectanglePlot{
+    const rt::RectanglePlot shape{
         std::min(x1, x2), std::min(y1, y2), std::max(x1, x2), std::max(y1, y2), color, fillColor};
-    requestReplot(plot);
+    const int handle = state.nextHandle++;
+    state.rectangles[handle] = frozen ? nullptr : drawRectangle(plot, state, shape);
+    state.rectangleShapes[handle] = shape;
+    if (!frozen)
+        requestReplot(plot);
     return handle;
 }
 
@@ -171,13 +286,16 @@ int DeleteGraphPlot(int panel, int control, int plotHandle, int) {
     if (!plot)
         return -1;
     GraphState &state = states()[plot];
+    // While frozen what is shown stays until the thaw.
     auto dropCurve = [&](QCPGraph *g) {
-        if (g)
+        if (g && frozen)
+            state.staleGraphs.emplace_back(g);
+        else if (g)
             plot->removeGraph(g);
     };
     auto dropRect = [&](QCPItemRect *r) {
         if (r) {
-            r->setVisible(false);
+            r->setVisible(frozen && r->visible());
             state.spareRectangles.emplace_back(r);
         }
     };
@@ -199,7 +317,8 @@ int DeleteGraphPlot(int panel, int control, int plotHandle, int) {
     } else {
         return -2;
     }
-    requestReplot(plot);
+    if (!frozen)
+        requestReplot(plot);
     return 0;
 }
 
@@ -208,18 +327,13 @@ int SetGraphCursor(int panel, int control, int cursor, double x, double y) {
     if (!plot || cursor < 1 || cursor > 3)
         return -1;
     Cursor &c = states()[plot].cursors[cursor - 1];
-    if (!c.line) {
-        c.line = new QCPItemStraightLine(plot);
-        const QString color =
-            plot->property(QByteArray("cursor") + QByteArray::number(cursor) + "Color").toString();
-        c.line->setPen(QPen(QColor(color.isEmpty() ? QStringLiteral("#000000") : color), 2));
-        c.line->setLayer(QStringLiteral("overlay")); // above every rectangle
-    }
     c.x = x;
     c.y = y;
-    c.line->point1->setCoords(x, 0.0);
-    c.line->point2->setCoords(x, 1.0);
-    requestReplot(plot);
+    c.pending = true;
+    if (!frozen) {
+        drawCursor(plot, cursor, c);
+        requestReplot(plot);
+    }
     return 0;
 }
 
@@ -237,6 +351,14 @@ int SetAxisScalingMode(int panel, int control, int axis, int mode, double min, d
     QCustomPlot *plot = plotOf(panel, control);
     if (!plot || (axis != VAL_XAXIS && axis != VAL_LEFT_YAXIS))
         return -1;
+    if (frozen || heldGraphs != 0) {
+        GraphState &state = states()[plot];
+        if (frozen || state.rangeHeld) {
+            if (mode == VAL_MANUAL)
+                state.wantedRanges[axis == VAL_XAXIS ? 0 : 1] = QCPRange(min, max);
+            return 0;
+        }
+    }
     QCPAxis *a = axis == VAL_XAXIS ? plot->xAxis : plot->yAxis;
     if (mode == VAL_MANUAL)
         a->setRange(min, max);
@@ -258,20 +380,15 @@ int PlotStripChart(int panel, int control, const void *array, int numPoints, int
     const int step = traces * (skipCount + 1);
     const int points = numPoints / step;
     GraphState &state = states()[plot];
-    while (plot->graphCount() < traces)
-        plot->addGraph();
-    while (plot->graphCount() > traces)
-        plot->removeGraph(plot->graphCount() - 1);
-    for (int t = 0; t < traces; ++t) {
-        QVector<double> keys(points), ys(points);
-        for (int k = 0; k < points; ++k) {
-            keys[k] = k;
-            ys[k] = values[startIndex + k * step + t];
-        }
-        QCPGraph *graph = plot->graph(t);
-        graph->setPen(QPen(colorOf(state.traceColors.value(t + 1, 0)), 1));
-        graph->setData(keys, ys, true);
+    std::vector<QVector<double>> ys(traces, QVector<double>(points));
+    for (int t = 0; t < traces; ++t)
+        for (int k = 0; k < points; ++k)
+            ys[t][k] = values[startIndex + k * step + t];
+    if (frozen) {
+        state.pendingTraces = std::move(ys);
+        return 0;
     }
+    drawStripChart(plot, state, ys);
     requestReplot(plot);
     return 0;
 }
@@ -320,6 +437,69 @@ std::vector<std::vector<double>> stripChartTraces(int panel, int control) {
 int stripChartTraceColor(int panel, int control, int trace) {
     QCustomPlot *plot = plotOf(panel, control);
     return plot ? states()[plot].traceColors.value(trace, -1) : -1;
+}
+
+void holdGraphRange(QWidget *widget, bool held) {
+    auto *plot = qobject_cast<QCustomPlot *>(widget);
+    if (!plot || !states().contains(plot) || states()[plot].rangeHeld == held)
+        return;
+    GraphState &state = states()[plot];
+    state.rangeHeld = held;
+    heldGraphs += held ? 1 : -1;
+    if (held) {
+        // Until the program sets a range, the one it set last stays its.
+        for (std::size_t i = 0; i < state.wantedRanges.size(); ++i)
+            if (!state.wantedRanges[i])
+                state.wantedRanges[i] = axisOf(plot, i)->range();
+        return;
+    }
+    if (frozen)
+        return; // the thaw shows them
+    for (std::size_t i = 0; i < state.wantedRanges.size(); ++i)
+        if (auto &range = state.wantedRanges[i]; range) {
+            axisOf(plot, i)->setRange(*range);
+            range.reset();
+        }
+    if (state.autoScaleY)
+        rescaleY(plot);
+    requestReplot(plot);
+}
+
+bool graphRangeHeld(const QWidget *plot) {
+    return heldGraphs != 0 && states().value(plot).rangeHeld;
+}
+
+void setDisplayFrozen(bool on) {
+    if (frozen == on)
+        return;
+    frozen = on;
+    if (on)
+        return;
+    for (auto it = states().begin(); it != states().end(); ++it)
+        thaw(static_cast<QCustomPlot *>(const_cast<QWidget *>(it.key())), it.value());
+    thawControls();
+}
+
+bool displayFrozen() {
+    return frozen;
+}
+
+void setStripChartAutoScale(QWidget *widget, bool on) {
+    auto *plot = qobject_cast<QCustomPlot *>(widget);
+    if (!plot || !states().contains(plot))
+        return;
+    GraphState &state = states()[plot];
+    state.autoScaleY = on;
+    if (state.rangeHeld || frozen)
+        return;
+    if (on) {
+        rescaleY(plot);
+    } else {
+        const QVariant min = plot->property("yMin"), max = plot->property("yMax");
+        if (min.isValid() && max.isValid())
+            plot->yAxis->setRange(min.toDouble(), max.toDouble());
+    }
+    requestReplot(plot);
 }
 
 bool graphAxisRange(int panel, int control, int axis, double *min, double *max) {

@@ -58,4 +58,7 @@ void connectPanelEvents(int panel, QWidget *root, PanelCallbackPtr callback);
 void setupGraph(QWidget *plot);
 void forgetGraph(QWidget *plot);
 
+// The read-only numerics' values kept while the display was frozen, shown.
+void thawControls();
+
 } // namespace rt

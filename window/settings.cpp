@@ -71,6 +71,17 @@ void saveFileFolder(const QString &folder) {
         openSettings().setValue(QLatin1String(settings_keys::LAST_FILE_FOLDER), folder);
 }
 
+bool savedSideBySide() {
+    return settingsFileUsable() &&
+           openSettings().value(QLatin1String(settings_keys::SIDE_BY_SIDE)).toString() ==
+               QLatin1String("true");
+}
+
+void saveSideBySide(bool on) {
+    if (settingsFileUsable())
+        openSettings().setValue(QLatin1String(settings_keys::SIDE_BY_SIDE), on);
+}
+
 BrokerSettings savedBrokerSettings() {
     BrokerSettings saved;
     if (!settingsFileUsable())

@@ -19,6 +19,10 @@ void saveCcdWindowPosition(const QPoint &topLeft);
 QString savedFileFolder();
 void saveFileFolder(const QString &folder);
 
+// Whether View > "Trend and video side by side" was checked last.
+bool savedSideBySide();
+void saveSideBySide(bool on);
+
 // What File > Publish to broker... asked for last. The password is never
 // kept.
 struct BrokerSettings {

@@ -7,6 +7,8 @@ namespace window::settings_keys {
 inline constexpr char CCD_WINDOW_POS[] = "ccdSettingsWindow/position";
 // The folder of the parameter file last picked in a file dialog.
 inline constexpr char LAST_FILE_FOLDER[] = "parameterFiles/lastFolder";
+// View > Trend and video side by side: checked or not.
+inline constexpr char SIDE_BY_SIDE[] = "view/trendAndVideoSideBySide";
 // File > Publish to broker: what the dialog held last; never the password.
 inline constexpr char BROKER_URL[] = "broker/url";
 inline constexpr char BROKER_NAME[] = "broker/name";
