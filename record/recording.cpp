@@ -3,6 +3,10 @@
 
 #include "runtime/one_step_file.h"
 
+#include <QFileInfo>
+
+#include <utility>
+
 namespace record {
 
 namespace {
@@ -35,6 +39,7 @@ bool Recording::start(const QString &framesPath, QString &problem) {
     }
     frames_.held = frameHeader() + '\n';
     frames_.written = 0;
+    framesHeld_ = framesWritten_ = 0;
     // The video file is made with the first video pass: a recording of the
     // live loop alone has none. One left from an earlier recording under this
     // name goes now (replacing it was asked with the frame file), or a replay
@@ -51,12 +56,40 @@ void Recording::stop() {
         return; // already closed
     frames_.file.close();
     video_.file.close();
+    if (QString problem; !describeEnd(&problem))
+        emit failed(tr("Recording stopped: %1").arg(problem));
+}
+
+bool Recording::describe(const Description &description, QString &problem) {
+    description_.reset();
+    if (!isActive() || !QFileInfo(framesPath()).isFile())
+        return true;
+    if (!writeDescription(framesPath(), description, &problem)) {
+        // None rather than one of an earlier recording under this name.
+        const QString old = QFile::decodeName(
+            descriptionPathFor(QFile::encodeName(framesPath()).toStdString()).c_str());
+        if (QFileInfo(old).isFile())
+            QFile::remove(old);
+        return false;
+    }
+    description_ = description;
+    return true;
+}
+
+bool Recording::describeEnd(QString *problem) {
+    if (!description_)
+        return true;
+    Description ended = *std::exchange(description_, std::nullopt);
+    ended.end = std::chrono::system_clock::now();
+    ended.frames = framesWritten_;
+    return writeDescription(frames_.file.fileName(), ended, problem);
 }
 
 void Recording::addFrame(const FrameValues &values) {
     if (!isActive())
         return;
     appendFrameLine(frames_.held, now(), values);
+    ++framesHeld_;
     if (frames_.held.size() >= WRITE_AT_BYTES)
         writeOut(frames_);
 }
@@ -97,6 +130,8 @@ bool Recording::writeOut(Sink &sink) {
     }
     sink.written += size;
     sink.held.clear();
+    if (&sink == &frames_)
+        framesWritten_ += std::exchange(framesHeld_, 0);
     return true;
 }
 
@@ -108,6 +143,10 @@ void Recording::fail(const Sink &sink, const QString &reason) {
         s->held.clear();
         s->file.close();
     }
+    // The description still says how far the frame file goes, where the
+    // disk takes it; the failure told is the frame file's.
+    QString ignored;
+    describeEnd(&ignored);
     emit failed(message);
 }
 
