@@ -24,6 +24,7 @@
 #include "shell/startup.h"
 #include "shell/window_note.h"
 #include "statistics/attach_statistics.h"
+#include "theme/theme.h"
 #include "window/ccd_window.h"
 #include "window/file_folders.h"
 
@@ -53,6 +54,7 @@ int WinMain(void *hInstance, void *, char *, int) {
     AttachExport(panelHandle, GRAPH_Raw, STRIP_Trend, GRAPH_Data);
     AttachGlance(panelHandle, TEXT_Status, GRAPH_Raw, STRIP_Trend);
     AttachPublishing(panelHandle); // its state goes into the glance's status bar
+    AttachTheme(panelHandle);
     ForEachRangeBound(MarkOutOfRange);
     GetProjectDir(proj_dir);
     InitVars();
