@@ -27,6 +27,7 @@
 #include "shell/startup.h"
 #include "shell/window_note.h"
 #include "statistics/attach_statistics.h"
+#include "theme/theme.h"
 #include "window/ccd_window.h"
 #include "window/file_folders.h"
 
@@ -61,6 +62,7 @@ int WinMain(void *hInstance, void *, char *, int) {
     AttachStaleMarks(panelHandle, frameIndicators, 7);
     AttachPublishing(panelHandle); // its state goes into the glance's status bar
     AttachScope(panelHandle, GRAPH_Raw, STRIP_Trend, GRAPH_Data); // after the status bar
+    AttachTheme(panelHandle);
     ForEachRangeBound(MarkOutOfRange);
     GetProjectDir(proj_dir);
     InitVars();

@@ -67,7 +67,9 @@ void FrameLines::listen(std::function<void()> failed) {
     frameSub_ = program.frames.subscribe([this](const stream::Frame &f) {
         line_.clear();
         record::appendFrameLine(line_, record::isoLocalTime(f.time), frameValues(f.words));
-        if (!writeLine(frames_, line_) && failed_)
+        if (writeLine(frames_, line_))
+            ++framesWritten_;
+        else if (failed_)
             failed_();
     });
     videoSub_ = program.videoPasses.subscribe([this](const stream::VideoPass &pass) {

@@ -26,6 +26,8 @@ class FrameLines {
     // of failures is said on stderr, the rest only when a line went out
     // between.
     void listen(std::function<void()> failed);
+    // Frame lines written so far.
+    long long framesWritten() const { return framesWritten_; }
 
   private:
     struct Sink {
@@ -36,6 +38,7 @@ class FrameLines {
 
     Sink frames_, video_;
     std::string line_; // reused for each line
+    long long framesWritten_ = 0;
     std::function<void()> failed_;
     stream::Subscription frameSub_, videoSub_;
 };

@@ -1,5 +1,6 @@
 #include "glance/glance_bar.h"
 
+#include <QEvent>
 #include <QLabel>
 
 #include "glance/sensor_watch.h"
@@ -13,12 +14,13 @@ struct LampLook {
     GlanceBar::Lamp lamp;
     const char *text;
     const char *color;
+    const char *darkColor; // on a dark palette
 };
 
 constexpr LampLook LAMP_LOOKS[] = {
-    {GlanceBar::Lamp::Off, QT_TRANSLATE_NOOP("window", "no live value"), "#9e9e9e"},
-    {GlanceBar::Lamp::In, QT_TRANSLATE_NOOP("window", "in tolerance"), "#2e7d32"},
-    {GlanceBar::Lamp::Out, QT_TRANSLATE_NOOP("window", "out of tolerance"), "#c62828"},
+    {GlanceBar::Lamp::Off, QT_TRANSLATE_NOOP("window", "no live value"), "#9e9e9e", "#9e9e9e"},
+    {GlanceBar::Lamp::In, QT_TRANSLATE_NOOP("window", "in tolerance"), "#2e7d32", "#66bb6a"},
+    {GlanceBar::Lamp::Out, QT_TRANSLATE_NOOP("window", "out of tolerance"), "#c62828", "#ef5350"},
 };
 
 const LampLook &lookOf(GlanceBar::Lamp lamp) {
@@ -113,8 +115,18 @@ void GlanceBar::showLamp(Lamp lamp) {
         return;
     lamp_ = lamp;
     const LampLook &look = lookOf(lamp);
-    lamp_label_->setText(QStringLiteral("<span style=\"color:%1\">\u25cf</span> %2")
-                             .arg(QLatin1String(look.color), tr(look.text)));
+    const bool dark = palette().color(QPalette::Window).lightness() < 128;
+    lamp_label_->setText(
+        QStringLiteral("<span style=\"color:%1\">\u25cf</span> %2")
+            .arg(QLatin1String(dark ? look.darkColor : look.color), tr(look.text)));
+}
+
+void GlanceBar::changeEvent(QEvent *event) {
+    QStatusBar::changeEvent(event);
+    if (event->type() == QEvent::PaletteChange && !lamp_label_->text().isEmpty()) {
+        lamp_label_->clear();
+        showLamp(lamp_);
+    }
 }
 
 } // namespace window

@@ -38,6 +38,10 @@ class GlanceBar : public QStatusBar {
     // One refresh as of `nowMs` on the bar's own clock (tests pass their time).
     void refreshAt(qint64 nowMs);
 
+  protected:
+    // A new palette (View > Theme) shows the lamp in its colours for it.
+    void changeEvent(QEvent *event) override;
+
   private:
     void refresh() { refreshAt(clock_.elapsed()); }
     void showHint();

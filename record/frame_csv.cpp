@@ -148,8 +148,8 @@ std::string isoLocalTime(std::chrono::system_clock::time_point when) {
 }
 
 std::string isoLocalTimeWithOffset(std::chrono::system_clock::time_point when) {
-    const std::time_t t = std::chrono::system_clock::to_time_t(
-        std::chrono::floor<std::chrono::seconds>(when));
+    const std::time_t t =
+        std::chrono::system_clock::to_time_t(std::chrono::floor<std::chrono::seconds>(when));
     std::tm local{};
 #ifdef _WIN32
     localtime_s(&local, &t);
@@ -228,6 +228,10 @@ std::string videoPathFor(const std::string &framesPath) {
 
 std::string eventsPathFor(const std::string &framesPath) {
     return companionPath(framesPath, "-events.csv");
+}
+
+std::string descriptionPathFor(const std::string &framesPath) {
+    return companionPath(framesPath, ".json");
 }
 
 } // namespace record

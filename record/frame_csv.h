@@ -64,5 +64,7 @@ bool isVideoHeader(std::string_view line);
 std::string videoPathFor(const std::string &framesPath);
 // The event log that goes with a recording: "<base>-events.csv".
 std::string eventsPathFor(const std::string &framesPath);
+// The recording's description: "<base>.json".
+std::string descriptionPathFor(const std::string &framesPath);
 
 } // namespace record

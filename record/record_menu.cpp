@@ -29,7 +29,9 @@
 #include "link/exchange_guard.h"
 #include "menus/menu_bar.h"
 #include "menus/message_box.h"
+#include "runtime/runtime.h"
 #include "runtime/widget_access.h"
+#include "shell/globals.h"
 #include "stream/stream.h"
 
 namespace record {
@@ -120,6 +122,13 @@ bool RecordMenu::startRecording(const QString &path) {
         return false;
     }
     listen(true);
+    char device[261] = {}; // empty while no port is open
+    GetComOpenDevice(com, device);
+    if (!recording_.describe(
+            describeSensor(QStringLiteral("vexa-tb-scope"), QString::fromLocal8Bit(device)),
+            problem))
+        showProblem(
+            tr("Cannot describe the recording: %1\nThe recording of frames goes on.").arg(problem));
     startEventLog(path);
     showState();
     return true;
@@ -166,10 +175,11 @@ void RecordMenu::askForFile() {
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     connect(dialog, &QFileDialog::fileSelected, this, [this](const QString &path) {
         // The video file beside it is replaced too, once the Data loop runs,
-        // and the event log at once.
+        // and the event log and the description at once.
         QStringList existing;
         for (const QString &file : {path, QString::fromStdString(videoPathFor(path.toStdString())),
-                                    QString::fromStdString(eventsPathFor(path.toStdString()))})
+                                    QString::fromStdString(eventsPathFor(path.toStdString())),
+                                    QString::fromStdString(descriptionPathFor(path.toStdString()))})
             if (QFileInfo::exists(file))
                 existing << QFileInfo(file).fileName();
         if (existing.isEmpty())

@@ -3,6 +3,10 @@
 
 #include "runtime/one_step_file.h"
 
+#include <QFileInfo>
+
+#include <utility>
+
 namespace record {
 
 namespace {
@@ -56,6 +60,33 @@ void Recording::stop() {
         return; // already closed
     frames_.file.close();
     video_.file.close();
+    if (QString problem; !describeEnd(&problem))
+        emit failed(tr("Recording stopped: %1").arg(problem));
+}
+
+bool Recording::describe(const Description &description, QString &problem) {
+    description_.reset();
+    if (!isActive() || !QFileInfo(framesPath()).isFile())
+        return true;
+    if (!writeDescription(framesPath(), description, &problem)) {
+        // None rather than one of an earlier recording under this name.
+        const QString old = QFile::decodeName(
+            descriptionPathFor(QFile::encodeName(framesPath()).toStdString()).c_str());
+        if (QFileInfo(old).isFile())
+            QFile::remove(old);
+        return false;
+    }
+    description_ = description;
+    return true;
+}
+
+bool Recording::describeEnd(QString *problem) {
+    if (!description_)
+        return true;
+    Description ended = *std::exchange(description_, std::nullopt);
+    ended.end = std::chrono::system_clock::now();
+    ended.frames = static_cast<long long>(frames_.linesWritten);
+    return writeDescription(frames_.file.fileName(), ended, problem);
 }
 
 void Recording::addFrame(const FrameValues &values) {
@@ -121,6 +152,10 @@ void Recording::fail(const Sink &sink, const QString &reason) {
         s->heldLines = 0;
         s->file.close();
     }
+    // The description still says how far the frame file goes, where the
+    // disk takes it; the failure told is the frame file's.
+    QString ignored;
+    describeEnd(&ignored);
     emit failed(message);
 }
 

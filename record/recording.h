@@ -12,8 +12,10 @@
 #include <QString>
 #include <QTimer>
 
+#include <optional>
 #include <string>
 
+#include "record/description.h"
 #include "record/frame_csv.h"
 
 namespace record {
@@ -28,7 +30,14 @@ class Recording : public QObject {
     // Opens (and empties) the frame file. False, with the reason in
     // `problem`, when it cannot be opened.
     bool start(const QString &framesPath, QString &problem);
-    // Writes out what is held and closes the files.
+    // Writes `description` beside the running recording's frame file
+    // (<base>.json) now, and again with the end time and the frames written
+    // when the recording ends. False, with the file and the reason in
+    // `problem`, when it cannot be written; the recording goes on. A
+    // recording into a device (a FIFO, /dev/null) has none.
+    bool describe(const Description &description, QString &problem);
+    // Writes out what is held and closes the files; a description that
+    // cannot be written again is said through failed().
     void stop();
     bool isActive() const { return frames_.file.isOpen(); }
     QString framesPath() const { return frames_.file.fileName(); }
@@ -65,6 +74,9 @@ class Recording : public QObject {
     bool writeOut(Sink &sink);
     void fail(const Sink &sink, const QString &reason);
     bool openVideo();
+    // The description with the end time and the frames written; false with
+    // the reason in `problem` when it cannot be written.
+    bool describeEnd(QString *problem);
 
     Sink frames_;
     Sink video_;
@@ -72,6 +84,7 @@ class Recording : public QObject {
     QElapsedTimer clock_;
     qint64 lastedMs_ = 0;
     std::string line_; // reused for each line
+    std::optional<Description> description_; // while the recording runs
 };
 
 } // namespace record

@@ -3,6 +3,7 @@
 #include "sim/options.h"
 #include "sim/port_link.h"
 #include "sim/pty_server.h"
+#include "sim/replay_description.h"
 
 #include <algorithm>
 #include <chrono>
@@ -47,6 +48,18 @@ int main(int argc, char **argv) {
         if (!sim::loadReplay(options.replay, config.replay, problem)) {
             std::fprintf(stderr, "vexa-sim: cannot replay %s\n", problem.c_str());
             return 2;
+        }
+        // The sensor that made the recording, where its description says.
+        if (const auto described = sim::loadReplayDescription(options.replay, problem)) {
+            config.firmware = described->firmware;
+            config.ccdInfo = {described->ccdType, described->pixels, described->resolution};
+            if (described->ccdType >= 1 && described->ccdType <= 3)
+                config.ccdType = described->ccdType;
+        } else if (!problem.empty()) {
+            std::fprintf(stderr,
+                         "vexa-sim: description unusable (%s); answering firmware and CCD "
+                         "info as without one\n",
+                         problem.c_str());
         }
     }
     if (!options.eeprom.empty()) {

@@ -92,6 +92,8 @@ std::vector<std::uint8_t> Sensor::answer(std::uint16_t code, const Words &words)
         info[0] = config_.ccdType;
         info[1] = pixels();
         info[2] = config_.resolution;
+        if (config_.ccdInfo)
+            std::copy(config_.ccdInfo->begin(), config_.ccdInfo->end(), info.begin());
         return makeReply(code, info);
     }
     case order::ResetMaxMin:
@@ -181,7 +183,7 @@ std::vector<std::uint8_t> Sensor::videoBlock(std::uint16_t first) const {
 
 std::vector<std::uint8_t> Sensor::firmwareReply() const {
     std::vector<std::uint16_t> words(kFirmwareReplySize / 2, 0);
-    const std::string text = kFirmwareText;
+    const std::string &text = config_.firmware;
     for (std::size_t i = 0; i < text.size() && i + 1 < words.size(); ++i)
         words[i] = static_cast<unsigned char>(text[i]);
     return wordsToBytes(words);

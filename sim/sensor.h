@@ -6,6 +6,7 @@
 #include "sim/protocol.h"
 #include "sim/replay_file.h"
 
+#include <array>
 #include <chrono>
 #include <cstdint>
 #include <functional>
@@ -42,6 +43,10 @@ struct SensorConfig {
     Words eeprom = defaultParameters();
     Faults faults;
     Replay replay; // frames (and video passes) to send instead of the synthetic line's
+    std::string firmware = kFirmwareText; // order 7's text (Windows-1252 bytes)
+    // Order 10's words (type, pixel count, resolution) instead of the line's:
+    // those of the sensor a replayed recording describes.
+    std::optional<std::array<std::uint16_t, 3>> ccdInfo;
 };
 
 struct Reply {

@@ -111,4 +111,16 @@ void saveBrokerSettings(const BrokerSettings &saved) {
                       saved.video ? QStringLiteral("true") : QStringLiteral("false"));
 }
 
+QString savedTheme() {
+    if (!settingsFileUsable())
+        return {};
+    const QVariant value = openSettings().value(QLatin1String(settings_keys::THEME));
+    return value.typeId() == QMetaType::QString ? value.toString() : QString();
+}
+
+void saveTheme(const QString &name) {
+    if (settingsFileUsable())
+        openSettings().setValue(QLatin1String(settings_keys::THEME), name);
+}
+
 } // namespace window

@@ -32,4 +32,8 @@ struct BrokerSettings {
 BrokerSettings savedBrokerSettings();
 void saveBrokerSettings(const BrokerSettings &settings);
 
+// View > Theme: "system", "light" or "dark"; empty when none is kept.
+QString savedTheme();
+void saveTheme(const QString &name);
+
 } // namespace window

@@ -16,4 +16,7 @@ inline constexpr char BROKER_USER[] = "broker/user";
 inline constexpr char BROKER_CA_FILE[] = "broker/caFile";
 inline constexpr char BROKER_VIDEO[] = "broker/video";
 
+// View > Theme: the theme last picked.
+inline constexpr char THEME[] = "view/theme";
+
 } // namespace window::settings_keys

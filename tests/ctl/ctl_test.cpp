@@ -6,6 +6,8 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
@@ -22,6 +24,7 @@
 
 #include "record/frame_csv.h"
 #include "sim/protocol.h"
+#include "sim/replay_description.h"
 #include "sim/replay_file.h"
 #include "sim/scripted_sensor.h"
 
@@ -255,6 +258,7 @@ TEST_F(Ctl, CaptureWritesOneCsvLinePerFrameAndSendsTheSensorsTeachValueBack) {
 }
 
 TEST_F(Ctl, CaptureWithVideoWritesTheVideoPassBesideTheCsv) {
+    sensor.script(sim::order::Firmware, FirmwareReply());
     sensor.script(sim::order::ReadRam, sim::makeReply(2, kSensorSet)); // ccdMode 0: whole line
     sensor.script(sim::order::CcdInfo, sim::makeReply(10, {1, 1024, 250}));
     sensor.script(sim::order::Frame,
@@ -282,9 +286,43 @@ TEST_F(Ctl, CaptureWithVideoWritesTheVideoPassBesideTheCsv) {
     EXPECT_EQ(cells[256], "1020");   // x255
     EXPECT_EQ(cells[257 + 65], "1"); // y65: sample 1 of the second block
     const Requests sent = requests();
-    ASSERT_EQ(sent.size(), 7u);
-    EXPECT_EQ(sent[3], sim::makeRequest(9, {0, 0}));
-    EXPECT_EQ(sent[6], sim::makeRequest(9, {192, 1}));
+    ASSERT_EQ(sent.size(), 8u); // firmware, RAM, CCD info, then the pass
+    EXPECT_EQ(sent[4], sim::makeRequest(9, {0, 0}));
+    EXPECT_EQ(sent[7], sim::makeRequest(9, {192, 1}));
+}
+
+// The description beside the file, as the window's recording writes it, and
+// as vexa-sim --replay reads it back.
+TEST_F(Ctl, CaptureToAFileDescribesTheSensorBesideIt) {
+    sensor.script(sim::order::Firmware, FirmwareReply());
+    sensor.script(sim::order::ReadRam, sim::makeReply(2, kSensorSet));
+    sensor.script(sim::order::CcdInfo, sim::makeReply(10, {7, 1024, 250}));
+    sensor.script(sim::order::Frame, sim::makeReply(8, {100, 200, 150}));
+    const QString csv = dir.filePath(QStringLiteral("run.csv"));
+    const Outcome run = ctl({QStringLiteral("capture"), QStringLiteral("--frames"),
+                             QStringLiteral("3"), QStringLiteral("--csv"), csv});
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    QFile file(dir.filePath(QStringLiteral("run.json")));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QJsonObject d = QJsonDocument::fromJson(file.readAll()).object();
+    EXPECT_EQ(d["program"].toString(), "vexa-tb-ctl");
+    EXPECT_EQ(d["port"].toString().toStdString(), sensor.slavePath());
+    EXPECT_EQ(d["firmware"].toString(), "V1");
+    const QJsonObject ccd = d["ccd"].toObject();
+    EXPECT_EQ(ccd["description"].toString(), "CCD-SENSOR: no information avialable!");
+    EXPECT_EQ(ccd["type"].toInt(), 7);
+    EXPECT_TRUE(ccd["mmPerPixel"].isNull());
+    EXPECT_EQ(d["parameters"].toObject()["vThd"].toInt(), kSensorSet[2]);
+    EXPECT_EQ(d["parameters"].toObject()["para15"].toInt(), kSensorSet[15]);
+    EXPECT_EQ(d["frames"].toInt(), 3);
+    EXPECT_FALSE(d["end"].toString().isEmpty());
+    std::string problem;
+    const auto replayed = sim::loadReplayDescription(csv.toStdString(), problem);
+    ASSERT_TRUE(replayed) << problem;
+    EXPECT_EQ(replayed->firmware, "V1");
+    EXPECT_EQ(replayed->ccdType, 7);
+    EXPECT_EQ(replayed->pixels, 1024);
+    EXPECT_EQ(replayed->resolution, 250);
 }
 
 // ---- a full disk during a capture ------------------------------------------------
@@ -312,6 +350,7 @@ TEST_P(FullDisk, CutsTheFileBackToItsLastWholeLineAndSaysWhy) {
     record::FrameValues frame{};
     std::copy_n(words.begin(), frame.size(), frame.begin());
     sensor.script(sim::order::Frame, sim::makeReply(8, words));
+    sensor.script(sim::order::Firmware, FirmwareReply());
     sensor.script(sim::order::ReadRam, sim::makeReply(2, kSensorSet)); // the whole line
     sensor.script(sim::order::CcdInfo, sim::makeReply(10, {1, 1024, 250}));
     std::vector<std::uint16_t> block(64), x(256), y(256);
@@ -341,6 +380,15 @@ TEST_P(FullDisk, CutsTheFileBackToItsLastWholeLineAndSaysWhy) {
     EXPECT_NE(run.err.find(c.reason), std::string::npos) << run.err;
     if (c.device)
         return;
+    // The description is whole (the limit lets a video line's size through)
+    // or, said on stderr, absent, with no file of its own left beside it.
+    const QStringList described =
+        QDir(dir.path()).entryList({QStringLiteral("run.json*")}, QDir::Files | QDir::Hidden);
+    QFile json(dir.filePath(QStringLiteral("run.json")));
+    EXPECT_EQ(described, json.open(QIODevice::ReadOnly) ? QStringList{"run.json"} : QStringList{});
+    EXPECT_EQ(json.isOpen(), json.isOpen() && !QJsonDocument::fromJson(json.readAll()).isNull());
+    EXPECT_EQ(run.err.find("run.json: File too large") != std::string::npos,
+              !c.toStdout && !json.isOpen());
     const QString written = c.video ? dir.filePath(QStringLiteral("run-video.csv")) : csv;
     QFile file(written);
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));

@@ -8,6 +8,8 @@
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QMenu>
 #include <QMessageBox>
 #include <QTemporaryDir>
@@ -20,6 +22,7 @@
 #include "display/video_loop.h"
 #include "menus/file_menu.h"
 #include "menus/menu_bar.h"
+#include "params/parameter_table.h"
 #include "params/transfer_buttons.h"
 #include "record/frame_csv.h"
 #include "record/record_menu.h"
@@ -41,6 +44,15 @@ std::vector<std::string> Lines(const QString &path) {
         if (!line.isEmpty())
             lines.push_back(line.toStdString());
     return lines;
+}
+
+QJsonObject Json(const QString &path) {
+    QFile file(path);
+    QJsonParseError error{};
+    const QJsonDocument document = QJsonDocument::fromJson(
+        file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray(), &error);
+    EXPECT_EQ(error.error, QJsonParseError::NoError) << path.toStdString();
+    return document.object();
 }
 
 record::FrameValues Values(const Frame &f) {
@@ -121,6 +133,55 @@ TEST_F(Recording, HoldsEveryFrameTheLiveLoopTookInWordOrder) {
         const Frame expected = i <= sent.size() ? sent[i - 1] : Frame{};
         EXPECT_EQ(got.values, Values(expected)) << "line " << i;
     }
+}
+
+// Beside the frame file: the sensor the window holds at the start (its
+// firmware text, Windows-1252, as UTF-8), and at the stop the end and the
+// frames written.
+TEST_F(Recording, TheDescriptionBesideItNamesTheSensorAndAtTheStopTheEndAndTheFrames) {
+    sensor->script(sim::order::Frame, Frame{}.reply());
+    std::snprintf(szVersion, sizeof szVersion, "%s", "FW \"2.07\"\x01\xB5\x80");
+    ccdtype = 2;
+    ccdresolution = 750;
+    ccdmaxpixel = 1024;
+    for (int i = 0; i < PNUM; ++i)
+        *parameterTable[i].var = static_cast<unsigned short>(100 + i);
+    ASSERT_TRUE(recorder->startRecording(path));
+    const QString json = dir.filePath("frames.json");
+    const QJsonObject started = Json(json);
+
+    const QRegularExpression time(R"(^\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{3}[+-]\d\d:\d\d$)");
+    EXPECT_EQ(started["program"].toString(), "vexa-tb-scope");
+    EXPECT_FALSE(started["version"].toString().isEmpty());
+    EXPECT_EQ(started["port"].toString().toStdString(), sensor->slavePath());
+    EXPECT_EQ(started["firmware"].toString(), QString::fromUtf8("FW \"2.07\"\u0001\u00B5\u20AC"));
+    const QJsonObject ccd = started["ccd"].toObject();
+    EXPECT_EQ(ccd["description"].toString(),
+              QString::fromUtf8("CCD-SENSOR: 1024 pixel; 25\u00B5m pixel-pitch, opt.-lense, 75mm "
+                                "working range"));
+    EXPECT_EQ(ccd["type"].toInt(), 2);
+    EXPECT_EQ(ccd["pixels"].toInt(), 1024);
+    EXPECT_EQ(ccd["resolution"].toInt(), 750);
+    EXPECT_DOUBLE_EQ(ccd["mmPerPixel"].toDouble(), 75.0 / 1024);
+    const QJsonObject parameters = started["parameters"].toObject();
+    EXPECT_EQ(parameters.size(), PNUM);
+    EXPECT_EQ(parameters["power"].toInt(), 100);
+    EXPECT_EQ(parameters["vThd"].toInt(), 102);
+    EXPECT_EQ(parameters["para15"].toInt(), 115);
+    EXPECT_TRUE(time.match(started["start"].toString()).hasMatch())
+        << started["start"].toString().toStdString();
+    EXPECT_TRUE(started["end"].isNull());
+    EXPECT_TRUE(started["frames"].isNull());
+
+    RunUntil(4, CC_BTNRun);
+    recorder->stopRecording();
+    const QJsonObject ended = Json(json);
+    EXPECT_EQ(ended["start"], started["start"]);
+    EXPECT_EQ(ended["parameters"], started["parameters"]);
+    EXPECT_TRUE(time.match(ended["end"].toString()).hasMatch());
+    EXPECT_GE(ended["end"].toString(), ended["start"].toString());
+    EXPECT_EQ(ended["frames"].toInt(), static_cast<int>(Lines(path).size()) - 1);
+    EXPECT_GE(ended["frames"].toInt(), 3);
 }
 
 TEST_F(Recording, TheDataLoopWritesAFrameLineAndAVideoLinePerPass) {
@@ -231,6 +292,44 @@ TEST(RecordingOnAFullDisk, SaysWhyAndKeepsTheWholeLinesWrittenBefore) {
     }
 }
 
+// A description the disk refuses is said and leaves nothing half written,
+// and the frames go on: refused at the start, there is none (not even an
+// earlier recording's); refused at the stop, the one of the start stays.
+TEST(RecordingOnAFullDisk, ItsDescriptionIsWrittenWholeOrNotAtAll) {
+    const record::FrameValues values{290, 435, 435, 512, 100, 1, 2, 641, 636, 145, 435, 435};
+    for (const bool atStart : {true, false}) {
+        QTemporaryDir dir;
+        const QString file = dir.filePath("frames.csv"), json = dir.filePath("frames.json");
+        QFile earlier(json);
+        ASSERT_TRUE(earlier.open(QIODevice::WriteOnly) && earlier.write("{}") == 2);
+        earlier.close();
+        record::Recording recording;
+        QString message, problem;
+        QObject::connect(&recording, &record::Recording::failed,
+                         [&](const QString &text) { message = text; });
+        ASSERT_TRUE(recording.start(file, problem));
+        std::optional<FullDisk> full;
+        if (atStart)
+            full.emplace(300); // room for the frames, not for a description
+        EXPECT_EQ(recording.describe(record::Description{}, problem), !atStart);
+        full.emplace(300);
+        recording.addFrame(values);
+        recording.stop();
+        full.reset();
+
+        const QStringList expected =
+            atStart ? QStringList{"frames.csv"} : QStringList{"frames.csv", "frames.json"};
+        EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), expected);
+        const QString said = atStart ? problem : message;
+        EXPECT_TRUE(said.contains(json) && said.endsWith(std::strerror(EFBIG)))
+            << said.toStdString();
+        EXPECT_EQ(Lines(file).size(), 2u);
+        if (!atStart) {
+            EXPECT_TRUE(Json(json)["end"].isNull());
+        }
+    }
+}
+
 TEST_F(Recording, AFileThatCannotBeOpenedIsRefusedWithAMessage) {
     EXPECT_FALSE(recorder->startRecording(dir.filePath("gone/frames.csv")));
     auto *box = window->findChild<QMessageBox *>("recordingMessage");
@@ -279,22 +378,25 @@ TEST_F(Recording, RecordFramesAsksWithANonModalDialogForADatedFile) {
 
 // The video file beside the frame file is replaced as well: one question
 // names whichever of the two is there, and "No" leaves both alone.
-TEST_F(Recording, ReplacingTheFrameVideoOrEventFileIsAskedInOneQuestion) {
+TEST_F(Recording, ReplacingTheFrameVideoEventOrDescriptionFileIsAskedInOneQuestion) {
     const QString video = QString::fromStdString(record::videoPathFor(path.toStdString()));
     const QString events = QString::fromStdString(record::eventsPathFor(path.toStdString()));
+    const QString json = dir.filePath("frames.json");
     const struct {
-        bool frames, video, events;
+        bool frames, video, events, description;
         const char *question; // nullptr: none, the recording starts
     } cases[] = {
-        {false, false, false, nullptr},
-        {true, false, false, "frames.csv already exists.\nDo you want to replace it?"},
-        {false, true, false, "frames-video.csv already exists.\nDo you want to replace it?"},
-        {false, false, true, "frames-events.csv already exists.\nDo you want to replace it?"},
-        {true, true, false,
+        {false, false, false, false, nullptr},
+        {true, false, false, false, "frames.csv already exists.\nDo you want to replace it?"},
+        {false, true, false, false, "frames-video.csv already exists.\nDo you want to replace it?"},
+        {false, false, true, false,
+         "frames-events.csv already exists.\nDo you want to replace it?"},
+        {false, false, false, true, "frames.json already exists.\nDo you want to replace it?"},
+        {true, true, false, false,
          "frames.csv and frames-video.csv already exist.\nDo you want to replace them?"},
-        {true, true, true,
-         "frames.csv, frames-video.csv and frames-events.csv already exist.\nDo you want to "
-         "replace them?"},
+        {true, true, true, true,
+         "frames.csv, frames-video.csv, frames-events.csv and frames.json already exist.\nDo "
+         "you want to replace them?"},
     };
     // Record frames... with `path` picked: the replace question, if one is asked.
     const auto pickPath = [this] {
@@ -310,7 +412,8 @@ TEST_F(Recording, ReplacingTheFrameVideoOrEventFileIsAskedInOneQuestion) {
     };
     for (const auto &c : cases) {
         for (const auto &[there, file] :
-             {std::pair{c.frames, path}, std::pair{c.video, video}, std::pair{c.events, events}}) {
+             {std::pair{c.frames, path}, std::pair{c.video, video}, std::pair{c.events, events},
+              std::pair{c.description, json}}) {
             QFile::remove(file);
             QFile f(file);
             if (there && f.open(QIODevice::WriteOnly))
@@ -326,7 +429,7 @@ TEST_F(Recording, ReplacingTheFrameVideoOrEventFileIsAskedInOneQuestion) {
             box->button(QMessageBox::No)->click();
             Settle();
             EXPECT_FALSE(recorder->recording().isActive());
-            for (const QString &file : {path, video, events})
+            for (const QString &file : {path, video, events, json})
                 EXPECT_TRUE(!QFile::exists(file) || Lines(file) == std::vector<std::string>{"kept"})
                     << file.toStdString();
         }

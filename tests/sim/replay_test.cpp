@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cstdio>
 #include <fstream>
 
@@ -109,6 +110,70 @@ TEST(Replay, FilesThatAreNoRecordingAreRefusedWithFileLineAndReason) {
     EXPECT_EQ(p.wait(), 2);
     const std::string errors = p.errors();
     EXPECT_NE(errors.find("cannot replay " + frames + ": line 2"), std::string::npos) << errors;
+    std::remove(frames.c_str());
+}
+
+// Beside the recording, its description makes vexa-sim answer the firmware
+// text (UTF-8 there, Windows-1252 on the line) and the CCD info of the sensor
+// that recorded it; without one, or with one it cannot use (said on stderr),
+// it answers as ever.
+TEST(Replay, FirmwareAndCcdInfoComeFromTheDescriptionBesideTheRecording) {
+    const std::string frames = tempPath("described.csv");
+    const std::string json = record::descriptionPathFor(frames);
+    writeFile(frames, record::frameHeader() + "\n" + frameLine(100));
+    const std::array<std::uint16_t, 3> usual{1, 1024, 250};
+    struct Case {
+        const char *what;
+        std::string json; // empty: none
+        std::string firmware;
+        std::array<std::uint16_t, 3> ccd;
+        const char *note; // on stderr; nullptr: none
+    };
+    const Case cases[] = {
+        {"described",
+         R"({"firmware": "FW \"3.1\" \u00b5\u20ac\t", "ccd": {"type": 3, "pixels": 512,)"
+         R"( "resolution": 750, "mmPerPixel": null}, "parameters": {"power": 1}, "end": 1e3})",
+         "FW \"3.1\" \xB5\x80\t",
+         {3, 512, 750},
+         nullptr},
+        {"none", "", sim::kFirmwareText, usual, nullptr},
+        {"cut short", R"({"firmware": "FW", "ccd": {)", sim::kFirmwareText, usual, "not JSON"},
+        {"no CCD", R"({"firmware": "FW", "ccd": {"type": 1}})", sim::kFirmwareText, usual,
+         "no CCD type"},
+        {"word too large",
+         R"({"firmware": "FW", "ccd": {"type": 70000, "pixels": 512, "resolution": 1}})",
+         sim::kFirmwareText, usual, "no CCD type"},
+        {"nested too deep", std::string(100, '[') + std::string(100, ']'), sim::kFirmwareText,
+         usual, "not JSON"},
+    };
+    for (const Case &c : cases) {
+        std::remove(json.c_str());
+        if (!c.json.empty())
+            writeFile(json, c.json);
+        Program p({"--replay", frames, "--baud", "0"});
+        Port port(p.firstLine());
+        ASSERT_TRUE(port.isOpen()) << c.what;
+        ASSERT_TRUE(port.write(request(sim::order::Firmware)));
+        const auto text = port.read(sim::kFirmwareReplySize, 3000ms);
+        std::string firmware;
+        for (std::size_t i = 1; i < text.size() && text[i] != 0; i += 2)
+            firmware += static_cast<char>(text[i]);
+        EXPECT_EQ(firmware, c.firmware) << c.what;
+        ASSERT_TRUE(port.write(request(sim::order::CcdInfo)));
+        const auto info = port.read(sim::kTelegramSize, 3000ms);
+        ASSERT_EQ(info.size(), sim::kTelegramSize) << c.what;
+        EXPECT_EQ((std::array<std::uint16_t, 3>{word(info, 2), word(info, 3), word(info, 4)}),
+                  c.ccd)
+            << c.what;
+        p.signal(SIGTERM);
+        EXPECT_EQ(p.wait(), 0) << c.what;
+        const std::string errors = p.errors();
+        if (c.note)
+            EXPECT_NE(errors.find(json + ": " + c.note), std::string::npos) << c.what << errors;
+        else
+            EXPECT_EQ(errors.find("description"), std::string::npos) << c.what << errors;
+    }
+    std::remove(json.c_str());
     std::remove(frames.c_str());
 }
 
