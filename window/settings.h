@@ -5,6 +5,7 @@
 
 #include <QPoint>
 #include <QString>
+#include <QStringList>
 
 #include <optional>
 
@@ -27,5 +28,11 @@ struct BrokerSettings {
 };
 BrokerSettings savedBrokerSettings();
 void saveBrokerSettings(const BrokerSettings &settings);
+
+// The devices picked with "Other device..." in the COM selector, oldest
+// first, at most the last OTHER_DEVICES_KEPT.
+constexpr int OTHER_DEVICES_KEPT = 8;
+QStringList savedOtherDevices();
+void saveOtherDevices(const QStringList &devices);
 
 } // namespace window
