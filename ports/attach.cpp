@@ -15,6 +15,7 @@
 #include "ports/port_selector.h"
 #include "runtime/runtime.h"
 #include "runtime/widget_access.h"
+#include "shell/window_note.h"
 #include "stream/stream.h"
 
 namespace {
@@ -22,6 +23,7 @@ namespace {
 QPointer<QWidget> g_statusLine;
 QString g_statusToolTip; // the status line's own tooltip, shown while nothing failed
 stream::Subscription g_portEvents;
+bool g_startPortSeen = false; // the first open, at start, has been reported
 
 int lookUpFoundPort(int port, char device[]) {
     auto &catalog = ports::PortCatalog::instance();
@@ -32,6 +34,19 @@ int lookUpFoundPort(int port, char device[]) {
     const QByteArray found = catalog.map().device(port).toLocal8Bit();
     std::snprintf(device, 260, "%s", found.constData());
     return found.isEmpty() ? 0 : 1;
+}
+
+// The start port that does not open on a machine without a serial port
+// leaves a new user with a permission error for a device that is not there:
+// the status bar says what to do instead, until a port opens.
+void hintWhenNoSensor(int result) {
+    if (result >= 0) {
+        if (WindowNoteShows(NO_SENSOR_HINT))
+            WindowNote("");
+    } else if (!g_startPortSeen && !ports::PortCatalog::instance().map().foundAny()) {
+        WindowNote(NO_SENSOR_HINT);
+    }
+    g_startPortSeen = true;
 }
 
 void showOpenProblem(int port, int result) {
@@ -52,10 +67,13 @@ void AttachPortSelector(int panel, int selector, int statusLine) {
     if (auto *combo = qobject_cast<QComboBox *>(rt::controlWidget(panel, selector)))
         new ports::PortSelector(combo);
     g_statusLine = rt::controlWidget(panel, statusLine);
+    g_startPortSeen = false;
     g_statusToolTip = g_statusLine ? g_statusLine->toolTip() : QString();
     SetComDeviceLookup(lookUpFoundPort);
     g_portEvents = stream::programStream().portEvents.subscribe([](const stream::PortEvent &event) {
-        if (event.kind == stream::PortEvent::Kind::Opened)
+        if (event.kind == stream::PortEvent::Kind::Opened) {
             showOpenProblem(event.port, event.result);
+            hintWhenNoSensor(event.result);
+        }
     });
 }

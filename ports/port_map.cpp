@@ -30,7 +30,8 @@ bool isSameDevice(const FoundPort &port, const QString &device) {
 } // namespace
 
 PortMap::PortMap(const QMap<int, QString> &assigned, QList<FoundPort> found, Platform platform,
-                 int count) {
+                 int count)
+    : foundAny_(!found.isEmpty()) {
     for (auto it = assigned.cbegin(); it != assigned.cend(); ++it)
         entries_.insert(it.key(), {it.value(), it.value()});
 

@@ -35,6 +35,8 @@ class PortMap {
     QString device(int number) const;
     // "COM1 - ttyUSB0 (FT232R USB UART)", "COM2 - /dev/pts/3", "COM5".
     QString label(int number) const;
+    // Whether the machine has any serial port (given on the command line or not).
+    bool foundAny() const { return foundAny_; }
 
   private:
     struct Entry {
@@ -42,6 +44,7 @@ class PortMap {
         QString shown; // what the entry says after "COMn - "
     };
     QMap<int, Entry> entries_;
+    bool foundAny_ = false;
 };
 
 } // namespace ports

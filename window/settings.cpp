@@ -6,6 +6,7 @@
 #include <QStandardPaths>
 #include <QVariant>
 
+#include <algorithm>
 #include <cstdlib>
 
 #include "window/settings_keys.h"
@@ -121,6 +122,25 @@ QString savedTheme() {
 void saveTheme(const QString &name) {
     if (settingsFileUsable())
         openSettings().setValue(QLatin1String(settings_keys::THEME), name);
+}
+
+QStringList savedOtherDevices() {
+    if (!settingsFileUsable())
+        return {};
+    const QVariant value = openSettings().value(QLatin1String(settings_keys::OTHER_DEVICES));
+    QStringList devices;
+    // A damaged file may hold anything: only absolute paths are devices.
+    for (const QString &device : value.toStringList())
+        if (device.startsWith(QLatin1Char('/')) && !devices.contains(device))
+            devices.append(device);
+    return devices.mid(std::max<qsizetype>(0, devices.size() - OTHER_DEVICES_KEPT));
+}
+
+void saveOtherDevices(const QStringList &devices) {
+    if (settingsFileUsable())
+        openSettings().setValue(
+            QLatin1String(settings_keys::OTHER_DEVICES),
+            devices.mid(std::max<qsizetype>(0, devices.size() - OTHER_DEVICES_KEPT)));
 }
 
 } // namespace window

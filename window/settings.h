@@ -5,6 +5,7 @@
 
 #include <QPoint>
 #include <QString>
+#include <QStringList>
 
 #include <optional>
 
@@ -35,5 +36,11 @@ void saveBrokerSettings(const BrokerSettings &settings);
 // View > Theme: "system", "light" or "dark"; empty when none is kept.
 QString savedTheme();
 void saveTheme(const QString &name);
+
+// The devices picked with "Other device..." in the COM selector, oldest
+// first, at most the last OTHER_DEVICES_KEPT.
+constexpr int OTHER_DEVICES_KEPT = 8;
+QStringList savedOtherDevices();
+void saveOtherDevices(const QStringList &devices);
 
 } // namespace window

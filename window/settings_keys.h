@@ -15,6 +15,8 @@ inline constexpr char BROKER_NAME[] = "broker/name";
 inline constexpr char BROKER_USER[] = "broker/user";
 inline constexpr char BROKER_CA_FILE[] = "broker/caFile";
 inline constexpr char BROKER_VIDEO[] = "broker/video";
+// The devices picked with "Other device..." in the COM selector, newest last.
+inline constexpr char OTHER_DEVICES[] = "ports/otherDevices";
 
 // View > Theme: the theme last picked.
 inline constexpr char THEME[] = "view/theme";

@@ -4,9 +4,15 @@
 // that device; a device that is no serial line says so in the tooltip.
 #include <gtest/gtest.h>
 
+#include <QAbstractItemView>
+#include <QApplication>
 #include <QComboBox>
+#include <QDialog>
+#include <QFile>
+#include <QLineEdit>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
 #include <memory>
 
@@ -19,6 +25,7 @@
 #include "shell/controls.h"
 #include "shell/globals.h"
 #include "tests/link/link_fixture.h"
+#include "tests/window/temp_settings.h"
 
 namespace {
 
@@ -181,6 +188,50 @@ TEST_F(PortSelector, EntriesAreNamedByTheirValuesNotTheirPlaces) {
     new ports::PortSelector(&reordered);
     EXPECT_EQ(reordered.itemText(0), "COM7");
     EXPECT_EQ(reordered.itemText(1), "COM1 - ttyUSB0");
+}
+
+// "Other device..." in the open list asks for a path; the typed link to a
+// sensor is connected through its own number and kept for the next start.
+TEST_F(PortSelector, OtherDeviceConnectsToATypedPathAndRemembersIt) {
+    window_test::TempSettings settings;
+    sim::ScriptedSensor sensor;
+    ScriptWorkingSensor(sensor, "SENSOR BEHIND A LINK");
+    QTemporaryDir dir;
+    const QString link = dir.filePath(QStringLiteral("sensor-link"));
+    ASSERT_TRUE(QFile::link(QString::fromStdString(sensor.slavePath()), link));
+    foundPorts({});
+
+    QTimer typing; // types the path once the dialog is there
+    QObject::connect(&typing, &QTimer::timeout, [&typing, link] {
+        for (QWidget *top : QApplication::topLevelWidgets())
+            if (auto *dialog = qobject_cast<QDialog *>(top);
+                dialog && dialog->objectName() == "otherDeviceDialog" && dialog->isVisible()) {
+                dialog->findChild<QLineEdit *>(QStringLiteral("devicePath"))->setText(link);
+                dialog->accept();
+                typing.stop();
+            }
+    });
+    typing.start(50);
+    selector->showPopup();
+    const int asking = selector->count() - 1;
+    EXPECT_EQ(selector->itemText(asking), "Other device...");
+    EXPECT_EQ(selector->itemText(asking - 1), "Simulated sensor");
+    selector->view()->setCurrentIndex(selector->model()->index(asking, 0));
+    QTest::keyClick(selector->view(), Qt::Key_Return);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return sensor.requests().size() >= 4; }, 5000));
+    ProcessFor(0.3);
+    EXPECT_EQ(com, FIRST_OTHER_PORT);
+    EXPECT_EQ(CtrlText(panelHandle, TEXT_Status), "SENSOR BEHIND A LINK");
+    EXPECT_EQ(selector->currentText(),
+              QStringLiteral("COM%1 - %2").arg(FIRST_OTHER_PORT).arg(link));
+
+    QComboBox nextStart;
+    nextStart.addItems({QStringLiteral("a")});
+    nextStart.setProperty("itemValues", QStringLiteral("1"));
+    new ports::PortSelector(&nextStart);
+    EXPECT_EQ(nextStart.itemText(1), QStringLiteral("COM%1 - %2").arg(FIRST_OTHER_PORT).arg(link));
+    EXPECT_EQ(nextStart.property("itemValues").toString(),
+              QStringLiteral("1,%1,%2,0").arg(FIRST_OTHER_PORT).arg(SIMULATED_PORT));
 }
 
 } // namespace
