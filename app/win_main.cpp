@@ -17,6 +17,7 @@
 #include "params/transfer_buttons.h"
 #include "ports/ports.h"
 #include "publishing/publish_menu.h"
+#include "readouts/attach_readouts.h"
 #include "record/record_menu.h"
 #include "runtime/runtime.h"
 #include "shell/controls.h"
@@ -52,6 +53,8 @@ int WinMain(void *hInstance, void *, char *, int) {
     AttachStatistics(panelHandle);
     AttachExport(panelHandle, GRAPH_Raw, STRIP_Trend, GRAPH_Data);
     AttachGlance(panelHandle, TEXT_Status, GRAPH_Raw, STRIP_Trend);
+    // After the export: its items go at the end of the graphs' right-click menus.
+    AttachReadouts(panelHandle, GRAPH_Raw, STRIP_Trend, GRAPH_Data, &ccdtype, &ccdresolution);
     AttachPublishing(panelHandle); // its state goes into the glance's status bar
     ForEachRangeBound(MarkOutOfRange);
     GetProjectDir(proj_dir);
