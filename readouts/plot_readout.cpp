@@ -37,6 +37,7 @@ PlotReadout::PlotReadout(QCustomPlot *plot, GraphReading reading)
     : QObject(plot), plot_(plot), reading_(std::move(reading)),
       hover_(textItem(plot, QStringLiteral("hoverReadout"))), follow_(new QTimer(this)) {
     setObjectName(QStringLiteral("plotReadout"));
+    hover_->position->setType(QCPItemPosition::ptAbsolute); // the pointer's pixels
     follow_->setInterval(FOLLOW_MS);
     connect(follow_, &QTimer::timeout, this, &PlotReadout::refresh);
     if (reading_.measure) {

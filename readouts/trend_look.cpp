@@ -100,8 +100,11 @@ TrendLook::TrendLook(QCustomPlot *trendChart)
         small.setPointSizeF(small.pointSizeF() * 0.8);
     plot_->legend->setFont(small);
     plot_->legend->setBrush(QColor(255, 255, 255, 200));
-    plot_->legend->setRowSpacing(0);
-    plot_->axisRect()->insetLayout()->setInsetAlignment(0, Qt::AlignTop | Qt::AlignRight);
+    // One row along the bottom, below the band where the values seldom go;
+    // the newest points on the right and the cursors' text stay clear.
+    plot_->legend->setFillOrder(QCPLayoutGrid::foColumnsFirst);
+    plot_->legend->setWrap(TRACES);
+    plot_->axisRect()->insetLayout()->setInsetAlignment(0, Qt::AlignBottom | Qt::AlignHCenter);
     plot_->legend->setVisible(true);
     // Before every drawing: a paint of the program's chart, an export's replot.
     plot_->installEventFilter(this);

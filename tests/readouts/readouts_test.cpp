@@ -145,6 +145,10 @@ TEST_F(ReadoutsTest, HoverReadsTheGraphUnderThePointerAndGoesWhenItLeaves) {
         EXPECT_EQ(Readout(plot)->hoverText(), "") << c.graph;
         QTest::mouseMove(plot, At(plot, c.x));
         EXPECT_EQ(Readout(plot)->hoverText(), c.text) << c.graph << " at " << c.x;
+        // Beside the pointer.
+        const QPointF beside =
+            plot->findChild<QCPItemText *>("hoverReadout")->position->pixelPosition();
+        EXPECT_LE((beside - At(plot, c.x)).manhattanLength(), 30) << c.graph;
         QEvent leave(QEvent::Leave);
         QApplication::sendEvent(plot, &leave);
         EXPECT_EQ(Readout(plot)->hoverText(), "") << c.graph;
