@@ -19,6 +19,7 @@
 #include "ports/ports.h"
 #include "publishing/publish_menu.h"
 #include "readback/eeprom_read_back.h"
+#include "readouts/attach_readouts.h"
 #include "record/record_menu.h"
 #include "runtime/runtime.h"
 #include "scope/attach_scope.h"
@@ -57,6 +58,8 @@ int WinMain(void *hInstance, void *, char *, int) {
     AttachExport(panelHandle, GRAPH_Raw, STRIP_Trend, GRAPH_Data);
     AttachEepromReadBack();
     AttachGlance(panelHandle, TEXT_Status, GRAPH_Raw, STRIP_Trend);
+    // After the export: its items go at the end of the graphs' right-click menus.
+    AttachReadouts(panelHandle, GRAPH_Raw, STRIP_Trend, GRAPH_Data, &ccdtype, &ccdresolution);
     const int frameIndicators[] = {NUM_Ledge,     NUM_Redge,  NUM_Mvalue, NUM_TeachValue,
                                    NUM_Tolerance, NUM_AnaMax, NUM_AnaMin};
     AttachStaleMarks(panelHandle, frameIndicators, 7);

@@ -62,9 +62,11 @@ struct LoopEvent {
     bool running; // true when the Run or Data loop starts, false when it has ended
 };
 
-// A point of the trend chart, its five traces in order, as drawn.
+// A point of the trend chart, its five traces in order, as drawn, and the
+// time of the frame it shows.
 struct TrendPoint {
     double upper = 0, lower = 0, teach = 0, measured = 0, selected = 0;
+    Clock::time_point time{};
 };
 
 // The video graph as drawn: the samples' pixels, the samples and the

@@ -6,7 +6,7 @@
 
 namespace stream {
 
-FrameStream &programStream() {
+stream::FrameStream &programStream() {
     static FrameStream stream;
     return stream;
 }
@@ -35,7 +35,11 @@ void LoopRunning(int running) {
 }
 
 void TrendPointPlotted(double upper, double lower, double teach, double measured, double selected) {
-    programStream().trend.push({upper, lower, teach, measured, selected});
+    // The Run loop publishes a frame just before it draws its point.
+    stream::FrameStream &program = programStream();
+    const stream::Clock::time_point time =
+        program.recentFrames.empty() ? stream::Clock::now() : program.recentFrames.newest().time;
+    program.trend.push({upper, lower, teach, measured, selected, time});
 }
 
 void VideoCurvePlotted(const unsigned short *x, const unsigned short *y,
