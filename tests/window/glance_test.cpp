@@ -373,12 +373,19 @@ TEST_P(OutOfRangeMarks, AValueTheSensorDoesNotAcceptIsMarkedAsTyped) {
         QTest::keyClicks(spin, text);
         Settle();
     };
+    const QColor normal = spin->palette().color(QPalette::Base);
+    const auto reddened = [spin] {
+        const QColor base = spin->palette().color(QPalette::Base);
+        return base.red() > base.green() + 20 && base.red() > base.blue() + 20;
+    };
     type(c.outside);
     EXPECT_TRUE(spin->property("outOfRange").toBool());
+    EXPECT_TRUE(reddened()) << "a value outside turns the field red";
     EXPECT_TRUE(window::ToolTipKey::shownText(spin).contains("the range the sensor accepts"));
     EXPECT_EQ(CtrlInt(*c.panel, c.control), std::stoi(c.outside)); // kept as typed
     type(c.inside);
     EXPECT_FALSE(spin->property("outOfRange").toBool());
+    EXPECT_EQ(spin->palette().color(QPalette::Base), normal);
     EXPECT_FALSE(window::ToolTipKey::shownText(spin).contains("the range the sensor accepts"));
     type(c.outside);
     SetCtrlVal(*c.panel, c.control, std::stoi(c.inside)); // the program writes a checked value
