@@ -81,8 +81,23 @@ INSTANTIATE_TEST_SUITE_P(
 // Each row names its parameter with the table's label, then its range and
 // what replaces a value outside it.
 TEST_F(CompareTest, RowsNameTheParameterItsRangeAndItsReplacement) {
-    for (int word = 0; word < PNUM; word++)
-        EXPECT_EQ(table()->item(word, 0)->text().toStdString(), parameterTable[word].label);
+    for (int word = 0; word < PNUM; word++) {
+        const ParameterEntry &p = parameterTable[word];
+        EXPECT_EQ(table()->item(word, 0)->text().toStdString(), p.label);
+        // The range and the replacement say the table's bounds and values.
+        const QString range = table()->item(word, 1)->text();
+        const QString replacement = table()->item(word, 2)->text();
+        if (p.upper == NO_CHECK) {
+            EXPECT_EQ(range, QStringLiteral("unchecked")) << p.name;
+            continue;
+        }
+        EXPECT_EQ(range, QStringLiteral("%1-%2").arg(p.lower).arg(p.upper)) << p.name;
+        EXPECT_TRUE(
+            replacement.startsWith(QString::number(p.upperReplVar ? *p.upperReplVar : p.upperRepl)))
+            << p.name;
+        EXPECT_EQ(replacement.contains(QStringLiteral("%1 below").arg(p.lowerRepl)), p.lower != 0)
+            << p.name;
+    }
     const struct {
         int word;
         const char *name, *range, *replacement;

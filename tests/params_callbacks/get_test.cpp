@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "link/exchange_guard.h"
+#include "params/parameter_table.h"
 #include "params/transfer_buttons.h"
 
 namespace params_test {
@@ -154,12 +155,33 @@ TEST_F(Get, LoadedFileKeepsTheLastResultInTheStatusLine) {
     EXPECT_EQ(statusLine(), "InitVars");
 }
 
-TEST_F(Get, LoadedValuesAreRangeCheckedBeforeTheyShow) {
+// Both sides of every bound of the parameter table: a file's value on the
+// bound is taken as it is, one past it replaced, in the variable and on the
+// panel alike.
+TEST_F(Get, LoadedValuesAreTakenOnTheirBoundsAndReplacedOnePast) {
     target = DATFILE;
-    answerLoadWith(fileWith("2000\n0\n512\n64\n1\n1\n1\n1024\n512\n100\n1\n1\n0\n1\n0\n1000\n"));
-    get();
-    EXPECT_EQ(power, 500);
-    EXPECT_EQ(intValue(panelHandle, NEDITPower), 500);
+    const sim::Words start = {500, 0, 512, 64, 1, 1, 1, 1024, 512, 100, 1, 1, 0, 1, 0, 1000};
+    for (int word = 0; word < PNUM; word++) {
+        const ParameterEntry &p = parameterTable[word];
+        if (p.upper == NO_CHECK)
+            continue;
+        const unsigned short upperRepl = p.upperReplVar ? *p.upperReplVar : p.upperRepl;
+        std::vector<std::pair<int, int>> rows = {{p.upper, p.upper}, {p.upper + 1, upperRepl}};
+        if (p.lower != 0)
+            rows.insert(rows.end(), {{p.lower, p.lower}, {p.lower - 1, p.lowerRepl}});
+        for (const auto &[inFile, shown] : rows) {
+            std::string text;
+            for (int i = 0; i < PNUM; i++)
+                text +=
+                    std::to_string(i == word ? inFile : start[static_cast<std::size_t>(i)]) + "\n";
+            answerLoadWith(fileWith(text.c_str()));
+            get();
+            EXPECT_EQ(*p.var, shown) << p.name << " " << inFile;
+            if (p.panel) {
+                EXPECT_EQ(intValue(*p.panel, p.control), shown) << p.name << " " << inFile;
+            }
+        }
+    }
 }
 
 TEST_F(Get, LoadedValueAbove65535KeepsItsLow16Bits) {

@@ -488,13 +488,6 @@ TEST_F(Recording, FileMenuHoldsItsItemsInOrderWithTheirShortcuts) {
     EXPECT_TRUE(Item("actionRecordFrames")->isCheckable());
 }
 
-TEST_F(Recording, QuitEndsTheProgramAsClosingTheWindowDoes) {
-    Item("actionQuit")->trigger();
-    Settle();
-    QTimer::singleShot(2000, [] { QuitUserInterface(1); }); // if Quit did nothing
-    EXPECT_EQ(RunUserInterface(), 0);
-}
-
 struct MenuFileItem {
     const char *action;
     int buttonLabel; // of the dialog it opens when nothing runs

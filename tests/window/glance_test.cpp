@@ -5,6 +5,7 @@
 
 #include <QAbstractSpinBox>
 #include <QFileInfo>
+#include <QImage>
 #include <QLabel>
 #include <QRegularExpression>
 #include <QStatusBar>
@@ -19,6 +20,7 @@
 #include "glance/stale_values.h"
 #include "glance/tool_tip_key.h"
 #include "params/parameter_table.h"
+#include "params/transfer_buttons.h"
 #include "stream/publish.h"
 
 using namespace display_test;
@@ -175,6 +177,42 @@ TEST_F(Glance, TheLastFramesValuesGreyWhenTheDeviceGoesUntilTheNextFrame) {
     EXPECT_TRUE(mvalue->isEnabled());
 }
 
+// A port that did not open stays "not open" with its hint through every
+// exchange tried on it afterwards: none of them may claim an answer.
+TEST_F(Glance, AfterAFailedOpenEveryExchangeLeavesNotOpenAndItsHint) {
+    SetComDevice(TEST_PORT, "/dev/vexa-no-such-device");
+    com = TEST_PORT;
+    InitRS232(com);
+    const QString title =
+        QStringLiteral("V-EXA-TB-Scope") + DASH + "COM5 (vexa-no-such-device)" + DASH + "not open";
+    const QString hint = bar->hintText();
+    ASSERT_TRUE(hint.startsWith("COM5 (/dev/vexa-no-such-device) does not open"))
+        << hint.toStdString();
+    const struct {
+        const char *what;
+        std::function<void()> exchange;
+        const char *status; // the status line's own text after it
+    } rows[] = {
+        {"Send", [] { CC_BTNSend(panelHandle, 0, EVENT_LEFT_CLICK, nullptr, 0, 0); },
+         "Transmit..."},
+        {"Get", [] { CC_BTNGet(panelHandle, 0, EVENT_COMMIT, nullptr, 0, 0); },
+         "Timeout-RS-232..."},
+        {"Run", [] { CC_BTNRun(panelHandle, CTRL_Busy1, EVENT_COMMIT, nullptr, 0, 0); },
+         "Timeout RS232-Line!"},
+    };
+    for (const auto &row : rows) {
+        SafetyStop safety(6000);
+        row.exchange();
+        Settle();
+        bar->refreshAt(QDateTime::currentMSecsSinceEpoch());
+        EXPECT_EQ(Title(), title) << row.what;
+        EXPECT_EQ(bar->hintText(), hint) << row.what;
+        EXPECT_EQ(bar->lamp(), window::GlanceBar::Lamp::Off) << row.what;
+        EXPECT_FALSE(AnyBusyDimmed()) << row.what;
+        EXPECT_EQ(StatusText(), row.status) << row.what;
+    }
+}
+
 TEST_F(Glance, AConnectWithoutAnAnswerSaysSo) {
     sim::ScriptedSensor silent; // answers nothing
     Connect(silent);
@@ -182,6 +220,8 @@ TEST_F(Glance, AConnectWithoutAnAnswerSaysSo) {
 }
 
 // ---- the tolerance lamp ------------------------------------------------------------
+
+using L = window::GlanceBar::Lamp;
 
 struct LampCase {
     const char *what;
@@ -194,6 +234,25 @@ void PrintTo(const LampCase &c, std::ostream *out) {
 
 class ToleranceLamp : public Glance, public testing::WithParamInterface<LampCase> {};
 
+// The lamp as painted: the hue of its most coloured pixel (grey: none).
+L PaintedLamp(window::GlanceBar &bar) {
+    auto *label = bar.findChild<QLabel *>(QStringLiteral("statusLamp"));
+    if (!label)
+        return L::Off;
+    label->adjustSize();
+    const QImage image = label->grab().toImage();
+    QColor most(Qt::gray);
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x) {
+            const QColor c = image.pixelColor(x, y);
+            if (c.hsvSaturation() > most.hsvSaturation())
+                most = c;
+        }
+    if (most.hsvSaturation() < 100)
+        return L::Off;
+    return most.green() > most.red() ? L::In : L::Out;
+}
+
 TEST_P(ToleranceLamp, ShowsWhetherTheLiveValueLiesInTheTrendChartsBand) {
     const LampCase &c = GetParam();
     window::SensorWatch watch;
@@ -204,11 +263,12 @@ TEST_P(ToleranceLamp, ShowsWhetherTheLiveValueLiesInTheTrendChartsBand) {
     watch.frameDecoded(frame, 13);
     lamp.refreshAt(10'000);
     EXPECT_EQ(lamp.lamp(), c.lamp);
+    EXPECT_EQ(PaintedLamp(lamp), c.lamp) << "green in, red out, grey without a frame";
     lamp.refreshAt(10'000 + window::GlanceBar::FRAME_FRESH_MS + 1); // no frame since
     EXPECT_EQ(lamp.lamp(), window::GlanceBar::Lamp::Off);
+    EXPECT_EQ(PaintedLamp(lamp), L::Off);
 }
 
-using L = window::GlanceBar::Lamp;
 INSTANTIATE_TEST_SUITE_P(
     Band, ToleranceLamp,
     testing::Values(LampCase{"inside", 500, 512, 100, L::In},
@@ -227,6 +287,7 @@ TEST_F(Glance, TheLampIsGreyBeforeAnyFrame) {
     bar->refreshAt(5'000);
     EXPECT_EQ(bar->lamp(), window::GlanceBar::Lamp::Off);
     EXPECT_EQ(bar->lampText(), QStringLiteral("no live value"));
+    EXPECT_EQ(PaintedLamp(*bar), L::Off);
 }
 
 // ---- the status line's history ---------------------------------------------------------
@@ -350,12 +411,19 @@ TEST_P(OutOfRangeMarks, AValueTheSensorDoesNotAcceptIsMarkedAsTyped) {
         QTest::keyClicks(spin, text);
         Settle();
     };
+    const QColor normal = spin->palette().color(QPalette::Base);
+    const auto reddened = [spin] {
+        const QColor base = spin->palette().color(QPalette::Base);
+        return base.red() > base.green() + 20 && base.red() > base.blue() + 20;
+    };
     type(c.outside);
     EXPECT_TRUE(spin->property("outOfRange").toBool());
+    EXPECT_TRUE(reddened()) << "a value outside turns the field red";
     EXPECT_TRUE(window::ToolTipKey::shownText(spin).contains("the range the sensor accepts"));
     EXPECT_EQ(CtrlInt(*c.panel, c.control), std::stoi(c.outside)); // kept as typed
     type(c.inside);
     EXPECT_FALSE(spin->property("outOfRange").toBool());
+    EXPECT_EQ(spin->palette().color(QPalette::Base), normal);
     EXPECT_FALSE(window::ToolTipKey::shownText(spin).contains("the range the sensor accepts"));
     type(c.outside);
     SetCtrlVal(*c.panel, c.control, std::stoi(c.inside)); // the program writes a checked value

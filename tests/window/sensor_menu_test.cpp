@@ -1,5 +1,6 @@
-// The Sensor menu against the scripted sensor: its keys start and stop the
-// loop and send on the wire as clicks do; a dimmed button's key does nothing.
+// The Sensor menu against the scripted sensor: each key is named in its
+// control's tooltip, F7 sends the panels' values, a dimmed button's key does
+// nothing. What every item does on the wire: menu_effects_test.
 #include "tests/display/display_test_support.h"
 
 #include <QAction>
@@ -51,22 +52,6 @@ TEST_F(SensorMenu, EveryItemShowsItsKeyInTheMenuAndInItsControlsTooltip) {
         EXPECT_TRUE(tip.endsWith(shown) && tip.count(shown) == 1 && tip.size() > shown.size())
             << qPrintable(tip);
     }
-}
-
-TEST_F(SensorMenu, F5StartsTheLiveLoopOnTheWireAndEscStopsIt) {
-    sensor->script(sim::order::Frame, Frame{}.reply());
-    Poller user([&] {
-        if (CountOrders(sim::order::Frame) < 3)
-            return false;
-        QTest::keyClick(window(), Qt::Key_Escape);
-        return true;
-    });
-    SafetyStop safety(5000);
-    QTest::keyClick(window(), Qt::Key_F5);
-    Settle();
-    EXPECT_FALSE(safety.fired()) << "Esc did not stop the loop";
-    EXPECT_TRUE(user.done());
-    EXPECT_FALSE(AnyBusyDimmed());
 }
 
 TEST_F(SensorMenu, F7SendsOrderOneWithThePanelValues) {
