@@ -3,6 +3,8 @@
 // closed, and shuts down.
 #include "app/program.h"
 
+#include <QString>
+
 #include "compare/attach_compare.h"
 #include "exporters/attach_export.h"
 #include "glance/glance.h"
@@ -11,6 +13,7 @@
 #include "link/connection.h"
 #include "menus/file_menu.h"
 #include "menus/help_menu.h"
+#include "menus/menu_bar.h"
 #include "menus/sensor_menu.h"
 #include "params/ccd_settings_panel.h"
 #include "params/parameter_table.h"
@@ -26,6 +29,22 @@
 #include "statistics/attach_statistics.h"
 #include "window/ccd_window.h"
 #include "window/file_folders.h"
+#include "window/main_window_place.h"
+#include "window/wheel_guard.h"
+
+namespace {
+
+// What an exported picture's caption says of the sensor: its port and the
+// firmware text it answered.
+QString SensorCaption() {
+    QString text = QStringLiteral("COM%1").arg(com);
+    const QString firmware = QString::fromLatin1(szVersion).trimmed();
+    if (!firmware.isEmpty())
+        text += QStringLiteral(", ") + firmware;
+    return text;
+}
+
+} // namespace
 
 int WinMain(void *hInstance, void *, char *, int) {
     if (InitCVIRTE(hInstance, nullptr, nullptr) == 0)
@@ -50,9 +69,12 @@ int WinMain(void *hInstance, void *, char *, int) {
     AttachHelpMenu(panelHandle);
     AttachCompareWindow(panelHandle);
     AttachStatistics(panelHandle);
-    AttachExport(panelHandle, GRAPH_Raw, STRIP_Trend, GRAPH_Data);
+    AttachExport(panelHandle, GRAPH_Raw, STRIP_Trend, GRAPH_Data, SensorCaption);
     AttachGlance(panelHandle, TEXT_Status, GRAPH_Raw, STRIP_Trend);
-    AttachPublishing(panelHandle); // its state goes into the glance's status bar
+    AttachPublishing(panelHandle);      // its state goes into the glance's status bar
+    AttachMainWindowPlace(panelHandle); // after the glance fitted it to the screen
+    AttachWheelGuard();
+    AttachMnemonics(panelHandle); // after every addition put its items in
     ForEachRangeBound(MarkOutOfRange);
     GetProjectDir(proj_dir);
     InitVars();

@@ -3,15 +3,20 @@
 // comes back where the user put it, also in the next run.
 #include "tests/display/display_test_support.h"
 
+#include <QAbstractSpinBox>
+#include <QApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QLayout>
 #include <QScreen>
 #include <QTest>
 
 #include "params/ccd_settings_panel.h"
 #include "tests/window/temp_settings.h"
 #include "window/ccd_window.h"
+#include "window/main_window_place.h"
+#include "window/wheel_guard.h"
 
 using namespace display_test;
 
@@ -32,7 +37,11 @@ class CcdWindow : public PanelTest {
     static QWidget *ccd() { return rt::panelWidget(panelPopUp); }
     static QWidget *mainWindow() { return rt::panelWidget(panelHandle); }
     static QRect screen() { return mainWindow()->screen()->availableGeometry(); }
+    // As a user clicks it: in the main window, which is then the active one.
     static void clickCcdButton() {
+        mainWindow()->show();
+        mainWindow()->activateWindow();
+        EXPECT_TRUE(QTest::qWaitForWindowActive(mainWindow()));
         QTest::mouseClick(mainWindow()->findChild<QWidget *>(QStringLiteral("BTN_CCDSettings")),
                           Qt::LeftButton);
         Settle();
@@ -69,8 +78,10 @@ TEST_F(CcdWindow, TheCloseButtonAndEscHideItAndTheNextClickShowsItAgain) {
         ASSERT_TRUE(ccd()->isVisible());
         stop_flag = 0; // as while a loop runs: Stop would set it
         if (byEsc) {
-            ccd()->activateWindow();
-            QTest::keyClick(ccd(), Qt::Key_Escape);
+            // Shown, it has the keys: Esc goes where the focus is.
+            ASSERT_NE(QApplication::focusWidget(), nullptr);
+            EXPECT_EQ(QApplication::focusWidget()->window(), ccd());
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
         } else {
             ccd()->close();
         }
@@ -111,6 +122,65 @@ TEST_F(CcdWindow, ADamagedSettingsFileGivesTheFirstPlacementAndIsReplacedOnSave)
     restart();
     clickCcdButton();
     EXPECT_EQ(ccd()->pos(), QPoint(40, 60));
+}
+
+TEST_F(CcdWindow, TheMainWindowComesBackWithItsSizePlaceAndMaximisedState) {
+    // The test's screen (800x600) is smaller than the panels' least size:
+    // here the window may be smaller, so that Qt need not move it.
+    const auto attach = [] {
+        mainWindow()->layout()->setSizeConstraint(QLayout::SetNoConstraint);
+        mainWindow()->setMinimumSize(0, 0);
+        window::keepMainWindowPlace(mainWindow());
+    };
+    const QRect put(40, 30, 600, 450);
+    attach();
+    for (bool maximised : {false, true}) {
+        mainWindow()->show();
+        mainWindow()->setGeometry(put);
+        if (maximised)
+            mainWindow()->showMaximized();
+        Settle();
+        mainWindow()->close();
+        restart();
+        attach();
+        mainWindow()->show();
+        Settle();
+        EXPECT_EQ(mainWindow()->isMaximized(), maximised);
+        if (!maximised) {
+            EXPECT_EQ(mainWindow()->geometry(), put);
+        }
+    }
+}
+
+// The wheel over a numeric changes it only once the numeric has the focus;
+// before, the wheel is eaten and reaches nothing behind it either.
+TEST_F(CcdWindow, TheWheelChangesANumericOnlyWhenItHasTheFocus) {
+    window::guardWheel();
+    QWidget *main = mainWindow();
+    main->show();
+    main->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(main));
+    QAbstractSpinBox *numeric = nullptr;
+    for (auto *spin : main->findChildren<QAbstractSpinBox *>())
+        if (spin->isVisible() && spin->isEnabled() && !spin->isReadOnly()) {
+            numeric = spin;
+            break;
+        }
+    ASSERT_NE(numeric, nullptr);
+    EXPECT_EQ(numeric->focusPolicy(), Qt::StrongFocus);
+    for (bool focused : {false, true}) {
+        if (focused)
+            numeric->setFocus(Qt::MouseFocusReason);
+        else
+            main->setFocus();
+        const QString before = numeric->text();
+        const QPoint at = numeric->rect().center();
+        QWheelEvent wheel(at, numeric->mapToGlobal(at), QPoint(), QPoint(0, 120), Qt::NoButton,
+                          Qt::NoModifier, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(numeric, &wheel);
+        Settle();
+        EXPECT_EQ(numeric->text() != before, focused) << numeric->objectName().toStdString();
+    }
 }
 
 } // namespace
