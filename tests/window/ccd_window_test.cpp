@@ -9,7 +9,9 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QLayout>
+#include <QProcess>
 #include <QScreen>
+#include <QStandardPaths>
 #include <QTest>
 
 #include "params/ccd_settings_panel.h"
@@ -79,6 +81,10 @@ TEST_F(CcdWindow, TheCloseButtonAndEscHideItAndTheNextClickShowsItAgain) {
         stop_flag = 0; // as while a loop runs: Stop would set it
         if (byEsc) {
             // Shown, it has the keys: Esc goes where the focus is.
+            EXPECT_TRUE(QTest::qWaitFor([] {
+                return QApplication::focusWidget() &&
+                       QApplication::focusWidget()->window() == ccd();
+            }));
             ASSERT_NE(QApplication::focusWidget(), nullptr);
             EXPECT_EQ(QApplication::focusWidget()->window(), ccd());
             QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
@@ -93,6 +99,43 @@ TEST_F(CcdWindow, TheCloseButtonAndEscHideItAndTheNextClickShowsItAgain) {
     }
     clickCcdButton();
     EXPECT_TRUE(ccd()->isVisible());
+}
+
+// The offscreen platform of these tests gives every window it shows the
+// keys; an X server without a window manager gives them to none, so there
+// the window has them only because it takes them. The test above runs once
+// more in a child process on a virtual X server.
+TEST_F(CcdWindow, TakesTheKeysAlsoOnAnXServerThatGivesThemToNoWindow) {
+    if (qEnvironmentVariableIsSet("VEXA_CHILD_ON_X"))
+        GTEST_SKIP() << "the child runs the test above only";
+    const QString xvfb = QStandardPaths::findExecutable(QStringLiteral("Xvfb"));
+    if (xvfb.isEmpty())
+        GTEST_SKIP() << "no Xvfb";
+    QProcess server;
+    server.start(xvfb,
+                 {QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-screen"),
+                  QStringLiteral("0"), QStringLiteral("1366x768x24"), QStringLiteral("-nolisten"),
+                  QStringLiteral("tcp")});
+    ASSERT_TRUE(server.waitForReadyRead(10000)) << "Xvfb did not start";
+    QTest::qWait(100);
+    const QString display = QString::fromLatin1(server.readAllStandardOutput()).trimmed();
+    QProcess child;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+    env.insert(QStringLiteral("DISPLAY"), QLatin1Char(':') + display);
+    env.insert(QStringLiteral("VEXA_CHILD_ON_X"), QStringLiteral("1"));
+    env.insert(QStringLiteral("ASAN_OPTIONS"), QStringLiteral("detect_leaks=0"));
+    child.setProcessEnvironment(env);
+    child.setProcessChannelMode(QProcess::MergedChannels);
+    child.start(QCoreApplication::applicationFilePath(),
+                {QStringLiteral("--gtest_filter=CcdWindow.TheCloseButtonAndEscHide*")});
+    const bool ended = child.waitForFinished(60000);
+    const QByteArray said = child.readAll();
+    server.terminate();
+    server.waitForFinished(5000);
+    ASSERT_TRUE(ended);
+    EXPECT_EQ(child.exitCode(), 0) << said.toStdString();
+    EXPECT_TRUE(said.contains("[  PASSED  ] 1 test")) << said.toStdString();
 }
 
 TEST_F(CcdWindow, ComesBackWhereTheUserPutItAlsoInTheNextRun) {
