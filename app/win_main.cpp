@@ -3,6 +3,8 @@
 // closed, and shuts down.
 #include "app/program.h"
 
+#include <QString>
+
 #include "compare/attach_compare.h"
 #include "exporters/attach_export.h"
 #include "glance/glance.h"
@@ -12,6 +14,7 @@
 #include "link/connection.h"
 #include "menus/file_menu.h"
 #include "menus/help_menu.h"
+#include "menus/menu_bar.h"
 #include "menus/sensor_menu.h"
 #include "params/ccd_settings_panel.h"
 #include "params/parameter_table.h"
@@ -31,6 +34,22 @@
 #include "theme/theme.h"
 #include "window/ccd_window.h"
 #include "window/file_folders.h"
+#include "window/main_window_place.h"
+#include "window/wheel_guard.h"
+
+namespace {
+
+// What an exported picture's caption says of the sensor: its port and the
+// firmware text it answered.
+QString SensorCaption() {
+    QString text = QStringLiteral("COM%1").arg(com);
+    const QString firmware = QString::fromLatin1(szVersion).trimmed();
+    if (!firmware.isEmpty())
+        text += QStringLiteral(", ") + firmware;
+    return text;
+}
+
+} // namespace
 
 int WinMain(void *hInstance, void *, char *, int) {
     if (InitCVIRTE(hInstance, nullptr, nullptr) == 0)
@@ -55,7 +74,7 @@ int WinMain(void *hInstance, void *, char *, int) {
     AttachHelpMenu(panelHandle);
     AttachCompareWindow(panelHandle);
     AttachStatistics(panelHandle);
-    AttachExport(panelHandle, GRAPH_Raw, STRIP_Trend, GRAPH_Data);
+    AttachExport(panelHandle, GRAPH_Raw, STRIP_Trend, GRAPH_Data, SensorCaption);
     AttachEepromReadBack();
     AttachGlance(panelHandle, TEXT_Status, GRAPH_Raw, STRIP_Trend);
     // After the export: its items go at the end of the graphs' right-click menus.
@@ -66,6 +85,9 @@ int WinMain(void *hInstance, void *, char *, int) {
     AttachPublishing(panelHandle); // its state goes into the glance's status bar
     AttachScope(panelHandle, GRAPH_Raw, STRIP_Trend, GRAPH_Data); // after the status bar
     AttachTheme(panelHandle);
+    AttachMainWindowPlace(panelHandle); // after the glance fitted it to the screen
+    AttachWheelGuard();
+    AttachMnemonics(panelHandle); // after every addition put its items in
     ForEachRangeBound(MarkOutOfRange);
     GetProjectDir(proj_dir);
     InitVars();

@@ -16,7 +16,7 @@ void AttachCompareWindow(int panel) {
     QMenu *tools = window::menu(mainWindow, window::TopMenu::Tools);
     if (!tools)
         return;
-    QAction *item = tools->addAction(QObject::tr("Compare parameters..."));
+    QAction *item = tools->addAction(QObject::tr("&Compare parameters..."));
     item->setObjectName(QStringLiteral("actionCompareParameters"));
     item->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_C));
     QObject::connect(item, &QAction::triggered, mainWindow,

@@ -19,7 +19,10 @@
 #include "runtime/runtime.h"
 #include "shell/controls.h"
 #include "shell/globals.h"
+#include "stream/stream.h"
 #include "ui_compare_window.h"
+#include "window/settings_keys.h"
+#include "window/window_keeper.h"
 
 namespace compare {
 
@@ -29,6 +32,7 @@ constexpr int NAME_COLUMN = 0;
 constexpr int RANGE_COLUMN = 1;
 constexpr int REPLACEMENT_COLUMN = 2;
 constexpr int PANEL_WATCH_MS = 500;
+constexpr int ROW_PADDING = 6; // pixels above and below a row's line
 
 const char *columnName(Column column) {
     switch (column) {
@@ -96,6 +100,20 @@ CompareWindow::CompareWindow(QWidget *mainWindow)
     table->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
     for (Column column : kColumns)
         table->horizontalHeader()->setSectionResizeMode(tableColumn(column), QHeaderView::Stretch);
+    // All sixteen rows without scrolling, also on a 1280x720 screen: rows one
+    // line high, and the table as tall as they are.
+    table->verticalHeader()->setDefaultSectionSize(table->fontMetrics().height() + ROW_PADDING);
+    table->setSizeAdjustPolicy(QAbstractScrollArea::AdjustToContents);
+    resize(width(), sizeHint().height());
+
+    // Beside the main window, never over its panels; Esc closes it.
+    window::keepBesideMainWindow(mainWindow, this, window::settings_keys::COMPARE_WINDOW_POS,
+                                 [this] { hide(); });
+    // A port opened again, or lost, may stand for another sensor now.
+    portEvents_ = stream::programStream().portEvents.subscribe([this](const stream::PortEvent &e) {
+        if (e.kind == stream::PortEvent::Kind::Opened || e.kind == stream::PortEvent::Kind::Lost)
+            markSensorColumnsOld(true);
+    });
 
     connect(ui_->readSensorButton, &QPushButton::clicked, this, &CompareWindow::readSensor);
     connect(ui_->openFileButton, &QPushButton::clicked, this, &CompareWindow::openFile);
@@ -114,8 +132,10 @@ CompareWindow::~CompareWindow() = default;
 void CompareWindow::readSensor() {
     refreshPanelColumn();
     ui_->readSensorButton->setEnabled(false);
-    if (readSensorColumns(comparison_, [this](const QString &text) { note(text); }))
+    if (readSensorColumns(comparison_, [this](const QString &text) { note(text); })) {
+        markSensorColumnsOld(false);
         showComparison();
+    }
     ui_->readSensorButton->setEnabled(true);
 }
 
@@ -230,10 +250,25 @@ void CompareWindow::showColumn(Column column) {
         const QString replaced = replacedNote(word, value);
         if (!replaced.isEmpty())
             tip << replaced;
-        item->setForeground(replaced.isEmpty() ? QBrush() : QBrush(Qt::red));
+        const bool old = sensorColumnsOld_ && (column == Column::Ram || column == Column::Eeprom);
+        item->setForeground(old                  ? QBrush(Qt::gray)
+                            : replaced.isEmpty() ? QBrush()
+                                                 : QBrush(Qt::red));
         item->setToolTip(tip.join(QLatin1Char('\n')));
         item->setBackground(comparison_.differs(column, word) ? QBrush(differenceColour())
                                                               : QBrush());
+    }
+}
+
+void CompareWindow::markSensorColumnsOld(bool old) {
+    sensorColumnsOld_ = old;
+    for (Column column : {Column::Ram, Column::Eeprom}) {
+        QTableWidgetItem *header = ui_->table->horizontalHeaderItem(tableColumn(column));
+        header->setText(old ? tr("%1 (read again)").arg(trColumn(column)) : trColumn(column));
+        header->setToolTip(old ? tr("Read before the port last opened or was lost: press Read "
+                                    "sensor for the sensor's values now.")
+                               : QString());
+        showColumn(column);
     }
 }
 

@@ -12,6 +12,7 @@
 #include <memory>
 
 #include "compare/parameter_comparison.h"
+#include "stream/channel.h"
 
 class QFileDialog;
 
@@ -46,6 +47,9 @@ class CompareWindow : public QWidget {
     void useColumn(Column column);
     // The Panel column from the controls as they stand.
     void refreshPanelColumn();
+    // Whether the RAM and EEPROM columns were read before the port last
+    // opened or was lost: another sensor may stand behind it now.
+    bool sensorColumnsOld() const { return sensorColumnsOld_; }
 
   protected:
     void showEvent(QShowEvent *event) override;
@@ -55,12 +59,15 @@ class CompareWindow : public QWidget {
     void showComparison();
     void showColumn(Column column);
     void note(const QString &text);
+    void markSensorColumnsOld(bool old);
 
     std::unique_ptr<Ui::CompareWindow> ui_;
     ParameterComparison comparison_;
     QString filePath_;
     QPointer<QFileDialog> fileDialog_;
     QTimer panelWatch_; // edits on the panels show while the window is open
+    stream::Subscription portEvents_;
+    bool sensorColumnsOld_ = false;
 };
 
 // The one compare window of `mainWindow`: made on the first call, then shown,

@@ -7,10 +7,13 @@
 #include <QAbstractButton>
 #include <QAction>
 #include <QApplication>
+#include <QCheckBox>
 #include <QClipboard>
+#include <QDateTime>
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QGridLayout>
 #include <QImage>
 #include <QKeyCombination>
 #include <QKeySequence>
@@ -26,6 +29,7 @@
 #include "menus/menu_bar.h"
 #include "menus/message_box.h"
 #include "runtime/widget_access.h"
+#include "window/settings.h"
 
 namespace exporters {
 
@@ -39,9 +43,9 @@ struct FileItem {
     void (ExportActions::*open)();
 };
 const FileItem FILE_ITEMS[] = {
-    {QT_TRANSLATE_NOOP("exporters", "Export graph..."), "actionExportGraph", Qt::CTRL | Qt::Key_E,
+    {QT_TRANSLATE_NOOP("exporters", "Export &graph..."), "actionExportGraph", Qt::CTRL | Qt::Key_E,
      &ExportActions::openGraphDialog},
-    {QT_TRANSLATE_NOOP("exporters", "Export data..."), "actionExportData",
+    {QT_TRANSLATE_NOOP("exporters", "Export d&ata..."), "actionExportData",
      Qt::CTRL | Qt::SHIFT | Qt::Key_E, &ExportActions::openDataDialog},
 };
 
@@ -49,6 +53,18 @@ QString withSuffix(QString path, const QString &suffix) {
     if (!path.endsWith(QLatin1Char('.') + suffix, Qt::CaseInsensitive))
         path += QLatin1Char('.') + suffix;
     return path;
+}
+
+// A check box under the dialog's own fields (a Qt dialog, not the desktop's,
+// so that it can hold one).
+QCheckBox *addCheckBox(QFileDialog *dialog, const QString &text, const char *objectName) {
+    auto *grid = qobject_cast<QGridLayout *>(dialog->layout());
+    if (!grid)
+        return nullptr;
+    auto *box = new QCheckBox(text, dialog);
+    box->setObjectName(QLatin1String(objectName));
+    grid->addWidget(box, grid->rowCount(), 0, 1, grid->columnCount());
+    return box;
 }
 
 } // namespace
@@ -59,7 +75,19 @@ ExportActions::ExportActions(QWidget *mainWindow, int panel, int edgeGraph, int 
       panel_(panel), graphs_{{tr("Edge graph"), edgeGraph},
                              {tr("Trend chart"), trendChart},
                              {tr("Video graph"), videoGraph}},
-      folder_(QDir::homePath()) {}
+      folder_(QDir::homePath()) {
+    const window::ExportSettings saved = window::savedExportSettings();
+    withCaption_ = saved.caption;
+    lastGraphChoice_ = saved.graph < 0 ? 0
+                                       : static_cast<std::size_t>(saved.graph) *
+                                             exportersOf(Exporter::Kind::Graph).size();
+}
+
+QString ExportActions::caption() const {
+    const QString sensor = sensorText_ ? sensorText_() : QString();
+    const QString time = QDateTime::currentDateTime().toString(Qt::ISODate);
+    return sensor.isEmpty() ? time : sensor + QStringLiteral(", ") + time;
+}
 
 QCustomPlot *ExportActions::plot(std::size_t graph) const {
     return graph < graphs_.size()
@@ -127,7 +155,8 @@ void ExportActions::openGraphDialog() {
     for (std::size_t g = 0; g < graphs_.size(); ++g)
         for (const Exporter *exporter : exportersOf(Exporter::Kind::Graph))
             choices.push_back({g, exporter});
-    askForFile(tr("Export graph"), QStringLiteral("exportGraphDialog"), choices, 0);
+    askForFile(tr("Export graph"), QStringLiteral("exportGraphDialog"), choices, lastGraphChoice_,
+               true);
 }
 
 void ExportActions::openDataDialog() {
@@ -138,7 +167,8 @@ void ExportActions::openDataDialog() {
 }
 
 void ExportActions::askForFile(const QString &title, const QString &objectName,
-                               const std::vector<Choice> &choices, std::size_t preselected) {
+                               const std::vector<Choice> &choices, std::size_t preselected,
+                               bool rememberChoice) {
     if (choices.empty())
         return;
     QStringList filters;
@@ -155,17 +185,39 @@ void ExportActions::askForFile(const QString &title, const QString &objectName,
     dialog->setFileMode(QFileDialog::AnyFile);
     // Replacing is asked afterwards, in a box that does not hold the loops.
     dialog->setOption(QFileDialog::DontConfirmOverwrite);
+    dialog->setOption(QFileDialog::DontUseNativeDialog);
     dialog->setNameFilters(filters);
     dialog->selectNameFilter(
         filters.at(static_cast<int>(std::min(preselected, choices.size() - 1))));
-    connect(dialog, &QFileDialog::fileSelected, this,
-            [this, dialog, title, filters, choices](const QString &file) {
-                const auto index = filters.indexOf(dialog->selectedNameFilter());
-                const Choice choice = choices[index < 0 ? 0 : static_cast<std::size_t>(index)];
-                const QString path = withSuffix(file, choice.exporter->suffix());
-                folder_ = QFileInfo(path).absolutePath();
-                replaceThenExport(title, choice, path);
-            });
+    QCheckBox *captionBox = nullptr;
+    if (choices.front().graph != NO_GRAPH) {
+        captionBox =
+            addCheckBox(dialog, tr("Add a caption: sensor, firmware and time"), "exportCaptionBox");
+        if (captionBox)
+            captionBox->setChecked(withCaption_);
+    }
+    connect(
+        dialog, &QFileDialog::fileSelected, this,
+        [this, dialog, title, filters, choices, captionBox, rememberChoice](const QString &file) {
+            const auto index = filters.indexOf(dialog->selectedNameFilter());
+            const std::size_t picked = index < 0 ? 0 : static_cast<std::size_t>(index);
+            Choice choice = choices[picked];
+            // A typed suffix of another format picks that format.
+            if (const Exporter *typed = exporterForSuffix(choice.exporter->kind(), file))
+                choice.exporter = typed;
+            choice.caption = captionBox && captionBox->isChecked();
+            const QString path = withSuffix(file, choice.exporter->suffix());
+            folder_ = QFileInfo(path).absolutePath();
+            if (captionBox)
+                withCaption_ = choice.caption;
+            if (rememberChoice) {
+                for (std::size_t i = 0; i < choices.size(); ++i)
+                    if (choices[i].graph == choice.graph && choices[i].exporter == choice.exporter)
+                        lastGraphChoice_ = i;
+                window::saveExportSettings({static_cast<int>(choice.graph), withCaption_});
+            }
+            replaceThenExport(title, choice, path);
+        });
     dialog->show();
 }
 
@@ -187,13 +239,17 @@ void ExportActions::replaceThenExport(const QString &title, const Choice &choice
 }
 
 bool ExportActions::run(const Choice &choice, const QString &path) {
-    return choice.graph == NO_GRAPH ? exportData(*choice.exporter, path)
-                                    : exportGraph(choice.graph, *choice.exporter, path);
+    return choice.graph == NO_GRAPH
+               ? exportData(*choice.exporter, path)
+               : exportGraph(choice.graph, *choice.exporter, path, choice.caption);
 }
 
-bool ExportActions::exportGraph(std::size_t graph, const Exporter &exporter, const QString &path) {
+bool ExportActions::exportGraph(std::size_t graph, const Exporter &exporter, const QString &path,
+                                bool withCaption) {
     QString error;
-    if (exporter.exportTo(Source{plot(graph), exportSize(graph), nullptr}, path, &error))
+    if (exporter.exportTo(
+            Source{plot(graph), exportSize(graph), nullptr, withCaption ? caption() : QString()},
+            path, &error))
         return noteExported(path);
     showError(path, error);
     return false;
@@ -202,7 +258,7 @@ bool ExportActions::exportGraph(std::size_t graph, const Exporter &exporter, con
 bool ExportActions::exportData(const Exporter &exporter, const QString &path) {
     const GraphData data = graphData();
     QString error;
-    if (exporter.exportTo(Source{nullptr, {}, &data}, path, &error))
+    if (exporter.exportTo(Source{nullptr, {}, &data, {}}, path, &error))
         return noteExported(path);
     showError(path, error);
     return false;

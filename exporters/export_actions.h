@@ -9,6 +9,7 @@
 #include <QSize>
 #include <QString>
 
+#include <functional>
 #include <vector>
 
 class QAction;
@@ -40,11 +41,19 @@ class ExportActions : public QObject {
     void openGraphDialog();
     void openDataDialog();
     // Writes one graph or the data; a failure shows a box that says why.
-    bool exportGraph(std::size_t graph, const Exporter &exporter, const QString &path);
+    bool exportGraph(std::size_t graph, const Exporter &exporter, const QString &path,
+                     bool withCaption = false);
     bool exportData(const Exporter &exporter, const QString &path);
     void copyImage(std::size_t graph);
 
     const std::vector<PanelGraph> &graphs() const { return graphs_; }
+    // What an exported picture's caption names before the time: the sensor
+    // and its port ("COM1, firmware ...").
+    void setCaptionSource(std::function<QString()> sensorText) {
+        sensorText_ = std::move(sensorText);
+    }
+    // The caption of a picture exported now (with the check box ticked).
+    QString caption() const;
     // The size a graph is exported at: as shown, or, for the one of the two
     // graphs that share a place and is hidden now, as the other one is shown.
     QSize exportSize(std::size_t graph) const;
@@ -54,13 +63,15 @@ class ExportActions : public QObject {
     struct Choice {
         std::size_t graph;
         const Exporter *exporter;
+        bool caption = false;
     };
     static constexpr std::size_t NO_GRAPH = static_cast<std::size_t>(-1);
 
     QCustomPlot *plot(std::size_t graph) const;
     QMenu *graphMenu(std::size_t graph);
     void askForFile(const QString &title, const QString &objectName,
-                    const std::vector<Choice> &choices, std::size_t preselected);
+                    const std::vector<Choice> &choices, std::size_t preselected,
+                    bool rememberChoice = false);
     void replaceThenExport(const QString &title, const Choice &choice, const QString &path);
     bool run(const Choice &choice, const QString &path);
     // "Exported trend.pdf" in the status bar; true.
@@ -71,6 +82,9 @@ class ExportActions : public QObject {
     int panel_;
     std::vector<PanelGraph> graphs_;
     QString folder_;
+    std::function<QString()> sensorText_;
+    std::size_t lastGraphChoice_; // what Export graph... offers first
+    bool withCaption_;
 };
 
 } // namespace exporters

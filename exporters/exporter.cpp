@@ -29,4 +29,11 @@ std::vector<const Exporter *> exportersOf(Exporter::Kind kind) {
     return found;
 }
 
+const Exporter *exporterForSuffix(Exporter::Kind kind, const QString &path) {
+    for (const Exporter *exporter : exportersOf(kind))
+        if (path.endsWith(QLatin1Char('.') + exporter->suffix(), Qt::CaseInsensitive))
+            return exporter;
+    return nullptr;
+}
+
 } // namespace exporters

@@ -22,6 +22,7 @@ struct Source {
     QCustomPlot *graph = nullptr;
     QSize size;
     const GraphData *data = nullptr;
+    QString caption; // a line under the graph; empty: none
 };
 
 class Exporter {
@@ -46,5 +47,7 @@ class Exporter {
 const std::vector<std::unique_ptr<Exporter>> &registry();
 // Those of one kind, in menu order.
 std::vector<const Exporter *> exportersOf(Exporter::Kind kind);
+// The one of `kind` whose suffix `path` ends with (any case); null for none.
+const Exporter *exporterForSuffix(Exporter::Kind kind, const QString &path);
 
 } // namespace exporters

@@ -17,6 +17,36 @@ namespace exporters {
 
 namespace {
 
+// The caption as a last row of the graph's layout while the graph is drawn
+// into a file; the graph on the screen is as it was afterwards.
+class CaptionRow {
+  public:
+    explicit CaptionRow(const Source &source) : graph_(source.graph) {
+        if (source.caption.isEmpty())
+            return;
+        QCPLayoutGrid *layout = graph_->plotLayout();
+        const int row = layout->rowCount();
+        layout->insertRow(row);
+        caption_ = new QCPTextElement(graph_, source.caption, graph_->font());
+        layout->addElement(row, 0, caption_);
+        // Laid out with the row; the file is drawn from the layout as it stands.
+        graph_->replot(QCustomPlot::rpImmediateRefresh);
+    }
+    ~CaptionRow() {
+        if (!caption_)
+            return;
+        graph_->plotLayout()->remove(caption_);
+        graph_->plotLayout()->simplify();
+        graph_->replot(QCustomPlot::rpQueuedReplot);
+    }
+    CaptionRow(const CaptionRow &) = delete;
+    CaptionRow &operator=(const CaptionRow &) = delete;
+
+  private:
+    QCustomPlot *graph_;
+    QCPTextElement *caption_ = nullptr;
+};
+
 bool hasGraph(const Source &source, QString *error) {
     if (source.graph && !source.size.isEmpty())
         return true;
@@ -61,6 +91,7 @@ bool PngExporter::exportTo(const Source &source, const QString &path, QString *e
     return renderInOneStep(
         path, suffix(),
         [&](const QString &file) {
+            const CaptionRow caption(source);
             return source.graph->savePng(file, source.size.width(), source.size.height());
         },
         // A PNG ends with its IEND chunk; a cut-off one does not.
@@ -81,6 +112,7 @@ bool PdfExporter::exportTo(const Source &source, const QString &path, QString *e
     return renderInOneStep(
         path, suffix(),
         [&](const QString &file) {
+            const CaptionRow caption(source);
             return source.graph->savePdf(file, source.size.width(), source.size.height(),
                                          QCP::epAllowCosmetic, QStringLiteral("V-EXA-TB-Scope"));
         },

@@ -2,6 +2,7 @@
 
 #include <QEvent>
 #include <QLabel>
+#include <QStyle>
 
 #include "glance/sensor_watch.h"
 #include "limits/tolerance.h"
@@ -37,6 +38,8 @@ GlanceBar::GlanceBar(SensorWatch *watch, QWidget *parent)
       lamp_label_(new QLabel(this)) {
     setObjectName(QStringLiteral("statusBar"));
     setSizeGripEnabled(false);
+    // Without the grip the last text would touch the window's right edge.
+    setContentsMargins(0, 0, style()->pixelMetric(QStyle::PM_LayoutRightMargin), 0);
     hint_->setObjectName(QStringLiteral("statusHint"));
     frames_->setObjectName(QStringLiteral("statusFrames"));
     lamp_label_->setObjectName(QStringLiteral("statusLamp"));

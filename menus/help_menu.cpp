@@ -37,8 +37,11 @@ QString aboutText() {
 
 } // namespace
 
-QString keyboardText(QWidget *mainWindow) {
-    QStringList lines;
+namespace {
+
+// One row per key: the key, and the menu item or what the key does.
+QList<QPair<QString, QString>> keyboardRows(QWidget *mainWindow) {
+    QList<QPair<QString, QString>> rows;
     if (QMenuBar *bar = menuBar(mainWindow)) {
         for (QAction *top : bar->actions()) {
             QMenu *sub = top->menu();
@@ -46,36 +49,58 @@ QString keyboardText(QWidget *mainWindow) {
                 continue;
             for (QAction *item : sub->actions())
                 if (!item->shortcut().isEmpty())
-                    lines << QStringLiteral("%1\t%2 > %3")
-                                 .arg(item->shortcut().toString(QKeySequence::NativeText),
-                                      withoutMnemonic(sub->title()), withoutMnemonic(item->text()));
+                    rows.append({item->shortcut().toString(QKeySequence::NativeText),
+                                 QStringLiteral("%1 > %2").arg(withoutMnemonic(sub->title()),
+                                                               withoutMnemonic(item->text()))});
         }
     }
     // Keys held by shortcuts of their own (not menu items), e.g. Esc for Stop.
     for (QShortcut *key : mainWindow->findChildren<QShortcut *>())
         if (!key->whatsThis().isEmpty())
-            lines << QStringLiteral("%1\t%2").arg(key->key().toString(QKeySequence::NativeText),
-                                                  key->whatsThis());
+            rows.append({key->key().toString(QKeySequence::NativeText), key->whatsThis()});
+    return rows;
+}
+
+} // namespace
+
+QString keyboardText(QWidget *mainWindow) {
+    QStringList lines;
+    for (const auto &[key, does] : keyboardRows(mainWindow))
+        lines << key + QLatin1Char('\t') + does;
     if (lines.isEmpty())
         return QObject::tr("No shortcuts.");
     return lines.join(QLatin1Char('\n'));
+}
+
+QString keyboardTable(QWidget *mainWindow) {
+    const auto rows = keyboardRows(mainWindow);
+    if (rows.isEmpty())
+        return QObject::tr("No shortcuts.");
+    // A table of two columns lines the keys up at every scale; the text
+    // follows the font, so it grows with the screen's scale.
+    QString table = QStringLiteral("<table cellspacing=\"0\" cellpadding=\"3\">");
+    for (const auto &[key, does] : rows)
+        table += QStringLiteral("<tr><td><b>%1</b></td><td>&nbsp;&nbsp;%2</td></tr>")
+                     .arg(key.toHtmlEscaped(), does.toHtmlEscaped());
+    return table + QStringLiteral("</table>");
 }
 
 void addHelpMenu(QWidget *mainWindow) {
     QMenu *help = menu(mainWindow, TopMenu::Help);
     if (!help)
         return;
-    QAction *about = help->addAction(QObject::tr("About"));
+    QAction *about = help->addAction(QObject::tr("&About"));
     about->setObjectName(QStringLiteral("actionAbout"));
     QObject::connect(about, &QAction::triggered, mainWindow, [mainWindow] {
         showMessage(mainWindow, QMessageBox::NoIcon, QObject::tr("About V-EXA-TB-Scope"),
                     aboutText(), QMessageBox::Close, QString(), Qt::RichText);
     });
-    QAction *keys = help->addAction(QObject::tr("Keyboard"));
+    QAction *keys = help->addAction(QObject::tr("&Keyboard"));
     keys->setObjectName(QStringLiteral("actionKeyboard"));
     QObject::connect(keys, &QAction::triggered, mainWindow, [mainWindow] {
         showMessage(mainWindow, QMessageBox::NoIcon, QObject::tr("Keyboard"),
-                    keyboardText(mainWindow), QMessageBox::Close, QString(), Qt::PlainText);
+                    keyboardTable(mainWindow), QMessageBox::Close, QStringLiteral("keyboardBox"),
+                    Qt::RichText);
     });
 }
 

@@ -14,6 +14,8 @@ void addHelpMenu(QWidget *mainWindow);
 // The text the Keyboard item shows: one line per item that has a shortcut,
 // "Shortcut<TAB>Menu > Item", plus the keys that belong to no menu item.
 QString keyboardText(QWidget *mainWindow);
+// The same rows as a table of two columns (rich text), for the Keyboard box.
+QString keyboardTable(QWidget *mainWindow);
 
 } // namespace window
 

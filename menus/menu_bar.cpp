@@ -6,8 +6,13 @@
 #include <QMenuBar>
 #include <QWidget>
 
+#include <QKeySequence>
+#include <QSet>
+
 #include <array>
 #include <iterator>
+
+#include "runtime/widget_access.h"
 
 namespace window {
 
@@ -32,6 +37,31 @@ int rankOf(TopMenu which) {
         if (TOP_MENUS[i].which == which)
             return static_cast<int>(i);
     return static_cast<int>(TOP_MENUS.size());
+}
+
+// The letter after a lone '&', lower-cased; a null QChar when there is none.
+QChar mnemonicOf(const QString &text) {
+    for (qsizetype i = 0; i + 1 < text.size(); ++i) {
+        if (text[i] != QLatin1Char('&'))
+            continue;
+        if (text[i + 1] != QLatin1Char('&'))
+            return text[i + 1].toLower();
+        ++i; // "&&" is a literal '&'
+    }
+    return {};
+}
+
+// Where a mnemonic not in `taken` can go in `text`: a word's first letter
+// first, then any letter; -1 when every letter is taken.
+qsizetype freeMnemonicAt(const QString &text, const QSet<QChar> &taken) {
+    for (bool wordStartsOnly : {true, false})
+        for (qsizetype i = 0; i < text.size(); ++i) {
+            const bool wordStart = i == 0 || !text[i - 1].isLetterOrNumber();
+            if (text[i].isLetterOrNumber() && (wordStart || !wordStartsOnly) &&
+                !taken.contains(text[i].toLower()))
+                return i;
+        }
+    return -1;
 }
 
 } // namespace
@@ -112,3 +142,40 @@ QAction *addFileToggle(QWidget *mainWindow, const QString &text, const char *obj
 }
 
 } // namespace window
+
+namespace window {
+
+void giveMnemonics(QWidget *menu) {
+    QSet<QChar> taken;
+    for (QAction *item : menu->actions())
+        if (const QChar letter = mnemonicOf(item->text()); !letter.isNull())
+            taken.insert(letter);
+    for (QAction *item : menu->actions()) {
+        QString text = item->text();
+        if (item->isSeparator() || text.isEmpty() || !mnemonicOf(text).isNull())
+            continue;
+        const qsizetype at = freeMnemonicAt(text, taken);
+        if (at < 0)
+            continue;
+        taken.insert(text[at].toLower());
+        item->setText(text.insert(at, QLatin1Char('&')));
+    }
+}
+
+void keepMnemonics(QWidget *mainWindow) {
+    QMenuBar *bar = menuBar(mainWindow);
+    if (!bar)
+        return;
+    giveMnemonics(bar);
+    for (QAction *top : bar->actions())
+        if (QMenu *sub = top->menu()) {
+            giveMnemonics(sub);
+            QObject::connect(sub, &QMenu::aboutToShow, sub, [sub] { giveMnemonics(sub); });
+        }
+}
+
+} // namespace window
+
+void AttachMnemonics(int panel) {
+    window::keepMnemonics(rt::panelWidget(panel));
+}

@@ -33,4 +33,15 @@ void insertBeforeQuit(QMenu *file, QAction *item);
 QAction *addFileToggle(QWidget *mainWindow, const QString &text, const char *objectName,
                        const QString &toolTip, std::function<void()> on, std::function<void()> off);
 
+// Gives every item of `menu` (a menu or the bar) that has none a mnemonic of its own in that
+// menu: the first letter of a word not yet taken, else any letter not yet
+// taken; items that have one keep it.
+void giveMnemonics(QWidget *menu);
+// Every top menu of `mainWindow` gets its mnemonics now, and again each
+// time it opens (for items added later).
+void keepMnemonics(QWidget *mainWindow);
+
 } // namespace window
+
+// For WinMain, after every addition has put its items in.
+void AttachMnemonics(int panel);

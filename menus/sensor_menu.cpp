@@ -32,7 +32,7 @@ struct SensorItem {
     Act act;
 };
 
-constexpr std::array<SensorItem, 8> SENSOR_ITEMS{{
+constexpr std::array<SensorItem, 9> SENSOR_ITEMS{{
     {QT_TRANSLATE_NOOP("window", "&Run"), "F5", "BTNRun", Act::Commit},
     {QT_TRANSLATE_NOOP("window", "&Data"), "F6", "BTNData", Act::Commit},
     {QT_TRANSLATE_NOOP("window", "S&top"), "Esc", "BTNStop", Act::LeftClick},
@@ -41,6 +41,7 @@ constexpr std::array<SensorItem, 8> SENSOR_ITEMS{{
     {QT_TRANSLATE_NOOP("window", "T&each"), "Ctrl+T", "ButtonTeach", Act::Commit},
     {QT_TRANSLATE_NOOP("window", "Reset &Max/Min"), "Ctrl+R", "ButtonReset", Act::Commit},
     {QT_TRANSLATE_NOOP("window", "&COM port..."), "Ctrl+P", "DropDCom", Act::Focus},
+    {QT_TRANSLATE_NOOP("window", "CCD sett&ings"), "Ctrl+I", "BTN_CCDSettings", Act::Commit},
 }};
 
 // An item is enabled exactly while its control is: a dimmed button's key

@@ -10,6 +10,7 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QKeySequence>
 #include <QLabel>
 #include <QLocale>
 #include <QMessageBox>
@@ -83,6 +84,8 @@ RecordMenu::RecordMenu(QWidget *mainWindow, QWidget *statusLine)
         mainWindow, tr("&Record frames..."), "actionRecordFrames",
         tr("Write every measurement frame (and in the Data loop every video pass) to a CSV file"),
         [this] { askForFile(); }, [this] { stopRecording(); });
+    if (action_)
+        action_->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_R));
 }
 
 RecordMenu::~RecordMenu() = default;

@@ -15,6 +15,7 @@
 
 #include <qcustomplot.h>
 
+#include <algorithm>
 #include <array>
 #include <map>
 #include <optional>
@@ -220,6 +221,36 @@ void thaw(QCustomPlot *plot, GraphState &state) {
 
 } // namespace
 
+namespace {
+
+// A value axis gets as many ticks as its height holds with a free line
+// between two labels: on a short graph (the edge graph's 0 to 1 on a
+// 1280x720 screen) five labels would stand on top of each other.
+class TickRoom : public QObject {
+  public:
+    explicit TickRoom(QCustomPlot *plot) : QObject(plot), plot_(plot) {
+        plot->installEventFilter(this);
+    }
+
+  protected:
+    bool eventFilter(QObject *, QEvent *event) override {
+        if (event->type() == QEvent::Resize) {
+            const int line = QFontMetrics(plot_->yAxis->tickLabelFont()).height();
+            // The x axis' labels and title take some three lines below the value axis.
+            const int room = plot_->height() - 3 * line;
+            plot_->yAxis->ticker()->setTickCount(
+                std::clamp(room / (2 * line), MIN_TICKS, DEFAULT_TICKS));
+        }
+        return false;
+    }
+
+  private:
+    static constexpr int MIN_TICKS = 1, DEFAULT_TICKS = 5;
+    QCustomPlot *plot_;
+};
+
+} // namespace
+
 namespace rt {
 
 void setupGraph(QWidget *widget) {
@@ -236,6 +267,7 @@ void setupGraph(QWidget *widget) {
     plot->yAxis->setLabel(widget->property("yLabel").toString());
     plot->setNotAntialiasedElements(QCP::aeAll); // the video curve redraws every pass
     plot->setAutoAddPlottableToLegend(false);    // no legend is shown; its items cost
+    new TickRoom(plot);
 }
 
 void forgetGraph(QWidget *widget) {

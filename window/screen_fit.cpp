@@ -33,7 +33,8 @@ QMargins frameOf(const QWidget *window) {
 
 void fit(QWidget *window) {
     const QScreen *screen = screenOf(window);
-    if (!screen)
+    // A maximised window (one that comes back maximised) fills its screen already.
+    if (!screen || window->isMaximized() || (window->windowState() & Qt::WindowFullScreen))
         return;
     const QRect room = screen->availableGeometry().marginsRemoved(frameOf(window));
     const QSize size = window->size()

@@ -18,6 +18,12 @@ namespace {
 // Positions beyond this are no screen's; a damaged file may hold anything.
 constexpr int FARTHEST_POSITION = 100000;
 
+// QWidget::saveGeometry gives some 66 bytes; more is not its.
+constexpr qsizetype LARGEST_GEOMETRY = 1024;
+
+// The graphs Export graph... offers.
+constexpr int GRAPHS_EXPORTED = 3;
+
 // A settings file is a few hundred bytes; one beyond this is not the program's.
 constexpr qint64 LARGEST_SETTINGS_FILE = 1 << 20;
 
@@ -40,10 +46,10 @@ bool settingsFileUsable() {
 
 } // namespace
 
-std::optional<QPoint> savedCcdWindowPosition() {
+std::optional<QPoint> savedWindowPosition(const char *key) {
     if (!settingsFileUsable())
         return std::nullopt;
-    const QVariant value = openSettings().value(QLatin1String(settings_keys::CCD_WINDOW_POS));
+    const QVariant value = openSettings().value(QLatin1String(key));
     if (value.typeId() != QMetaType::QPoint)
         return std::nullopt;
     const QPoint pos = value.toPoint();
@@ -52,9 +58,31 @@ std::optional<QPoint> savedCcdWindowPosition() {
     return pos;
 }
 
-void saveCcdWindowPosition(const QPoint &topLeft) {
+void saveWindowPosition(const char *key, const QPoint &topLeft) {
     if (settingsFileUsable())
-        openSettings().setValue(QLatin1String(settings_keys::CCD_WINDOW_POS), topLeft);
+        openSettings().setValue(QLatin1String(key), topLeft);
+}
+
+std::optional<QPoint> savedCcdWindowPosition() {
+    return savedWindowPosition(settings_keys::CCD_WINDOW_POS);
+}
+
+void saveCcdWindowPosition(const QPoint &topLeft) {
+    saveWindowPosition(settings_keys::CCD_WINDOW_POS, topLeft);
+}
+
+QByteArray savedMainWindowGeometry() {
+    if (!settingsFileUsable())
+        return {};
+    const QVariant value = openSettings().value(QLatin1String(settings_keys::MAIN_WINDOW_GEOMETRY));
+    if (value.typeId() != QMetaType::QByteArray || value.toByteArray().size() > LARGEST_GEOMETRY)
+        return {};
+    return value.toByteArray();
+}
+
+void saveMainWindowGeometry(const QByteArray &geometry) {
+    if (settingsFileUsable())
+        openSettings().setValue(QLatin1String(settings_keys::MAIN_WINDOW_GEOMETRY), geometry);
 }
 
 QString savedFileFolder() {
@@ -81,6 +109,29 @@ bool savedSideBySide() {
 void saveSideBySide(bool on) {
     if (settingsFileUsable())
         openSettings().setValue(QLatin1String(settings_keys::SIDE_BY_SIDE), on);
+}
+
+ExportSettings savedExportSettings() {
+    ExportSettings saved;
+    if (!settingsFileUsable())
+        return saved;
+    const QSettings settings = openSettings();
+    bool isNumber = false;
+    const int graph = settings.value(QLatin1String(settings_keys::EXPORT_GRAPH)).toInt(&isNumber);
+    if (isNumber && graph >= 0 && graph < GRAPHS_EXPORTED)
+        saved.graph = graph;
+    saved.caption = settings.value(QLatin1String(settings_keys::EXPORT_CAPTION)).toString() ==
+                    QLatin1String("true");
+    return saved;
+}
+
+void saveExportSettings(const ExportSettings &saved) {
+    if (!settingsFileUsable())
+        return;
+    QSettings settings = openSettings();
+    settings.setValue(QLatin1String(settings_keys::EXPORT_GRAPH), saved.graph);
+    settings.setValue(QLatin1String(settings_keys::EXPORT_CAPTION),
+                      saved.caption ? QStringLiteral("true") : QStringLiteral("false"));
 }
 
 BrokerSettings savedBrokerSettings() {

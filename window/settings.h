@@ -3,6 +3,7 @@
 // missing or damaged file gives the defaults and never stops the program.
 #pragma once
 
+#include <QByteArray>
 #include <QPoint>
 #include <QString>
 #include <QStringList>
@@ -11,9 +12,18 @@
 
 namespace window {
 
-// The CCD settings window's last position set by the user, if any.
+// A window's last position set by the user, if any, under its key in
+// settings_keys.h.
+std::optional<QPoint> savedWindowPosition(const char *key);
+void saveWindowPosition(const char *key, const QPoint &topLeft);
+// The CCD settings window's.
 std::optional<QPoint> savedCcdWindowPosition();
 void saveCcdWindowPosition(const QPoint &topLeft);
+
+// The main window's size, position and maximised state as
+// QWidget::saveGeometry gives them; empty when none is kept.
+QByteArray savedMainWindowGeometry();
+void saveMainWindowGeometry(const QByteArray &geometry);
 
 // The folder of the last picked parameter file; empty when none is kept or
 // it is no longer a folder.
@@ -23,6 +33,15 @@ void saveFileFolder(const QString &folder);
 // Whether View > "Trend and video side by side" was checked last.
 bool savedSideBySide();
 void saveSideBySide(bool on);
+
+// What Export graph... offered last: the graph (0 edge graph, 1 trend
+// chart, 2 video graph; -1 none kept) and whether pictures carry a caption.
+struct ExportSettings {
+    int graph = -1;
+    bool caption = false;
+};
+ExportSettings savedExportSettings();
+void saveExportSettings(const ExportSettings &settings);
 
 // What File > Publish to broker... asked for last. The password is never
 // kept.

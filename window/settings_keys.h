@@ -5,6 +5,14 @@ namespace window::settings_keys {
 
 // Where the user last moved the CCD settings window (top-left of its frame).
 inline constexpr char CCD_WINDOW_POS[] = "ccdSettingsWindow/position";
+// Where the user last moved the compare window (top-left of its frame).
+inline constexpr char COMPARE_WINDOW_POS[] = "compareWindow/position";
+// The main window's size, position and maximised state (QWidget::saveGeometry).
+inline constexpr char MAIN_WINDOW_GEOMETRY[] = "mainWindow/geometry";
+// The graph Export graph... offered last (its index: edge graph, trend chart, video graph).
+inline constexpr char EXPORT_GRAPH[] = "export/graph";
+// Whether exported pictures carry a caption.
+inline constexpr char EXPORT_CAPTION[] = "export/caption";
 // The folder of the parameter file last picked in a file dialog.
 inline constexpr char LAST_FILE_FOLDER[] = "parameterFiles/lastFolder";
 // View > Trend and video side by side: checked or not.

@@ -13,6 +13,7 @@
 #include "compare/compare_window.h"
 #include "params/parameter_table.h"
 #include "tests/params_callbacks/sensor_fixture.h"
+#include "tests/window/temp_settings.h"
 
 namespace compare_test {
 
@@ -77,6 +78,7 @@ class CompareTest : public params_test::SensorTest {
         return state;
     }
 
+    window_test::TempSettings settings_; // where the window was put stays in the test
     compare::CompareWindow *window_ = nullptr;
 };
 

@@ -6,6 +6,7 @@
 #include <QAbstractButton>
 #include <QAction>
 #include <QApplication>
+#include <QCheckBox>
 #include <QClipboard>
 #include <QContextMenuEvent>
 #include <QImage>
@@ -13,6 +14,7 @@
 #include <QVBoxLayout>
 
 #include "menus/menu_bar.h"
+#include "tests/window/temp_settings.h"
 
 using namespace export_test;
 
@@ -107,6 +109,75 @@ TEST_F(ExportUi, RightClickOnEachGraphOffersItsFormatsAndCopyImage) {
         menu->close();
         Forget();
     }
+}
+
+// Settings of the test's own: the graph kept for the next run stays here.
+class ExportDialog : public ExportUi {
+  protected:
+    // File > Export graph..., after the dialogs before it have gone.
+    static QFileDialog *OpenGraphDialog() {
+        Forget();
+        Find<QAction>("actionExportGraph")->trigger();
+        return Find<QFileDialog>("exportGraphDialog");
+    }
+
+  private:
+    window_test::TempSettings settings_;
+};
+
+TEST_F(ExportDialog, ATypedSuffixPicksTheFormat) {
+    DriveFrames();
+    const struct {
+        const char *filter, *typed, *written, *magic;
+    } cases[] = {
+        {"Edge graph as PNG image (*.png)", "a.pdf", "a.pdf", "%PDF-"},
+        {"Edge graph as PDF document (*.pdf)", "b.PNG", "b.PNG", "\x89PNG"},
+        {"Trend chart as PDF document (*.pdf)", "c", "c.pdf", "%PDF-"},
+        {"Trend chart as PNG image (*.png)", "d.jpg", "d.jpg.png", "\x89PNG"},
+    };
+    for (const auto &c : cases) {
+        ChooseInDialog(OpenGraphDialog(), c.filter, Path(c.typed));
+        Forget();
+        EXPECT_TRUE(ReadAll(Path(c.written)).startsWith(c.magic)) << c.typed;
+    }
+}
+
+TEST_F(ExportDialog, TheGraphLastChosenStaysChosenAlsoInTheNextRun) {
+    DriveFrames();
+    ChooseInDialog(OpenGraphDialog(), "Video graph as PDF document (*.pdf)", Path("v"));
+    QFileDialog *again = OpenGraphDialog();
+    EXPECT_EQ(again->selectedNameFilter(), "Video graph as PDF document (*.pdf)");
+    again->close();
+    Forget();
+    // The next run: the graph is kept, the format is the first.
+    delete actions;
+    for (const char *item : {"actionExportGraph", "actionExportData"})
+        delete Find<QAction>(item);
+    actions =
+        new exporters::ExportActions(Window(), panelHandle, GRAPH_Raw, STRIP_Trend, GRAPH_Data);
+    actions->addToFileMenu();
+    EXPECT_EQ(OpenGraphDialog()->selectedNameFilter(), "Video graph as PNG image (*.png)");
+}
+
+TEST_F(ExportDialog, TheCaptionCheckBoxPutsALineUnderThePicture) {
+    DriveFrames();
+    actions->setCaptionSource([] { return QStringLiteral("COM7, firmware V1.0"); });
+    QImage pictures[2];
+    for (bool caption : {false, true}) {
+        QFileDialog *dialog = OpenGraphDialog();
+        ASSERT_NE(dialog, nullptr);
+        auto *box = dialog->findChild<QCheckBox *>(QStringLiteral("exportCaptionBox"));
+        ASSERT_NE(box, nullptr);
+        box->setChecked(caption);
+        const char *name = caption ? "with.png" : "without.png";
+        ChooseInDialog(dialog, "Edge graph as PNG image (*.png)", Path(name));
+        Forget();
+        pictures[caption] = QImage(Path(name));
+        ASSERT_FALSE(pictures[caption].isNull()) << name;
+    }
+    EXPECT_EQ(pictures[0].size(), pictures[1].size());
+    EXPECT_NE(pictures[0], pictures[1]);
+    EXPECT_TRUE(actions->caption().startsWith("COM7, firmware V1.0, "));
 }
 
 } // namespace

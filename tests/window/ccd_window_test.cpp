@@ -3,15 +3,22 @@
 // comes back where the user put it, also in the next run.
 #include "tests/display/display_test_support.h"
 
+#include <QAbstractSpinBox>
+#include <QApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QLayout>
+#include <QProcess>
 #include <QScreen>
+#include <QStandardPaths>
 #include <QTest>
 
 #include "params/ccd_settings_panel.h"
 #include "tests/window/temp_settings.h"
 #include "window/ccd_window.h"
+#include "window/main_window_place.h"
+#include "window/wheel_guard.h"
 
 using namespace display_test;
 
@@ -32,7 +39,11 @@ class CcdWindow : public PanelTest {
     static QWidget *ccd() { return rt::panelWidget(panelPopUp); }
     static QWidget *mainWindow() { return rt::panelWidget(panelHandle); }
     static QRect screen() { return mainWindow()->screen()->availableGeometry(); }
+    // As a user clicks it: in the main window, which is then the active one.
     static void clickCcdButton() {
+        mainWindow()->show();
+        mainWindow()->activateWindow();
+        EXPECT_TRUE(QTest::qWaitForWindowActive(mainWindow()));
         QTest::mouseClick(mainWindow()->findChild<QWidget *>(QStringLiteral("BTN_CCDSettings")),
                           Qt::LeftButton);
         Settle();
@@ -69,8 +80,14 @@ TEST_F(CcdWindow, TheCloseButtonAndEscHideItAndTheNextClickShowsItAgain) {
         ASSERT_TRUE(ccd()->isVisible());
         stop_flag = 0; // as while a loop runs: Stop would set it
         if (byEsc) {
-            ccd()->activateWindow();
-            QTest::keyClick(ccd(), Qt::Key_Escape);
+            // Shown, it has the keys: Esc goes where the focus is.
+            EXPECT_TRUE(QTest::qWaitFor([] {
+                return QApplication::focusWidget() &&
+                       QApplication::focusWidget()->window() == ccd();
+            }));
+            ASSERT_NE(QApplication::focusWidget(), nullptr);
+            EXPECT_EQ(QApplication::focusWidget()->window(), ccd());
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
         } else {
             ccd()->close();
         }
@@ -82,6 +99,43 @@ TEST_F(CcdWindow, TheCloseButtonAndEscHideItAndTheNextClickShowsItAgain) {
     }
     clickCcdButton();
     EXPECT_TRUE(ccd()->isVisible());
+}
+
+// The offscreen platform of these tests gives every window it shows the
+// keys; an X server without a window manager gives them to none, so there
+// the window has them only because it takes them. The test above runs once
+// more in a child process on a virtual X server.
+TEST_F(CcdWindow, TakesTheKeysAlsoOnAnXServerThatGivesThemToNoWindow) {
+    if (qEnvironmentVariableIsSet("VEXA_CHILD_ON_X"))
+        GTEST_SKIP() << "the child runs the test above only";
+    const QString xvfb = QStandardPaths::findExecutable(QStringLiteral("Xvfb"));
+    if (xvfb.isEmpty())
+        GTEST_SKIP() << "no Xvfb";
+    QProcess server;
+    server.start(xvfb,
+                 {QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-screen"),
+                  QStringLiteral("0"), QStringLiteral("1366x768x24"), QStringLiteral("-nolisten"),
+                  QStringLiteral("tcp")});
+    ASSERT_TRUE(server.waitForReadyRead(10000)) << "Xvfb did not start";
+    QTest::qWait(100);
+    const QString display = QString::fromLatin1(server.readAllStandardOutput()).trimmed();
+    QProcess child;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+    env.insert(QStringLiteral("DISPLAY"), QLatin1Char(':') + display);
+    env.insert(QStringLiteral("VEXA_CHILD_ON_X"), QStringLiteral("1"));
+    env.insert(QStringLiteral("ASAN_OPTIONS"), QStringLiteral("detect_leaks=0"));
+    child.setProcessEnvironment(env);
+    child.setProcessChannelMode(QProcess::MergedChannels);
+    child.start(QCoreApplication::applicationFilePath(),
+                {QStringLiteral("--gtest_filter=CcdWindow.TheCloseButtonAndEscHide*")});
+    const bool ended = child.waitForFinished(60000);
+    const QByteArray said = child.readAll();
+    server.terminate();
+    server.waitForFinished(5000);
+    ASSERT_TRUE(ended);
+    EXPECT_EQ(child.exitCode(), 0) << said.toStdString();
+    EXPECT_TRUE(said.contains("[  PASSED  ] 1 test")) << said.toStdString();
 }
 
 TEST_F(CcdWindow, ComesBackWhereTheUserPutItAlsoInTheNextRun) {
@@ -111,6 +165,65 @@ TEST_F(CcdWindow, ADamagedSettingsFileGivesTheFirstPlacementAndIsReplacedOnSave)
     restart();
     clickCcdButton();
     EXPECT_EQ(ccd()->pos(), QPoint(40, 60));
+}
+
+TEST_F(CcdWindow, TheMainWindowComesBackWithItsSizePlaceAndMaximisedState) {
+    // The test's screen (800x600) is smaller than the panels' least size:
+    // here the window may be smaller, so that Qt need not move it.
+    const auto attach = [] {
+        mainWindow()->layout()->setSizeConstraint(QLayout::SetNoConstraint);
+        mainWindow()->setMinimumSize(0, 0);
+        window::keepMainWindowPlace(mainWindow());
+    };
+    const QRect put(40, 30, 600, 450);
+    attach();
+    for (bool maximised : {false, true}) {
+        mainWindow()->show();
+        mainWindow()->setGeometry(put);
+        if (maximised)
+            mainWindow()->showMaximized();
+        Settle();
+        mainWindow()->close();
+        restart();
+        attach();
+        mainWindow()->show();
+        Settle();
+        EXPECT_EQ(mainWindow()->isMaximized(), maximised);
+        if (!maximised) {
+            EXPECT_EQ(mainWindow()->geometry(), put);
+        }
+    }
+}
+
+// The wheel over a numeric changes it only once the numeric has the focus;
+// before, the wheel is eaten and reaches nothing behind it either.
+TEST_F(CcdWindow, TheWheelChangesANumericOnlyWhenItHasTheFocus) {
+    window::guardWheel();
+    QWidget *main = mainWindow();
+    main->show();
+    main->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(main));
+    QAbstractSpinBox *numeric = nullptr;
+    for (auto *spin : main->findChildren<QAbstractSpinBox *>())
+        if (spin->isVisible() && spin->isEnabled() && !spin->isReadOnly()) {
+            numeric = spin;
+            break;
+        }
+    ASSERT_NE(numeric, nullptr);
+    EXPECT_EQ(numeric->focusPolicy(), Qt::StrongFocus);
+    for (bool focused : {false, true}) {
+        if (focused)
+            numeric->setFocus(Qt::MouseFocusReason);
+        else
+            main->setFocus();
+        const QString before = numeric->text();
+        const QPoint at = numeric->rect().center();
+        QWheelEvent wheel(at, numeric->mapToGlobal(at), QPoint(), QPoint(0, 120), Qt::NoButton,
+                          Qt::NoModifier, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(numeric, &wheel);
+        Settle();
+        EXPECT_EQ(numeric->text() != before, focused) << numeric->objectName().toStdString();
+    }
 }
 
 } // namespace

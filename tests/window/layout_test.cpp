@@ -10,6 +10,7 @@
 #include <QMenu>
 #include <QScreen>
 #include <QStatusBar>
+#include <qcustomplot.h>
 
 #include <algorithm>
 #include <cctype>
@@ -86,6 +87,7 @@ class WindowLayoutCases : public WindowLayout, public testing::WithParamInterfac
 
 // 1280x720 is a 1920x1080 screen at 150 %; the frame takes its allowance.
 constexpr int SCREEN_WIDTH = 1280, SCREEN_HEIGHT = 720;
+constexpr int MIN_STATUS_MARGIN = 4; // pixels right of the status bar's last text
 
 TEST_F(WindowLayout, TheSmallestWindowFitsA1280x720Screen) {
     const QSize smallest = window->minimumSizeHint().expandedTo(window->minimumSize());
@@ -135,6 +137,23 @@ TEST_P(WindowLayoutCases, EveryControlLiesInsideTheWindowWithItsRoomAndOverlapsN
     EXPECT_TRUE(status->isVisible());
     EXPECT_LE(InWindow(status, window).bottom(), InWindow(bar, window).top());
     EXPECT_EQ(window->layout()->itemAt(window->layout()->count() - 1)->widget(), bar);
+    // Its texts keep off its right edge.
+    for (auto *text : bar->findChildren<QWidget *>(QString(), Qt::FindDirectChildrenOnly))
+        if (text->isVisible()) {
+            EXPECT_LE(text->geometry().right(), bar->width() - 1 - MIN_STATUS_MARGIN) << Name(text);
+        }
+    // The value axes' labels (the edge graph's 0 to 1) stand apart, not on top of each other.
+    for (auto *plot : window->findChildren<QCustomPlot *>())
+        if (plot->isVisible()) {
+            plot->replot();
+            const QVector<double> ticks = plot->yAxis->tickVector();
+            const int line = QFontMetrics(plot->yAxis->tickLabelFont()).height();
+            for (qsizetype i = 1; i < ticks.size(); ++i)
+                EXPECT_GE(std::abs(plot->yAxis->coordToPixel(ticks[i]) -
+                                   plot->yAxis->coordToPixel(ticks[i - 1])),
+                          line)
+                    << Name(plot) << " at " << ticks[i];
+        }
 }
 
 TEST_F(WindowLayout, AWindowTooLargeForTheScreenOpensInsideItsAvailableArea) {

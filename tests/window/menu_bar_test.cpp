@@ -94,7 +94,7 @@ TEST(HelpMenu, KeyboardListNamesEveryShortcutAndOnlyThose) {
             items << a->text();
         return items;
     }();
-    EXPECT_EQ(help, (QStringList{QStringLiteral("About"), QStringLiteral("Keyboard")}));
+    EXPECT_EQ(help, (QStringList{QStringLiteral("&About"), QStringLiteral("&Keyboard")}));
 }
 
 TEST(WindowTitle, EachPartKeepsItsPlaceWhenTheOtherChanges) {

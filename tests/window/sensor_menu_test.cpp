@@ -39,7 +39,8 @@ TEST_F(SensorMenu, EveryItemShowsItsKeyInTheMenuAndInItsControlsTooltip) {
                 {"Get", "F8", "BTNGet"},
                 {"Teach", "Ctrl+T", "ButtonTeach"},
                 {"Reset Max/Min", "Ctrl+R", "ButtonReset"},
-                {"COM port...", "Ctrl+P", "DropDCom"}};
+                {"COM port...", "Ctrl+P", "DropDCom"},
+                {"CCD settings", "Ctrl+I", "BTN_CCDSettings"}};
     ASSERT_EQ(menu()->actions().size(), static_cast<qsizetype>(std::size(rows)));
     for (std::size_t i = 0; i < std::size(rows); ++i) {
         const QAction *item = menu()->actions()[static_cast<qsizetype>(i)];

@@ -1,9 +1,13 @@
 // The program's whole start in-process against the scripted sensor: the main
 // window is on the screen before the connect sequence sends its first
-// request.
+// request, with a mnemonic on every menu item.
 #include <gtest/gtest.h>
 
+#include <QAction>
 #include <QCoreApplication>
+#include <QMenu>
+#include <QMenuBar>
+#include <QSet>
 #include <QTest>
 #include <QTimer>
 #include <QWidget>
@@ -27,11 +31,27 @@ TEST(StartUpOrder, TheMainWindowIsShownBeforeTheFirstRequestGoesOut) {
     SetComDevice(1, sensor.slavePath().c_str());
     int writes = 0;
     bool shownAtFirstWrite = false;
+    QStringList withoutMnemonic; // "Menu > Item", also an item whose letter another has
     SetSerialOutputObserver([&](const SerialOutputEvent &event) {
         if (event.kind != SerialOutputEvent::Write || writes++ > 0)
             return;
         const QWidget *main = rt::panelWidget(panelHandle);
         shownAtFirstWrite = main && main->isVisible();
+        const auto *bar = main ? main->findChild<QMenuBar *>() : nullptr;
+        for (QAction *top : bar ? bar->actions() : QList<QAction *>()) {
+            QList<QAction *> items{top};
+            if (top->menu())
+                items += top->menu()->actions();
+            QSet<int> letters;
+            for (QAction *item : items) {
+                const QKeySequence letter = QKeySequence::mnemonic(item->text());
+                const bool own = item == top || !letters.contains(letter[0].toCombined());
+                if (!item->isSeparator() && (letter.isEmpty() || !own))
+                    withoutMnemonic << top->text() + QStringLiteral(" > ") + item->text();
+                if (item != top)
+                    letters.insert(letter[0].toCombined());
+            }
+        }
         // Closing ends the program once the sequence is over.
         QTimer::singleShot(0, [] {
             if (QWidget *window = rt::panelWidget(panelHandle))
@@ -42,6 +62,7 @@ TEST(StartUpOrder, TheMainWindowIsShownBeforeTheFirstRequestGoesOut) {
     SetSerialOutputObserver(nullptr);
     EXPECT_GE(writes, 1);
     EXPECT_TRUE(shownAtFirstWrite);
+    EXPECT_EQ(withoutMnemonic.join(QStringLiteral(", ")).toStdString(), "");
 }
 
 // Until the connect sequence has read the sensor's set, the panels hold the
