@@ -105,10 +105,13 @@ TEST_F(PortSelector, ShowsFoundAdaptersWithoutRestartAndPickingOneConnectsToIt) 
     openAndCloseList();
     EXPECT_EQ(entry(1), "COM1 - ttyUSB0 (FT232R USB UART)");
     EXPECT_EQ(entry(3), "COM3");
-    // Every entry says what the port map says, up to COM16 and not one past.
-    ASSERT_EQ(selector->count(), 16);
+    // Every entry says what the port map says, up to COM16 and not one past;
+    // then the simulated sensor and the question for another device.
+    ASSERT_EQ(selector->count(), 18);
     for (int number = 1; number <= 16; ++number)
         EXPECT_EQ(entry(number), ports::PortCatalog::instance().map().label(number)) << number;
+    EXPECT_EQ(entry(17), "Simulated sensor");
+    EXPECT_EQ(entry(18), "Other device...");
 
     // A key on the selector looks again, too.
     foundPorts({{adapter, QStringLiteral("ttyUSB0"), QStringLiteral("FT232R USB UART")},

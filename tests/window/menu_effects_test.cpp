@@ -17,6 +17,8 @@
 #include <QTest>
 #include <QTimer>
 
+#include <qcustomplot.h>
+
 #include <algorithm>
 #include <functional>
 #include <map>
@@ -24,6 +26,7 @@
 #include <string>
 
 #include "app/program.h"
+#include "glance/tool_tip_key.h"
 #include "link/exchange_guard.h"
 #include "runtime/runtime.h"
 #include "runtime/test_hooks.h"
@@ -77,6 +80,25 @@ bool Dimmed(int control) {
     int dimmed = -1;
     GetCtrlAttribute(panelHandle, control, ATTR_DIMMED, &dimmed);
     return dimmed == 1;
+}
+
+QCustomPlot *Plot(int control) {
+    return qobject_cast<QCustomPlot *>(rt::controlWidget(panelHandle, control));
+}
+
+// Shows the way to `item` as a user's mouse does: each menu on the path
+// says it is about to show, outermost first.
+void OpenMenusOf(QAction *item) {
+    for (QObject *holder : item->associatedObjects())
+        if (auto *menu = qobject_cast<QMenu *>(holder)) {
+            if (QAction *opener = menu->menuAction(); opener && opener != item)
+                OpenMenusOf(opener);
+            emit menu->aboutToShow();
+        }
+}
+
+bool DarkPalette() {
+    return QApplication::palette().color(QPalette::Window).lightness() < 128;
 }
 
 int PanelInt(int control) {
@@ -160,6 +182,21 @@ TEST(MenuEffects, EveryItemOfTheMenuBarDoesWhatItSays) {
              return recording && main->windowTitle().contains(QStringLiteral("recording to"));
          }},
         {"Run", [&] { return sent(sim::order::Frame, 3); }},
+        {"Auto-scale trend",
+         [&] {
+             return sent(sim::order::Frame, 3) && Plot(STRIP_Trend)->yAxis->range().upper < 1000;
+         }},
+        {"mm",
+         [&] {
+             return window::ToolTipKey::shownText(rt::controlWidget(panelHandle, NUM_Mvalue))
+                 .contains(QStringLiteral(" mm"));
+         }},
+        {"pixels",
+         [&] {
+             return !window::ToolTipKey::shownText(rt::controlWidget(panelHandle, NUM_Mvalue))
+                         .contains(QStringLiteral(" mm"));
+         }},
+        {"Freeze", [&] { return main->windowTitle().contains(QStringLiteral("frozen")); }},
         {"Stop", [&] { return idle(); }},
         {"Data",
          [&] {
@@ -188,13 +225,28 @@ TEST(MenuEffects, EveryItemOfTheMenuBarDoesWhatItSays) {
         {"Statistics", [&] { return Shown(QStringLiteral("StatisticsWindow")) != nullptr; }},
         {"Compare parameters...",
          [&] { return Shown(QStringLiteral("compareWindow")) != nullptr; }},
+        {"CCD settings", [&] { return rt::panelWidget(panelPopUp)->isVisible(); }},
+        {"Legend", [&] { return !Plot(STRIP_Trend)->legend->visible(); }},
+        {"Trend and video side by side",
+         [&] {
+             const auto *item = main->findChild<QAction *>(QStringLiteral("actionSideBySide"));
+             return item->isEnabled()
+                        ? rt::controlWidget(panelHandle, STRIP_Trend)->isVisible() &&
+                              rt::controlWidget(panelHandle, GRAPH_Data)->isVisible()
+                        : item->toolTip().startsWith(QStringLiteral("Needs a screen"));
+         }},
+        {"Dark", [] { return DarkPalette(); }},
+        {"Light", [] { return !DarkPalette(); }},
+        {"System", [] { return !DarkPalette(); }},
         {"COM port...",
          [&] { return QApplication::focusWidget() == rt::controlWidget(panelHandle, DropDCom); }},
         {"About", [&] { return closeBox(ShownBox(QStringLiteral("About V-EXA-TB-Scope"))); }},
         {"Keyboard",
          [&] {
              QMessageBox *box = ShownBox(QStringLiteral("Keyboard"));
-             return box && box->text().contains(QStringLiteral("F5\tSensor > Run")) &&
+             return box &&
+                    box->text().contains(
+                        QStringLiteral("<b>F5</b></td><td>&nbsp;&nbsp;Sensor &gt; Run")) &&
                     closeBox(box);
          }},
         {"Quit", [] { return false; }}, // WinMain returns
@@ -233,9 +285,10 @@ TEST(MenuEffects, EveryItemOfTheMenuBarDoesWhatItSays) {
             main->activateWindow();
             QApplication::setActiveWindow(main);
             const QKeySequence key = item->second->shortcut();
-            if (key.isEmpty())
+            if (key.isEmpty()) {
+                OpenMenusOf(item->second); // as the user does on the way to it
                 item->second->trigger();
-            else
+            } else
                 QTest::keyClick(main, key[0].key(), key[0].keyboardModifiers());
             pressed = true;
             waited = 0;
