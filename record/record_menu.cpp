@@ -4,12 +4,15 @@
 
 #include <QAbstractButton>
 #include <QAction>
+#include <QComboBox>
+#include <QCoreApplication>
 #include <QDateTime>
 #include <QDir>
 #include <QEvent>
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QKeyEvent>
 #include <QKeySequence>
 #include <QLabel>
 #include <QLocale>
@@ -22,6 +25,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <functional>
 #include <utility>
 
 #include "glance/window_note.h"
@@ -302,12 +306,14 @@ namespace {
 // Clicks a button once the window has been shown and the connect sequence of
 // the start is over (the window shows before it, and a click during it would
 // be refused as busy).
-class ClickWhenShown : public QObject {
+// What a test run does once the window shows and the sensor is idle (the
+// connect sequence over): a click on a button, a pick in a selector.
+class WhenShownAndIdle : public QObject {
   public:
-    ClickWhenShown(QWidget *window, QString button)
-        : QObject(window), window_(window), button_(std::move(button)) {
+    WhenShownAndIdle(QWidget *window, std::function<void(QWidget *)> act)
+        : QObject(window), window_(window), act_(std::move(act)) {
         window->installEventFilter(this);
-        connect(&poll_, &QTimer::timeout, this, &ClickWhenShown::clickWhenIdle);
+        connect(&poll_, &QTimer::timeout, this, &WhenShownAndIdle::actWhenIdle);
     }
 
   protected:
@@ -320,18 +326,37 @@ class ClickWhenShown : public QObject {
     }
 
   private:
-    void clickWhenIdle() {
+    void actWhenIdle() {
         if (SensorBusy())
             return;
         poll_.stop();
-        if (auto *button = window_->findChild<QAbstractButton *>(button_))
-            button->click();
+        act_(window_);
     }
 
     QWidget *window_;
-    QString button_;
+    std::function<void(QWidget *)> act_;
     QTimer poll_;
 };
+
+void clickButton(QWidget *window, const QString &name) {
+    if (auto *button = window->findChild<QAbstractButton *>(name))
+        button->click();
+}
+
+// Picks the entry `text` of the COM selector as the arrow key does from the
+// entry before it.
+void pickPort(QWidget *window, const QString &text) {
+    auto *selector = window->findChild<QComboBox *>(QStringLiteral("DropDCom"));
+    const int row = selector ? selector->findText(text) : -1;
+    if (row < 1)
+        return;
+    {
+        const QSignalBlocker quiet(selector);
+        selector->setCurrentIndex(row - 1);
+    }
+    QKeyEvent down(QEvent::KeyPress, Qt::Key_Down, Qt::NoModifier);
+    QCoreApplication::sendEvent(selector, &down);
+}
 
 } // namespace
 
@@ -343,5 +368,7 @@ void AttachRecording(int panel, int statusLine) {
     if (const QString path = qEnvironmentVariable("VEXA_TEST_RECORD"); !path.isEmpty())
         menu->startRecording(path);
     if (const QString button = qEnvironmentVariable("VEXA_TEST_CLICK"); !button.isEmpty())
-        new ClickWhenShown(mainWindow, button);
+        new WhenShownAndIdle(mainWindow, [button](QWidget *w) { clickButton(w, button); });
+    if (const QString entry = qEnvironmentVariable("VEXA_TEST_PICK"); !entry.isEmpty())
+        new WhenShownAndIdle(mainWindow, [entry](QWidget *w) { pickPort(w, entry); });
 }

@@ -49,7 +49,11 @@ void holdStartMessages(QtMsgType type, const QMessageLogContext &, const QString
 void takeScreenshotLater(QEventLoop &loop) {
     if (g_screenshotPath.isEmpty())
         return;
-    QTimer::singleShot(2000, &loop, [] {
+    // Two seconds show a loop running; a run that first picks another port
+    // (VEXA_TEST_PICK) asks for longer.
+    bool given = false;
+    const int delayMs = qEnvironmentVariableIntValue("VEXA_TEST_SCREENSHOT_MS", &given);
+    QTimer::singleShot(given && delayMs > 0 ? delayMs : 2000, &loop, [] {
         QWidget *window = QApplication::activeWindow();
         const auto windows = QApplication::topLevelWidgets();
         for (QWidget *w : windows)
@@ -58,6 +62,8 @@ void takeScreenshotLater(QEventLoop &loop) {
         const bool saved = window && window->grab().save(g_screenshotPath, "PNG");
         std::fprintf(saved ? stdout : stderr, "%s %s\n",
                      saved ? "screenshot:" : "no screenshot:", qPrintable(g_screenshotPath));
+        if (saved)
+            std::printf("title: %s\n", qPrintable(window->windowTitle()));
         std::fflush(stdout);
         // Closed as by the user, so that a loop the program runs ends too
         // (its callback closes the port); then the event loop ends.
