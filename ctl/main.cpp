@@ -20,6 +20,9 @@ struct Options {
     // our own does not act on.
     QCommandLineOption help{{QStringLiteral("h"), QStringLiteral("help")},
                             QStringLiteral("Displays help on commandline options.")};
+    // -V as in vexa-sim, whose -v is --verbose; Qt's addVersionOption() takes -v.
+    QCommandLineOption version{{QStringLiteral("V"), QStringLiteral("version")},
+                               QStringLiteral("Displays version information.")};
     QCommandLineOption port{QStringLiteral("port"),
                             QStringLiteral("the sensor's serial device, e.g. /dev/ttyUSB0"),
                             QStringLiteral("DEVICE")};
@@ -138,7 +141,7 @@ int run(QCommandLineParser &parser, const Options &options) {
         std::fputs(parser.helpText().toUtf8().constData(), stdout);
         return ExitSuccess;
     }
-    if (parser.isSet(QStringLiteral("version"))) {
+    if (parser.isSet(options.version)) {
         std::printf("vexa-tb-ctl %s\n", VEXA_VERSION);
         return ExitSuccess;
     }
@@ -230,7 +233,7 @@ int main(int argc, char *argv[]) {
                        "exchanges, waits and texts of vexa-tb-scope.\n\n") +
         commandTable());
     parser.addOption(options.help);
-    parser.addVersionOption();
+    parser.addOption(options.version);
     parser.addOptions({options.port, options.com, options.eeprom, options.noVerify,
                        options.allowOutOfRange, options.frames, options.video, options.csv,
                        options.publish, options.name, options.events, options.frameEvery,
