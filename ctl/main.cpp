@@ -53,17 +53,18 @@ struct Options {
         QStringLiteral("monitor: publish to the MQTT broker at URL, mqtt://[user@]host[:port] or "
                        "mqtts://... (TLS)"),
         QStringLiteral("URL")};
-    QCommandLineOption name{QStringLiteral("name"),
-                            QStringLiteral("monitor: the sensor's name on the broker (letters, "
-                                           "digits, - _ .); default <hostname>-<port's name>"),
-                            QStringLiteral("NAME")};
+    QCommandLineOption name{
+        QStringLiteral("name"),
+        QStringLiteral("monitor --publish: the sensor's name on the broker (letters, "
+                       "digits, - _ .); default <hostname>-<port's name>"),
+        QStringLiteral("NAME")};
     QCommandLineOption events{
         QStringLiteral("events"),
         QStringLiteral("monitor: write the excursions and the line's changes to FILE (CSV)"),
         QStringLiteral("FILE")};
     QCommandLineOption frameEvery{
         QStringLiteral("frame-every"),
-        QStringLiteral("monitor: publish every Nth frame only (default 1: every frame)"),
+        QStringLiteral("monitor --publish: publish every Nth frame only (default 1: every frame)"),
         QStringLiteral("N")};
     QCommandLineOption onDelay{
         QStringLiteral("on-delay"),
@@ -77,11 +78,12 @@ struct Options {
         QStringLiteral("N")};
     QCommandLineOption passwordFile{
         QStringLiteral("password-file"),
-        QStringLiteral("monitor: the broker's password, the first line of FILE"),
+        QStringLiteral("monitor --publish: the password of the URL's user, the first line of FILE; "
+                       "ignored without a user"),
         QStringLiteral("FILE")};
     QCommandLineOption caFile{
         QStringLiteral("cafile"),
-        QStringLiteral("monitor: the certificates that vouch for an mqtts:// broker"),
+        QStringLiteral("monitor --publish: the certificates that vouch for an mqtts:// broker"),
         QStringLiteral("FILE")};
 };
 
