@@ -20,6 +20,9 @@ struct Options {
     // our own does not act on.
     QCommandLineOption help{{QStringLiteral("h"), QStringLiteral("help")},
                             QStringLiteral("Displays help on commandline options.")};
+    // -V as in vexa-sim, whose -v is --verbose; Qt's addVersionOption() takes -v.
+    QCommandLineOption version{{QStringLiteral("V"), QStringLiteral("version")},
+                               QStringLiteral("Displays version information.")};
     QCommandLineOption port{QStringLiteral("port"),
                             QStringLiteral("the sensor's serial device, e.g. /dev/ttyUSB0"),
                             QStringLiteral("DEVICE")};
@@ -50,17 +53,18 @@ struct Options {
         QStringLiteral("monitor: publish to the MQTT broker at URL, mqtt://[user@]host[:port] or "
                        "mqtts://... (TLS)"),
         QStringLiteral("URL")};
-    QCommandLineOption name{QStringLiteral("name"),
-                            QStringLiteral("monitor: the sensor's name on the broker (letters, "
-                                           "digits, - _ .); default <hostname>-<port's name>"),
-                            QStringLiteral("NAME")};
+    QCommandLineOption name{
+        QStringLiteral("name"),
+        QStringLiteral("monitor --publish: the sensor's name on the broker (letters, "
+                       "digits, - _ .); default <hostname>-<port's name>"),
+        QStringLiteral("NAME")};
     QCommandLineOption events{
         QStringLiteral("events"),
         QStringLiteral("monitor: write the excursions and the line's changes to FILE (CSV)"),
         QStringLiteral("FILE")};
     QCommandLineOption frameEvery{
         QStringLiteral("frame-every"),
-        QStringLiteral("monitor: publish every Nth frame only (default 1: every frame)"),
+        QStringLiteral("monitor --publish: publish every Nth frame only (default 1: every frame)"),
         QStringLiteral("N")};
     QCommandLineOption onDelay{
         QStringLiteral("on-delay"),
@@ -74,11 +78,12 @@ struct Options {
         QStringLiteral("N")};
     QCommandLineOption passwordFile{
         QStringLiteral("password-file"),
-        QStringLiteral("monitor: the broker's password, the first line of FILE"),
+        QStringLiteral("monitor --publish: the password of the URL's user, the first line of FILE; "
+                       "ignored without a user"),
         QStringLiteral("FILE")};
     QCommandLineOption caFile{
         QStringLiteral("cafile"),
-        QStringLiteral("monitor: the certificates that vouch for an mqtts:// broker"),
+        QStringLiteral("monitor --publish: the certificates that vouch for an mqtts:// broker"),
         QStringLiteral("FILE")};
 };
 
@@ -138,7 +143,7 @@ int run(QCommandLineParser &parser, const Options &options) {
         std::fputs(parser.helpText().toUtf8().constData(), stdout);
         return ExitSuccess;
     }
-    if (parser.isSet(QStringLiteral("version"))) {
+    if (parser.isSet(options.version)) {
         std::printf("vexa-tb-ctl %s\n", VEXA_VERSION);
         return ExitSuccess;
     }
@@ -230,7 +235,7 @@ int main(int argc, char *argv[]) {
                        "exchanges, waits and texts of vexa-tb-scope.\n\n") +
         commandTable());
     parser.addOption(options.help);
-    parser.addVersionOption();
+    parser.addOption(options.version);
     parser.addOptions({options.port, options.com, options.eeprom, options.noVerify,
                        options.allowOutOfRange, options.frames, options.video, options.csv,
                        options.publish, options.name, options.events, options.frameEvery,

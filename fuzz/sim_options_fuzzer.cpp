@@ -78,6 +78,8 @@ std::vector<std::string> WrittenOut(const sim::Options &o) {
         args.emplace_back("--stats");
     if (o.help)
         args.emplace_back("--help");
+    if (o.version)
+        args.emplace_back("-V");
     add("--ccd-type", std::to_string(o.sensor.ccdType));
     add("--resolution", std::to_string(o.sensor.resolution));
     add("--seed", std::to_string(o.sensor.seed));
@@ -107,12 +109,12 @@ std::vector<std::string> WrittenOut(const sim::Options &o) {
 bool Same(const sim::Options &a, const sim::Options &b) {
     const sim::Faults &f = a.sensor.faults, &g = b.sensor.faults;
     return a.link == b.link && a.eeprom == b.eeprom && a.replay == b.replay && a.once == b.once &&
-           a.verbose == b.verbose && a.stats == b.stats && a.help == b.help && a.baud == b.baud &&
-           a.chunk == b.chunk && a.sensor.ccdType == b.sensor.ccdType &&
-           a.sensor.resolution == b.sensor.resolution && a.sensor.seed == b.sensor.seed &&
-           f.noReply == g.noReply && f.badHeader == g.badHeader && f.badEcho == g.badEcho &&
-           f.garbage == g.garbage && f.cut == g.cut && f.extra == g.extra &&
-           f.delayMs == g.delayMs && f.delayMsByOrder == g.delayMsByOrder &&
+           a.verbose == b.verbose && a.stats == b.stats && a.help == b.help &&
+           a.version == b.version && a.baud == b.baud && a.chunk == b.chunk &&
+           a.sensor.ccdType == b.sensor.ccdType && a.sensor.resolution == b.sensor.resolution &&
+           a.sensor.seed == b.sensor.seed && f.noReply == g.noReply && f.badHeader == g.badHeader &&
+           f.badEcho == g.badEcho && f.garbage == g.garbage && f.cut == g.cut &&
+           f.extra == g.extra && f.delayMs == g.delayMs && f.delayMsByOrder == g.delayMsByOrder &&
            f.hangupAfterFrames == g.hangupAfterFrames;
 }
 

@@ -2,8 +2,8 @@
 # page never drifts from the program. Run as a script at build time:
 #
 #   cmake -DPROGRAM=<built program> -DNAME=<name> -DSUMMARY=<one line>
-#         -DVERSION=<version> [-DSEE_ALSO=<name>,...] -DOUTPUT=<file.1>
-#         -P help_to_man.cmake
+#         -DVERSION=<version> [-DSEE_ALSO=<name>,...] [-DINCLUDE=<file>]
+#         -DOUTPUT=<file.1> -P help_to_man.cmake
 #
 # The help text is read loosely, because its wording and layout change with
 # the program: the "usage:" line becomes SYNOPSIS; a line indented by one to
@@ -13,6 +13,12 @@
 # its own), and a blank line ends a paragraph.
 # Whatever the shape, every line of the help ends up in the page. SUMMARY is
 # the NAME line that whatis and apropos show.
+#
+# INCLUDE, as help2man's --include, holds what the help does not say (keys,
+# files, examples): a line "[NAME]" opens the section NAME, and the lines
+# under it are roff, taken as they stand; lines before the first section are
+# notes for the file's readers. Its sections follow the help's, before SEE
+# ALSO.
 cmake_minimum_required(VERSION 3.21)
 
 foreach(var PROGRAM NAME SUMMARY VERSION OUTPUT)
@@ -170,6 +176,18 @@ string(APPEND page ".TH \"${title}\" \"1\" \"\" \"${NAME} ${VERSION}\" \"User Co
 string(APPEND page ".SH NAME\n${NAME} \\- ${summary}\n")
 string(APPEND page ".SH SYNOPSIS\n${synopsis}\n")
 string(APPEND page "${body}")
+if(NOT "${INCLUDE}" STREQUAL "")
+  file(READ "${INCLUDE}" included)
+  string(PREPEND included "\n")
+  string(FIND "${included}" "\n[" first)
+  if(first LESS 0)
+    message(FATAL_ERROR "help_to_man.cmake: ${INCLUDE} opens no section ([NAME])")
+  endif()
+  math(EXPR first "${first} + 1")
+  string(SUBSTRING "${included}" ${first} -1 included)
+  string(REGEX REPLACE "(^|\n)\\[([^]\n]+)\\]\n" "\\1.SH \\2\n" included "${included}")
+  string(APPEND page "${included}")
+endif()
 if(NOT SEE_ALSO STREQUAL "")
   string(REPLACE "," ";" see_also "${SEE_ALSO}")
   set(references "")

@@ -41,6 +41,10 @@ int main(int argc, char **argv) {
         std::fputs(sim::usageText().c_str(), stdout);
         return 0;
     }
+    if (options.version) {
+        std::printf("vexa-sim %s\n", VEXA_VERSION);
+        return 0;
+    }
 
     sim::SensorConfig config = options.sensor;
     if (!options.replay.empty()) {

@@ -88,6 +88,8 @@ std::string parseOptions(const std::vector<std::string> &args, Options &out) {
 
         if (name == "--help" || name == "-h") {
             out.help = true;
+        } else if (name == "--version" || name == "-V") {
+            out.version = true;
         } else if (name == "--once") {
             out.once = true;
         } else if (name == "--verbose" || name == "-v") {
@@ -160,8 +162,9 @@ std::string parseOptions(const std::vector<std::string> &args, Options &out) {
         } else {
             return "unknown option: " + args[i];
         }
-        if (hasValue && (name == "--help" || name == "-h" || name == "--once" ||
-                         name == "--verbose" || name == "-v" || name == "--stats"))
+        if (hasValue &&
+            (name == "--help" || name == "-h" || name == "--version" || name == "-V" ||
+             name == "--once" || name == "--verbose" || name == "-v" || name == "--stats"))
             return name + " takes no value";
     }
     return {};
@@ -204,6 +207,7 @@ of the serial port to open; the sensor then answers orders 1 to 11 until it is k
                        to time each request as its bytes come, it watches the line
                        without sleeping for 0.5 ms after each reply
   -h, --help           this text
+  -V, --version        print the version and end
 
 Faults (ORDERS is a comma list of order codes, e.g. 5,10):
   --no-reply ORDERS    do not answer these orders

@@ -16,6 +16,7 @@ struct Options {
     bool verbose = false;
     bool stats = false; // print the program's turnaround times at exit
     bool help = false;
+    bool version = false;
     unsigned baud = 19200;
     unsigned chunk = 1;            // reply bytes handed over together
     unsigned adapterLatencyMs = 0; // a USB adapter's latency timer; 0: no adapter

@@ -722,6 +722,45 @@ TEST_F(Ctl, NoPortIsAUsageError) {
     EXPECT_NE(run.err.find("--port DEVICE or --com N"), std::string::npos) << run.err;
 }
 
+// Both tools spell their options alike: -V and --version print the version,
+// -v is --verbose where there is one (vexa-sim) and nothing elsewhere; each
+// --help says so.
+TEST(BothTools, AgreeOnTheVersionAndVerboseLetters) {
+    const auto version = [](const std::string &tool) { return tool + " " VEXA_VERSION "\n"; };
+    const struct {
+        const char *tool;
+        QStringList arguments;
+        int exitCode;
+        std::string out;
+    } rows[] = {
+        {"vexa-tb-ctl", {"--version"}, 0, version("vexa-tb-ctl")},
+        {"vexa-tb-ctl", {"-V"}, 0, version("vexa-tb-ctl")},
+        {"vexa-tb-ctl", {"-v"}, 2, ""},
+        {"vexa-sim", {"--version"}, 0, version("vexa-sim")},
+        {"vexa-sim", {"-V"}, 0, version("vexa-sim")},
+        {"vexa-sim", {"-v", "--no-such-option"}, 2, ""},
+    };
+    for (const auto &row : rows) {
+        QProcess process;
+        process.start(QStringLiteral(VEXA_APP_DIR "/") + QLatin1String(row.tool), row.arguments);
+        ASSERT_TRUE(process.waitForFinished(10000)) << row.tool;
+        const std::string what = row.tool + (" " + row.arguments.join(' ').toStdString());
+        EXPECT_EQ(process.exitCode(), row.exitCode) << what;
+        EXPECT_EQ(process.readAllStandardOutput().toStdString(), row.out) << what;
+    }
+    for (const char *tool : {"vexa-tb-ctl", "vexa-sim"}) {
+        QProcess process;
+        process.start(QStringLiteral(VEXA_APP_DIR "/") + QLatin1String(tool), {"--help"});
+        ASSERT_TRUE(process.waitForFinished(10000)) << tool;
+        const QString help = QString::fromUtf8(process.readAllStandardOutput());
+        EXPECT_TRUE(help.contains(QRegularExpression(QStringLiteral("\\n +-V, --version "))))
+            << tool;
+        const QRegularExpressionMatch v =
+            QRegularExpression(QStringLiteral("\\n +-v, (\\S+)")).match(help);
+        EXPECT_TRUE(!v.hasMatch() || v.captured(1) == QLatin1String("--verbose")) << tool;
+    }
+}
+
 TEST_F(Ctl, HelpListsEveryCommand) {
     const Outcome run = ctlWithoutPort({QStringLiteral("--help")});
     EXPECT_EQ(run.exitCode, 0);

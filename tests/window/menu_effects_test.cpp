@@ -1,7 +1,8 @@
 // The whole program in-process against the scripted sensor: every item of
 // its menu bar, pressed by its key where it has one, does what it says, on
 // the wire, on the panels, in a file or in a window. An item without a row
-// here fails the test, so a new one cannot go in untested.
+// here fails the test, so a new one cannot go in untested, and a key that
+// the manual page does not list fails it too.
 #include <gtest/gtest.h>
 
 #include <QAbstractButton>
@@ -57,6 +58,20 @@ std::map<QString, QAction *> MenuItems(QWidget *main) {
             if (top->menu())
                 walk(top->menu());
     return items;
+}
+
+// The keys the manual page lists: the terms (".B F5", ".B Ctrl+O, Ctrl+S")
+// of its KEYS section.
+QStringList ManualKeys() {
+    QFile page(QStringLiteral(VEXA_MAN_PAGE_ADDITIONS));
+    EXPECT_TRUE(page.open(QIODevice::ReadOnly | QIODevice::Text)) << VEXA_MAN_PAGE_ADDITIONS;
+    const QString text = QString::fromUtf8(page.readAll());
+    const QString keys = text.section(QStringLiteral("[KEYS]"), 1).section(QLatin1Char('['), 0, 0);
+    QStringList listed;
+    for (const QString &line : keys.split(QLatin1Char('\n')))
+        if (line.startsWith(QLatin1String(".B ")))
+            listed += line.mid(3).split(QStringLiteral(", "));
+    return listed;
 }
 
 // A shown window or dialog by its object name or its class's name.
@@ -274,6 +289,12 @@ TEST(MenuEffects, EveryItemOfTheMenuBarDoesWhatItSays) {
                 EXPECT_TRUE(row > 0 || std::any_of(std::begin(rows), std::end(rows),
                                                    [&](const Row &r) { return text == r.item; }))
                     << "no row for the item " << text.toStdString();
+            for (const auto &[text, action] : items) // and its key in the manual page
+                EXPECT_TRUE(row > 0 || action->shortcut().isEmpty() ||
+                            ManualKeys().contains(action->shortcut().toString()))
+                    << text.toStdString() << "'s key "
+                    << action->shortcut().toString().toStdString()
+                    << " is not in the manual page's KEYS";
             const auto item = items.find(QLatin1String(rows[row].item));
             if (item == items.end()) {
                 ADD_FAILURE() << "no item " << rows[row].item;
