@@ -28,6 +28,7 @@
 #include "link/exchange_guard.h"
 #include "menus/menu_bar.h"
 #include "ports/ports.h"
+#include "readouts/plot_readout.h"
 #include "runtime/runtime.h"
 #include "runtime/widget_access.h"
 #include "shell/controls.h"
@@ -96,6 +97,9 @@ TEST(Screenshots, ScopeToolsAgainstVexaSim) {
             wheel(trend, at(0.75), Qt::NoModifier);
         QTest::mouseClick(trend, Qt::LeftButton, {}, at(0.3));
         QTest::mouseClick(trend, Qt::LeftButton, {}, at(0.8));
+        EXPECT_LT(trend->xAxis->range().size(), 60) << "zoomed";
+        EXPECT_TRUE(trend->findChild<readouts::PlotReadout *>()->measureText().contains("\u0394"))
+            << "both cursors and their differences";
         window::menu(main, window::TopMenu::View)
             ->findChild<QAction *>(QStringLiteral("actionStatistics"))
             ->trigger();
@@ -130,7 +134,7 @@ TEST(Screenshots, SimulatedSensorPickedInTheComSelector) {
             selector->setCurrentIndex(SIMULATED_PORT - 2);
         }
         QTest::keyClick(selector, Qt::Key_Down);
-        EXPECT_EQ(selector->currentText(), "Simulated sensor");
+        EXPECT_EQ(selector->currentText().toStdString(), "Simulated sensor");
     };
     const Step grab = [shot](QWidget *main) {
         EXPECT_TRUE(main->windowTitle().contains("(simulated)"))
