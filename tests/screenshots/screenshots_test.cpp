@@ -74,9 +74,9 @@ void runLoop(const char *device, const Step &pick, const std::vector<Step> &step
     EXPECT_EQ(WinMain(nullptr, nullptr, nullptr, 1), 0);
 }
 
-void wheel(QWidget *plot, QPoint at, Qt::KeyboardModifiers keys) {
-    QWheelEvent turn(at, plot->mapToGlobal(at), QPoint(), QPoint(0, 120), Qt::NoButton, keys,
-                     Qt::NoScrollPhase, false);
+void wheel(QWidget *plot, QPoint at) { // one notch away from the user
+    QWheelEvent turn(at, plot->mapToGlobal(at), QPoint(), QPoint(0, 120), Qt::NoButton,
+                     Qt::NoModifier, Qt::NoScrollPhase, false);
     QApplication::sendEvent(plot, &turn);
 }
 
@@ -94,7 +94,7 @@ TEST(Screenshots, ScopeToolsAgainstVexaSim) {
                           qRound(trend->yAxis->coordToPixel(Mvalue)));
         };
         for (int notch = 0; notch < 3; ++notch)
-            wheel(trend, at(0.75), Qt::NoModifier);
+            wheel(trend, at(0.75));
         QTest::mouseClick(trend, Qt::LeftButton, {}, at(0.3));
         QTest::mouseClick(trend, Qt::LeftButton, {}, at(0.8));
         EXPECT_LT(trend->xAxis->range().size(), 60) << "zoomed";
