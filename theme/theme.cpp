@@ -115,9 +115,13 @@ void paintPlot(QCustomPlot *plot) {
     // QCustomPlot's own colours on a light palette.
     const QColor back = dark ? QColor(0x23, 0x23, 0x23) : QColor(Qt::white);
     const QColor ink = dark ? QColor(0xe0, 0xe0, 0xe0) : QColor(Qt::black);
-    const QColor grid = dark ? QColor(0x55, 0x55, 0x55) : QColor(200, 200, 200);
+    const QColor grid = dark ? QColor(0x80, 0x80, 0x80) : QColor(200, 200, 200);
     plot->setBackground(back);
-    for (QCPAxisRect *rect : plot->axisRects())
+    // The plot area stays light on dark: the traces keep the program's
+    // colours, and the trend's limits and teach value are black.
+    const QBrush area = dark ? QBrush(QColor(0xc8, 0xc8, 0xc8)) : QBrush(Qt::NoBrush);
+    for (QCPAxisRect *rect : plot->axisRects()) {
+        rect->setBackground(area);
         for (QCPAxis *axis : rect->axes()) {
             axis->setBasePen(QPen(ink, 0));
             axis->setTickPen(QPen(ink, 0));
@@ -126,6 +130,7 @@ void paintPlot(QCustomPlot *plot) {
             axis->setLabelColor(ink);
             axis->grid()->setPen(QPen(grid, 0, Qt::DotLine));
         }
+    }
     plot->replot(QCustomPlot::rpQueuedReplot);
 }
 

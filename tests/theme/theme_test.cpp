@@ -125,6 +125,10 @@ TEST_F(Themes, EachLeavesEveryControlTheGraphsAndTheLampReadable) {
             const QColor back =
                 plot->toPixmap(plot->width(), plot->height()).toImage().pixelColor(1, 1);
             EXPECT_EQ(Luminance(back) < 0.2, c.dark) << c.item << " " << back.name().toStdString();
+            // The program's black traces against the plot area they lie on.
+            const QBrush area = plot->axisRect()->backgroundBrush();
+            EXPECT_GE(Contrast(Qt::black, area.style() == Qt::NoBrush ? back : area.color()), 3.0)
+                << c.item;
             for (QCPAxis *axis : plot->axisRect()->axes()) {
                 EXPECT_GE(Contrast(axis->tickLabelColor(), back), 4.5) << c.item;
                 EXPECT_GE(Contrast(axis->basePen().color(), back), 3.0) << c.item;
