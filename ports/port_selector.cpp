@@ -123,6 +123,18 @@ bool PortSelector::eventFilter(QObject *watched, QEvent *event) {
     };
     if (watched == selector_ &&
         (event->type() == QEvent::MouseButtonPress || event->type() == QEvent::KeyPress)) {
+        // A letter that leads the closed selector's search to "Other
+        // device..." asks at once: reached by the search, the entry would
+        // first make the program open the port in use again, which reads
+        // the sensor's set over the panels' unsent values.
+        if (event->type() == QEvent::KeyPress && !list->isVisible()) {
+            const QString typed = static_cast<QKeyEvent *>(event)->text();
+            if (!typed.isEmpty() && typed.at(0).isLetter() &&
+                selector_->findText(typed, Qt::MatchStartsWith) == otherRow()) {
+                ask();
+                return true;
+            }
+        }
         // Runs before the selector opens its list or steps to another entry.
         PortCatalog::instance().refresh();
     } else if (watched == list->window() &&

@@ -24,6 +24,7 @@
 #include "runtime/widget_access.h"
 #include "shell/controls.h"
 #include "shell/globals.h"
+#include "stream/stream.h"
 #include "tests/link/link_fixture.h"
 #include "tests/window/temp_settings.h"
 
@@ -239,6 +240,36 @@ TEST_F(PortSelector, OtherDeviceConnectsToATypedPathAndRemembersIt) {
     EXPECT_EQ(nextStart.itemText(1), QStringLiteral("COM%1 - %2").arg(FIRST_OTHER_PORT).arg(link));
     EXPECT_EQ(nextStart.property("itemValues").toString(),
               QStringLiteral("1,%1,%2,0").arg(FIRST_OTHER_PORT).arg(SIMULATED_PORT));
+}
+
+// A letter typed on the closed selector that leads to "Other device..." asks
+// at once: the port in use is not opened again (which would read the
+// sensor's set onto the panels over what the user typed there).
+TEST_F(PortSelector, TypingTheOtherDeviceLetterAsksWithoutReopeningThePort) {
+    window_test::TempSettings settings;
+    foundPorts({});
+    const int before = selector->currentIndex();
+    int opens = 0;
+    const auto counting =
+        stream::programStream().portEvents.subscribe([&opens](const stream::PortEvent &e) {
+            opens += e.kind == stream::PortEvent::Kind::Opened;
+        });
+    bool asked = false;
+    QTimer cancelling;
+    QObject::connect(&cancelling, &QTimer::timeout, [&] {
+        for (QWidget *top : QApplication::topLevelWidgets())
+            if (auto *dialog = qobject_cast<QDialog *>(top);
+                dialog && dialog->objectName() == "otherDeviceDialog" && dialog->isVisible()) {
+                asked = true;
+                dialog->reject();
+            }
+    });
+    cancelling.start(20);
+    QTest::keyClick(selector, Qt::Key_O);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return asked; }, 3000));
+    ProcessFor(0.3);
+    EXPECT_EQ(opens, 0);
+    EXPECT_EQ(selector->currentIndex(), before);
 }
 
 } // namespace
