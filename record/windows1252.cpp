@@ -21,8 +21,7 @@ char byteFor(char32_t c) {
     return '?';
 }
 
-} // namespace
-
+// One character as UTF-8, appended to `out`.
 void appendUtf8(std::string &out, char32_t c) {
     const int extra = c < 0x80 ? 0 : c < 0x800 ? 1 : c < 0x10000 ? 2 : 3;
     static const unsigned char lead[] = {0x00, 0xC0, 0xE0, 0xF0};
@@ -30,6 +29,8 @@ void appendUtf8(std::string &out, char32_t c) {
     for (int k = extra - 1; k >= 0; --k)
         out += static_cast<char>(0x80 | ((c >> (6 * k)) & 0x3F));
 }
+
+} // namespace
 
 std::string utf8FromWindows1252(std::string_view bytes) {
     std::string out;

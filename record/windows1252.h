@@ -14,7 +14,4 @@ std::string utf8FromWindows1252(std::string_view bytes);
 // sequence, become '?'.
 std::string windows1252FromUtf8(std::string_view text);
 
-// One character as UTF-8, appended to `out`.
-void appendUtf8(std::string &out, char32_t c);
-
 } // namespace record
