@@ -8,6 +8,7 @@
 
 #include "link/exchange_guard.h"
 #include "link/exchanges.h"
+#include "link/output_queue.h"
 #include "link/telegram.h"
 #include "link/transactions.h"
 #include "params/parameter_table.h"
@@ -20,13 +21,10 @@ namespace {
 
 // The read's request flushes the port's output queue: the write telegram
 // must have left first. Then the sensor has a moment to store the set.
-constexpr double LEAVE_TIMEOUT = 1.0; // s
-constexpr double STORE_PAUSE = 0.1;   // s
+constexpr double STORE_PAUSE = 0.1; // s
 
 void LetTelegramLeave(void) {
-    const double until = Timer() + LEAVE_TIMEOUT;
-    while (GetOutQLen(com) > 0 && Timer() < until)
-        ProcessSystemEvents();
+    DrainOutQ();
     const double stored = Timer() + STORE_PAUSE;
     SetWakeDeadline(stored);
     while (Timer() < stored)
