@@ -20,6 +20,7 @@
 #include <utility>
 
 #include "runtime/precise_alarm.h"
+#include "runtime/reply_wait.h"
 #include "runtime/serial_line.h"
 
 namespace rt {
@@ -200,8 +201,13 @@ class LinuxLine final : public SerialLine {
         writtenAt_ = Timer();
         replyDue_ = (written + notifyCount_) * byteSeconds_;
         // replyDue_ is when the last byte has come; it begins a byte before.
+        // A rest until then keeps the line judged paced: only a line that
+        // was quick from its first reply (a simulator answering at once)
+        // is not, and that stays so.
         if (linePaced_)
-            restReader(replyDue_ - (1 + kRestBytesAhead) * byteSeconds_);
+            restReader(replyWait() == ReplyWait::Due
+                           ? replyDue_
+                           : replyDue_ - (1 + kRestBytesAhead) * byteSeconds_);
     }
 
     void restForExpectedBytes() {
