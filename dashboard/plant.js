@@ -44,16 +44,26 @@
     let drawPending = false;
     let listsDirty = false;
 
+    // Every drawing costs the browser a layout, a paint and a composite of
+    // its own besides the tiles it changes: with many sensors, fewer and
+    // fuller drawings keep the page ahead of the frames. 25 a second is
+    // still smooth to the eye and adds at most 40 ms.
+    const DRAW_MS = 40;
+    let drawnAt = 0;
+
     function schedule(name) {
         if (name !== undefined) dirty.add(name);
         if (!drawPending) {
             drawPending = true;
-            requestAnimationFrame(draw);
+            const wait = DRAW_MS - (performance.now() - drawnAt);
+            if (wait > 4) setTimeout(() => requestAnimationFrame(draw), wait);
+            else requestAnimationFrame(draw);
         }
     }
 
     function draw() {
         drawPending = false;
+        drawnAt = performance.now();
         const now = Date.now();
         for (const name of dirty) drawTile(sensors.get(name), now);
         if (dirty.size || listsDirty) drawCounts();
@@ -97,6 +107,8 @@
             name: name, tile: tile, status: null, statusText: '', info: null, frame: null, frameAt: 0,
             lower: 0, upper: 0, lastEvent: null, video: null, sparkAt: 0, sparkLater: null,
             spark: [[], [], [], []],
+            shown: {state: 'stale', value: null, title: null, fw: null, event: null},
+            el: {value: tile.querySelector('.value'), fw: tile.querySelector('.fw'), event: tile.querySelector('.event')},
             trend: {t: [], m: [], l: [], r: [], lo: [], hi: []},
         };
         const after = [...sensors.keys()].filter((n) => n > name).sort()[0];
@@ -107,9 +119,18 @@
         return s;
     }
 
+    // Text that did not change is not written again: a written text is a new
+    // node, to be laid out and painted anew.
     function drawTile(s, now) {
         const t = s.tile;
-        t.dataset.state = lampState(s, now);
+        const shown = s.shown;
+        const show = (key, value, write) => {
+            if (shown[key] !== value) {
+                shown[key] = value;
+                write(value);
+            }
+        };
+        show('state', lampState(s, now), (v) => (t.dataset.state = v));
         const probe = window.plantProbe; // scripts/bench-plant's figures, while it sets them up
         if (s.frame) {
             if (probe) {
@@ -117,12 +138,13 @@
                 (probe.pageLatency = probe.pageLatency || []).push(now - s.frameAt);
             }
             t.dataset.seq = s.frame.seq;
-            t.querySelector('.value').textContent = s.frame.Mvalue;
+            show('value', String(s.frame.Mvalue), (v) => (s.el.value.textContent = v));
             drawSpark(s, now);
         }
-        t.title = s.statusText;
-        t.querySelector('.fw').textContent = s.info ? s.info.firmware : '';
-        t.querySelector('.event').textContent = s.lastEvent ? clock(s.lastEvent.time) + ' ' + s.lastEvent.kind : '';
+        show('title', s.statusText, (v) => (t.title = v));
+        show('fw', s.info ? s.info.firmware : '', (v) => (s.el.fw.textContent = v));
+        show('event', s.lastEvent ? clock(s.lastEvent.time) + ' ' + s.lastEvent.kind : '',
+             (v) => (s.el.event.textContent = v));
     }
 
     function drawSpark(s, now) {
@@ -215,13 +237,15 @@
     }
 
     // --- messages --------------------------------------------------------------
+    const utf8 = new TextDecoder();
+
     function onMessage(topic, payload) {
         const parts = topic.split('/');
         if (parts.length !== 3) return;
         if (parts[2] === 'status' && payload.length === 0) return retire(parts[1]);
         let m;
         try {
-            m = JSON.parse(new TextDecoder().decode(payload));
+            m = JSON.parse(utf8.decode(payload));
         } catch (e) {
             return; // not the publisher's JSON: nothing to show
         }

@@ -195,23 +195,31 @@ class PlantViewTest(unittest.TestCase):
         for s, m, want in sensors:
             self.assertEqual(self.live(s.name, 5)[0::2], [want, str(m)], s.name)
 
-    def test_many_sensors_draw_at_most_once_an_animation_frame(self):
+    def test_many_sensors_draw_at_most_once_an_animation_frame_and_write_no_unchanged_text(self):
         self.open_page()
         sensors = [Sensor(self, 'pace-%d' % k) for k in range(8)]
         for s in sensors:
             self.live(s.name, 5)
         # Tile updates (observer callbacks) between animation frames: one draw
-        # a frame at most, whatever comes in between.
+        # a frame at most, whatever comes in between. A tile's title and
+        # firmware line stay as they are while only frames come: each text
+        # written anew would lay the tiles out again.
         self.browser.execute_script(
-            'window.pace = {frames: 0, draws: 0}; let n = 0;'
-            'new MutationObserver(() => n++).observe(document.getElementById("tiles"),'
+            'window.pace = {frames: 0, draws: 0, rewrites: 0}; let n = 0;'
+            'const tiles = document.getElementById("tiles");'
+            'new MutationObserver(() => n++).observe(tiles,'
             ' {attributes: true, subtree: true, attributeFilter: ["data-seq"]});'
+            'new MutationObserver((m) => (pace.rewrites += m.length)).observe(tiles,'
+            ' {attributes: true, attributeFilter: ["title"], subtree: true});'
+            'for (const fw of tiles.querySelectorAll(".fw")) new MutationObserver((m) => (pace.rewrites += m.length))'
+            '.observe(fw, {childList: true, characterData: true, subtree: true});'
             'const tick = () => { pace.draws += n; n = 0; if (++pace.frames < 120) requestAnimationFrame(tick); };'
             'requestAnimationFrame(tick);')
         pace = wait_for('120 animation frames', lambda: (lambda p: p['frames'] >= 120 and p)(
             self.browser.execute_script('return window.pace')), 10)
         self.assertGreater(pace['draws'], 20, 'the tiles follow the frames')
         self.assertLessEqual(pace['draws'], pace['frames'] + 1, pace)
+        self.assertEqual(pace['rewrites'], 0, 'unchanged titles or firmware lines written again')
 
     def test_a_click_opens_the_detail_with_the_trend_and_the_video_signal(self):
         self.open_page()
