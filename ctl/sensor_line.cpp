@@ -12,6 +12,7 @@
 #include "link/transactions.h"
 #include "params/parameter_table.h"
 #include "ports/port_catalog.h"
+#include "record/windows1252.h"
 #include "runtime/runtime.h"
 #include "shell/globals.h"
 #include "shell/startup.h"
@@ -113,7 +114,9 @@ Step SensorLine::firmware(QString *text) {
     // More than 72 bytes at once: the window forms no text either.
     if (nBytesR != FIRMWARE_REPLY_LEN)
         return {false, QStringLiteral("Error reading firmware-info!")};
-    *text = QString::fromLatin1(version);
+    // The sensor's text is Windows-1252 (0x80 is the euro sign, not a
+    // control character as in Latin-1).
+    *text = QString::fromStdString(record::utf8FromWindows1252(version));
     return {true, {}};
 }
 

@@ -7,6 +7,7 @@
 #include "limits/supervisor.h"
 #include "link/transactions.h"
 #include "params/parameter_table.h"
+#include "record/windows1252.h"
 #include "runtime/runtime.h"
 #include "shell/globals.h"
 #include "stream/stream.h"
@@ -15,7 +16,8 @@ namespace publishing {
 
 broker::SensorInfo heldSensorInfo() {
     broker::SensorInfo info;
-    info.firmware = szVersion;
+    // The sensor's text is Windows-1252; a message is UTF-8.
+    info.firmware = record::utf8FromWindows1252(szVersion);
     info.ccd = QString::fromLatin1(CCDDescription(ccdtype, ccdresolution)).trimmed().toStdString();
     info.pixels = ccdmaxpixel;
     for (int i = 0; i < PNUM; ++i)

@@ -52,11 +52,13 @@ sim::Words WithWord(sim::Words words, std::size_t i, std::uint16_t value) {
 }
 
 // Firmware reply: "V1" and a zero, in the low bytes of 36 words.
-Bytes FirmwareReply(std::size_t length = 72) {
+// The firmware text, a character in the low byte of each word, ended by 0.
+Bytes FirmwareReply(std::size_t length = 72, const char *text = "V1") {
     std::vector<std::uint16_t> words(36, 0x4141);
-    words[0] = 0x0056;
-    words[1] = 0x0031;
-    words[2] = 0x0000;
+    std::size_t i = 0;
+    for (; text[i]; ++i)
+        words[i] = static_cast<unsigned char>(text[i]);
+    words[i] = 0x0000;
     Bytes bytes = sim::wordsToBytes(words);
     bytes.resize(length);
     return bytes;
@@ -112,14 +114,15 @@ class Ctl : public testing::Test {
 
 // ---- what each command sends and prints ----------------------------------------
 
+// The firmware text comes in Windows-1252: 0x80 is the euro sign.
 TEST_F(Ctl, InfoChecksTheLineThenPrintsFirmwareAndCcd) {
     sensor.script(sim::order::Echo, sim::makeReply(5, kStart));
-    sensor.script(sim::order::Firmware, FirmwareReply());
+    sensor.script(sim::order::Firmware, FirmwareReply(72, "V1 \x80 caf\xe9"));
     sensor.script(sim::order::CcdInfo, sim::makeReply(10, {3, 512, 250}));
     const Outcome run = ctl({QStringLiteral("info")});
     EXPECT_EQ(run.exitCode, 0) << run.err;
     EXPECT_EQ(run.out,
-              "firmware: V1\n"
+              "firmware: V1 \u20ac caf\u00e9\n"
               "ccd: CCD-SENSOR: 512 pixel; 25\xC2\xB5m pixel-pitch, 12,8mm working range\n");
     // After the echo, pp holds its reply with the header word in word 0.
     const sim::Words afterEcho = WithWord(kStart, 0, 0x00AA);

@@ -17,6 +17,8 @@
 #include <QPushButton>
 #include <QThread>
 
+#include <cstdio>
+
 #include "glance/glance.h"
 #include "menus/file_menu.h"
 #include "publishing/publish_dialog.h"
@@ -132,6 +134,9 @@ TEST_F(Publishing, TheDialogTakesOnlyAnAddressNameAndCaFileThatPassAndKeepsNoPas
 TEST_F(Publishing, WhileCheckedFramesStateAndEventsGoToTheBrokerAndUncheckingLeavesOffline) {
     Subscriber subscriber(broker.uri(), "vexa-tb/window-test/#");
     ASSERT_TRUE(subscriber.connect());
+    // The sensor's firmware text in Windows-1252: a euro sign and an e acute.
+    const std::string heldVersion = szVersion;
+    std::snprintf(szVersion, sizeof szVersion, "%s", "V1.41 \x80 caf\xe9");
     ASSERT_TRUE(menu->startPublishing(target("window-test")));
     auto *state = window->findChild<QLabel *>(QStringLiteral("statusBroker"));
     ASSERT_NE(state, nullptr);
@@ -144,6 +149,9 @@ TEST_F(Publishing, WhileCheckedFramesStateAndEventsGoToTheBrokerAndUncheckingLea
     EXPECT_EQ(json(message.payload).value("program").toString(),
               QStringLiteral("vexa-tb-scope " VEXA_VERSION));
     ASSERT_TRUE(subscriber.nextOn("vexa-tb/window-test/info", message));
+    std::snprintf(szVersion, sizeof szVersion, "%s", heldVersion.c_str());
+    EXPECT_EQ(json(message.payload).value("firmware").toString(),
+              QString::fromUtf8("V1.41 \u20ac caf\u00e9"));
 
     unsigned short words[FRAME_WORDS_SEEN] = {};
     words[FRAME_TVAL] = 512;
