@@ -274,7 +274,7 @@ TEST_F(RequestReply, RepliesAtTheLinesPaceReachTheCallbackWhole) {
 // late, as behind a UART's FIFO time-out or a USB adapter's latency timer,
 // reaches the callback whole soon after that load: the sensor answers while
 // the program processes events.
-TEST_F(RequestReply, ARepliesLateLastLoadReachesTheCallbackWithEitherWait) {
+TEST_F(RequestReply, AReplyWhoseLastLoadComesLateReachesTheCallbackWithEitherWait) {
     constexpr int kLateMs = 20;
     for (const rt::ReplyWait wait : {rt::ReplyWait::Paced, rt::ReplyWait::Due}) {
         rt::setReplyWait(wait);
