@@ -5,9 +5,9 @@
 //          window, where the line's pace is what counts.
 //   Due    sleeps until the last byte is due and wakes once for the reply,
 //          for up to an alarm's lateness more per exchange: in a virtual
-//          machine, where every wake-up is dear, a monitor's loop costs
-//          about a third less processor time. A monitor that runs for
-//          months beside many others.
+//          machine, where every wake-up is dear, a monitor's loop took
+//          about half the processor time. A monitor that runs for months
+//          beside many others.
 //
 // A reply whose last bytes come later than due (a UART's FIFO, a USB
 // adapter's latency timer) is taken as it comes either way.
