@@ -14,12 +14,15 @@ namespace broker {
 
 namespace {
 
-constexpr std::array<TopicEntry, 5> TOPICS{{
+constexpr std::array<TopicEntry, 6> TOPICS{{
     {"status", 1, true},
     {"info", 1, true},
     {"frame", 0, false},
     {"video", 0, false},
     {"event", 1, false},
+    // QoS 1: its acknowledgement also tells the publisher that the frames
+    // before it reached the broker.
+    {"summary", 1, false},
 }};
 
 QString text(const std::string &s) {
@@ -61,17 +64,22 @@ std::string topicName(const std::string &name, Topic topic) {
     return "vexa-tb/" + name + "/" + topicEntry(topic).leaf;
 }
 
-std::string statusJson(State state, stream::Clock::time_point when, const std::string &port,
-                       const std::string &program, long long dropped) {
-    return compact({{"state", stateText(state)},
-                    {"time", text(record::isoLocalTimeWithOffset(when))},
-                    {"port", text(port)},
-                    {"program", text(program)},
-                    {"dropped", static_cast<qint64>(dropped)}});
+std::string statusJson(State state, stream::Clock::time_point when, const StatusDetails &details) {
+    QJsonObject object{{"state", stateText(state)},
+                       {"time", text(record::isoLocalTimeWithOffset(when))},
+                       {"port", text(details.port)},
+                       {"program", text(details.program)},
+                       {"dropped", static_cast<qint64>(details.dropped)},
+                       {"instance", text(details.instance)}};
+    if (details.eventsDropped)
+        object.insert("events_dropped", static_cast<qint64>(details.eventsDropped));
+    if (!details.brokerProblem.empty())
+        object.insert("broker", text(details.brokerProblem));
+    return compact(object);
 }
 
-std::string lastWillJson() {
-    return compact({{"state", stateText(State::Offline)}});
+std::string lastWillJson(const std::string &instance) {
+    return compact({{"state", stateText(State::Offline)}, {"instance", text(instance)}});
 }
 
 std::string infoJson(const SensorInfo &info, stream::Clock::time_point when) {
@@ -107,8 +115,9 @@ std::string videoJson(const stream::VideoPass &pass) {
                     {"y", numbers(pass.y)}});
 }
 
-std::string eventJson(const limits::LimitEvent &event) {
-    QJsonObject object{{"time", text(record::isoLocalTimeWithOffset(event.time))},
+std::string eventJson(const limits::LimitEvent &event, const std::string &id) {
+    QJsonObject object{{"id", text(id)},
+                       {"time", text(record::isoLocalTimeWithOffset(event.time))},
                        {"kind", limits::kindText(event.kind)}};
     const std::pair<const char *, const std::optional<int> &> values[] = {
         {"Mvalue", event.mvalue},
@@ -120,6 +129,22 @@ std::string eventJson(const limits::LimitEvent &event) {
             object.insert(key, *value);
     if (event.durationMs)
         object.insert("duration_ms", static_cast<qint64>(*event.durationMs));
+    return compact(object);
+}
+
+std::string summaryJson(const Summary &summary) {
+    QJsonObject object{{"time", text(record::isoLocalTimeWithOffset(summary.time))},
+                       {"seq", static_cast<qint64>(summary.seq)},
+                       {"frames", static_cast<qint64>(summary.frames)},
+                       {"state", stateText(summary.state)}};
+    if (summary.frames > 0) {
+        object.insert("Mvalue", summary.mvalue);
+        object.insert("min", summary.min);
+        object.insert("max", summary.max);
+        object.insert("out", static_cast<qint64>(summary.out));
+        object.insert("lower", summary.lower);
+        object.insert("upper", summary.upper);
+    }
     return compact(object);
 }
 

@@ -1,10 +1,12 @@
-// One sensor's messages to an MQTT broker: status, info, frames, video passes
-// and limit events under vexa-tb/<name>/. Every call from the program's
-// thread returns at once (a frame takes microseconds); the client library's
-// own thread connects, reconnects and sends. While no broker is connected,
-// frames and video passes are dropped and counted, events wait in a bounded
-// buffer (the oldest goes first when it is full), and the latest status and
-// info go out on every (re)connection.
+// One sensor's messages to an MQTT broker: status, info, frames, video passes,
+// limit events and a summary a second under vexa-tb/<name>/. Every call from
+// the program's thread returns at once (a frame takes microseconds); the
+// client library's own thread connects, reconnects and sends. While no
+// broker is connected, frames and video passes are dropped and counted;
+// events wait until the broker has acknowledged them, in a bounded queue
+// (the oldest goes first when it is full), and go out again after a
+// reconnection; the latest status and info go out on every (re)connection.
+// A broker that stops answering counts as gone within a few seconds.
 #pragma once
 
 #include <functional>
@@ -33,6 +35,12 @@ class Publisher {
     // The broker refused the credentials; `reason` is "bad user name or
     // password" or "not authorized". The publisher stops trying.
     void onRefused(std::function<void(const std::string &reason)> callback);
+    // Each change of the broker's state, once, in words: "broker connected",
+    // "broker unreachable: connection refused", "connection lost: the broker
+    // stopped answering", "taken over by another client with the name
+    // line3", "the event queue is full: the oldest events are dropped".
+    // Runs on a background thread, one call at a time.
+    void onNews(std::function<void(const std::string &text)> callback);
 
     // Begins connecting in the background (retrying 1 s, growing to 10 s,
     // until a broker answers). "" when started, else why the client could
@@ -50,7 +58,13 @@ class Publisher {
     void stop();
 
     bool connected() const;
-    long long dropped() const; // frames and video passes not sent
+    // Frames and video passes that did not reach the broker: sent while no
+    // broker was connected, or handed over but gone with the connection
+    // before the broker acknowledged a message behind them.
+    long long dropped() const;
+    long long eventsDropped() const;     // given up by the full queue
+    long long eventsUndelivered() const; // still unacknowledged when stop() ended
+    std::string lastProblem() const;     // the last news that was not "broker connected"
     bool refused() const;
     std::string refusal() const; // the broker's reason, "" unless refused
     // connectionText(connected(), dropped()); once refused "broker: refused, " and the reason.

@@ -8,6 +8,7 @@
 #include <QSysInfo>
 #include <QUrl>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <fstream>
 
@@ -65,12 +66,19 @@ bool parseUrl(const std::string &text, Url &out, std::string &problem) {
     out.host = url.host().toStdString();
     out.port = url.port(out.tls ? 8883 : 1883);
     out.user = url.userName().toStdString();
+    if (out.user.find('\0') != std::string::npos) {
+        problem = "the broker's address holds a NUL character in the user" + quoted;
+        return false;
+    }
     return true;
 }
 
 std::string checkName(const std::string &name) {
     if (name.empty())
         return "the sensor's name is empty";
+    if (name.size() > NAME_MAX_LENGTH)
+        return "the sensor's name is longer than " + std::to_string(NAME_MAX_LENGTH) +
+               " characters (" + std::to_string(name.size()) + ")";
     for (const char c : name)
         if (!allowedInName(c))
             return "the sensor's name may hold letters, digits, \"-\", \"_\" and \".\" only, not " +
@@ -89,7 +97,8 @@ std::string defaultName(const std::string &portDevice) {
     return name;
 }
 
-bool readPasswordFile(const std::string &path, std::string &password, std::string &problem) {
+bool readPasswordFile(const std::string &path, std::string &password, std::string &problem,
+                      bool allowOpen) {
     const std::string where = "the password file " + path;
     struct stat info {};
     if (stat(path.c_str(), &info) != 0) {
@@ -98,6 +107,13 @@ bool readPasswordFile(const std::string &path, std::string &password, std::strin
     }
     if (!S_ISREG(info.st_mode)) {
         problem = "cannot read " + where + ": not a plain file";
+        return false;
+    }
+    if ((info.st_mode & 077) != 0 && !allowOpen) {
+        char mode[8];
+        std::snprintf(mode, sizeof mode, "%04o", static_cast<unsigned>(info.st_mode & 07777));
+        problem = where + " is open to others (mode " + mode +
+                  "): chmod 600 it, or allow it with --allow-open-password-file";
         return false;
     }
     std::ifstream file(path, std::ios::binary);
@@ -111,6 +127,10 @@ bool readPasswordFile(const std::string &path, std::string &password, std::strin
         line.push_back(c);
     if (!line.empty() && line.back() == '\r')
         line.pop_back();
+    if (line.find('\0') != std::string::npos) {
+        problem = where + " holds a NUL character in its first line";
+        return false;
+    }
     if (line.empty() || line.size() > PASSWORD_LINE_MAX) {
         problem =
             where + (line.empty() ? " has an empty first line" : " has a too long first line");
@@ -118,6 +138,16 @@ bool readPasswordFile(const std::string &path, std::string &password, std::strin
     }
     password = line;
     return true;
+}
+
+std::string checkTarget(const Target &target) {
+    if (!target.caFile.empty() && !target.url.tls)
+        return "a CA file vouches for an mqtts:// broker only; this one is mqtt://";
+    if (target.user.find('\0') != std::string::npos)
+        return "the user holds a NUL character";
+    if (target.password.find('\0') != std::string::npos)
+        return "the password holds a NUL character";
+    return "";
 }
 
 } // namespace broker

@@ -20,8 +20,13 @@ struct Url {
 // password in the address (passwords come from a file only).
 bool parseUrl(const std::string &text, Url &out, std::string &problem);
 
-// "" when `name` may stand in a topic (letters, digits, '-', '_', '.');
-// otherwise the reason, naming the first character that may not.
+// The longest sensor's name: a tile's name, a topic level and the client id
+// "vexa-tb-<name>" stay short enough for every broker.
+constexpr std::size_t NAME_MAX_LENGTH = 100;
+
+// "" when `name` may stand in a topic (letters, digits, '-', '_', '.', at
+// most NAME_MAX_LENGTH of them); otherwise the reason, naming the first
+// character that may not.
 std::string checkName(const std::string &name);
 
 // "<hostname>-<port's short name>", e.g. "line3pc-ttyUSB0": the short name is
@@ -29,9 +34,11 @@ std::string checkName(const std::string &name);
 std::string defaultName(const std::string &portDevice);
 
 // The first line of the file, without its line end. False with the reason
-// when the file cannot be read, is not a plain file or its first line is
-// empty.
-bool readPasswordFile(const std::string &path, std::string &password, std::string &problem);
+// when the file cannot be read, is not a plain file, its first line is
+// empty or holds a NUL, or, unless `allowOpen`, group or others have any
+// access to it (as ssh refuses an open key).
+bool readPasswordFile(const std::string &path, std::string &password, std::string &problem,
+                      bool allowOpen = false);
 
 struct Target {
     Url url;
@@ -44,5 +51,10 @@ struct Target {
     int frameEvery = 1;   // every Nth decoded frame goes out (1: each)
     bool video = false;   // whether Data-loop passes go out
 };
+
+// "" when the parts fit together; else why not: a CA file for a broker
+// without TLS, a NUL in the user or password (which the library would cut
+// short there).
+std::string checkTarget(const Target &target);
 
 } // namespace broker

@@ -182,7 +182,7 @@ const std::vector<Command> &commands() {
          {QStringLiteral("video"), QStringLiteral("csv"), QStringLiteral("publish"),
           QStringLiteral("name"), QStringLiteral("events"), QStringLiteral("frame-every"),
           QStringLiteral("on-delay"), QStringLiteral("hysteresis"), QStringLiteral("password-file"),
-          QStringLiteral("cafile")},
+          QStringLiteral("allow-open-password-file"), QStringLiteral("cafile")},
          runMonitor},
     };
     return table;

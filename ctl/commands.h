@@ -27,6 +27,7 @@ struct Invocation {
     QString name;       // the sensor's name on the broker; empty: the default
     QString eventsPath;
     QString passwordFile;
+    bool allowOpenPasswordFile = false; // group or others may read it
     QString caFile;
     int frameEvery = 1;
     int onDelayMs = 0;

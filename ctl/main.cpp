@@ -81,6 +81,10 @@ struct Options {
         QStringLiteral("monitor --publish: the password of the URL's user, the first line of FILE; "
                        "ignored without a user"),
         QStringLiteral("FILE")};
+    QCommandLineOption allowOpenPasswordFile{
+        QStringLiteral("allow-open-password-file"),
+        QStringLiteral("monitor --publish: take a password file that group or others may "
+                       "read (refused by default)")};
     QCommandLineOption caFile{
         QStringLiteral("cafile"),
         QStringLiteral("monitor --publish: the certificates that vouch for an mqtts:// broker"),
@@ -199,6 +203,7 @@ int run(QCommandLineParser &parser, const Options &options) {
     how.eventsPath = parser.value(options.events);
     how.passwordFile = parser.value(options.passwordFile);
     how.caFile = parser.value(options.caFile);
+    how.allowOpenPasswordFile = parser.isSet(options.allowOpenPasswordFile);
     struct Range {
         const QCommandLineOption &option;
         int least, most;
@@ -239,7 +244,8 @@ int main(int argc, char *argv[]) {
     parser.addOptions({options.port, options.com, options.eeprom, options.noVerify,
                        options.allowOutOfRange, options.frames, options.video, options.csv,
                        options.publish, options.name, options.events, options.frameEvery,
-                       options.onDelay, options.hysteresis, options.passwordFile, options.caFile});
+                       options.onDelay, options.hysteresis, options.passwordFile,
+                       options.allowOpenPasswordFile, options.caFile});
     parser.addPositionalArgument(QStringLiteral("command"),
                                  QStringLiteral("one of the commands above"),
                                  QStringLiteral("(--port DEVICE | --com N) COMMAND [FILE]"));

@@ -64,16 +64,38 @@ std::optional<broker::Target> brokerTarget(const Invocation &how) {
     // The password goes with a user only; a service hands over an empty file
     // when the broker takes no credentials.
     if (!target.url.user.empty() && !how.passwordFile.isEmpty() &&
-        !broker::readPasswordFile(local8Bit(how.passwordFile), target.password, problem)) {
+        !broker::readPasswordFile(local8Bit(how.passwordFile), target.password, problem,
+                                  how.allowOpenPasswordFile)) {
         complain(QStringLiteral("--password-file %1: %2")
                      .arg(how.passwordFile, QString::fromLocal8Bit(problem.c_str())));
         return std::nullopt;
     }
     target.caFile = local8Bit(how.caFile);
+    if (const std::string bad = broker::checkTarget(target); !bad.empty()) {
+        complain(QStringLiteral("--publish %1: %2")
+                     .arg(how.publishUrl, QString::fromLocal8Bit(bad.c_str())));
+        return std::nullopt;
+    }
     target.program = "vexa-tb-ctl " VEXA_VERSION;
     target.frameEvery = how.frameEvery;
     target.video = how.video;
     return target;
+}
+
+// What reached the broker, said when the monitor ends: "broker: 0 frames
+// dropped, every event delivered" or with the losses and the last trouble.
+QString brokerSummary(const broker::Publisher &publisher) {
+    QString text = QStringLiteral("broker: %1 frames dropped").arg(publisher.dropped());
+    const long long given = publisher.eventsDropped(), left = publisher.eventsUndelivered();
+    if (given == 0 && left == 0)
+        text += QStringLiteral(", every event delivered");
+    if (given > 0)
+        text += QStringLiteral(", %1 events dropped from the full queue").arg(given);
+    if (left > 0)
+        text += QStringLiteral(", %1 events not acknowledged at the end").arg(left);
+    if (const std::string problem = publisher.lastProblem(); !problem.empty())
+        text += QStringLiteral("; last problem: %1").arg(QString::fromLocal8Bit(problem.c_str()));
+    return text;
 }
 
 } // namespace
@@ -123,6 +145,10 @@ int MonitorSinks::open(const Invocation &how) {
 
     if (target) {
         p.publisher = std::make_unique<broker::Publisher>(*target);
+        // Each change of the broker's state once, in the service's journal.
+        p.publisher->onNews([url = how.publishUrl](const std::string &news) {
+            complain(QStringLiteral("%1: %2").arg(url, QString::fromLocal8Bit(news.c_str())));
+        });
         p.publisher->onRefused([&p](const std::string &reason) {
             p.refusal = reason;
             p.refused = true;
@@ -168,8 +194,10 @@ bool MonitorSinks::failed() const {
 
 int MonitorSinks::close() {
     Parts &p = *parts_;
-    if (p.publisher)
+    if (p.publisher) {
         p.publisher->stop();
+        complain(brokerSummary(*p.publisher));
+    }
     if (p.refused) {
         complain(QStringLiteral("the broker refused the credentials: %1")
                      .arg(QString::fromLocal8Bit(p.refusal.c_str())));

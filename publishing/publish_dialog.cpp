@@ -85,6 +85,10 @@ std::optional<broker::Target> PublishDialog::target(QString *problem) const {
     target.password = password_->text().toStdString();
     target.caFile = fields.caFile.toStdString();
     target.video = fields.video;
+    if (const std::string bad = broker::checkTarget(target); !bad.empty()) {
+        *problem = tr("Broker: %1").arg(QString::fromStdString(bad));
+        return std::nullopt;
+    }
     return target;
 }
 

@@ -12,6 +12,7 @@
 #include <QTemporaryDir>
 #include <cstdio>
 #include <fstream>
+#include <sys/stat.h>
 #include <vector>
 
 #include "broker/publisher.h"
@@ -113,14 +114,22 @@ TEST(BrokerTarget, AddressNameAndPasswordFileAreCheckedBeforeConnecting) {
         }
     }
 
-    const std::pair<const char *, const char *> names[] = {
-        {"line3pc-ttyUSB0", ""},   {"a.b_C-9", ""},      {"", "empty"},
-        {"line/3", "not \"/\""},   {"a+b", "not \"+\""}, {"a#", "not \"#\""},
+    const std::string longest(NAME_MAX_LENGTH, 'n');
+    const std::pair<std::string, std::string> names[] = {
+        {"line3pc-ttyUSB0", ""},
+        {"a.b_C-9", ""},
+        {"", "empty"},
+        {"line/3", "not \"/\""},
+        {"a+b", "not \"+\""},
+        {"a#", "not \"#\""},
         {"line 3", "not a space"},
+        {longest, ""},
+        {longest + "n", "longer than 100 characters (101)"},
+        {std::string(65530, 'n'), "longer than 100 characters (65530)"},
     };
     for (const auto &[name, problem] : names) {
         const std::string said = checkName(name);
-        EXPECT_EQ(said.empty(), *problem == '\0') << name << ": " << said;
+        EXPECT_EQ(said.empty(), problem.empty()) << name.substr(0, 120) << ": " << said;
         EXPECT_NE(said.find(problem), std::string::npos) << name << ": " << said;
     }
     std::string host = QSysInfo::machineHostName().toStdString();
@@ -132,21 +141,61 @@ TEST(BrokerTarget, AddressNameAndPasswordFileAreCheckedBeforeConnecting) {
     EXPECT_EQ(checkName(defaultName("/dev/pts/5")), "");
 
     QTemporaryDir dir;
-    const std::pair<const char *, const char *> files[] = {
-        {"secret\nsecond line\n", "secret"},
-        {"secret\r\n", "secret"},
-        {"secret", "secret"},
-        {"", "empty first line"},
-        {"\nsecret\n", "empty first line"},
+    const struct {
+        std::string content;
+        mode_t mode;
+        bool allowOpen;
+        const char *expected; // the password, or the end of the problem
+    } files[] = {
+        {"secret\nsecond line\n", 0600, false, "secret"},
+        {"secret\r\n", 0400, false, "secret"},
+        {"secret", 0600, false, "secret"},
+        {"", 0600, false, "empty first line"},
+        {"\nsecret\n", 0600, false, "empty first line"},
+        {std::string("sec\0ret\n", 8), 0600, false, "holds a NUL character in its first line"},
+        {"secret\n", 0640, false, "(mode 0640): chmod 600 it, or allow it with --allow-open-password-file"},
+        {"secret\n", 0604, false, "(mode 0604): chmod 600 it, or allow it with --allow-open-password-file"},
+        {"secret\n", 0620, false, "(mode 0620): chmod 600 it, or allow it with --allow-open-password-file"},
+        {"secret\n", 0644, true, "secret"},
     };
-    for (const auto &[content, expected] : files) {
+    for (const auto &f : files) {
         const std::string path = dir.filePath("password").toStdString();
-        std::ofstream(path, std::ios::binary | std::ios::trunc) << content;
+        std::ofstream(path, std::ios::binary | std::ios::trunc) << f.content;
+        ASSERT_EQ(chmod(path.c_str(), f.mode), 0);
         std::string password, problem;
-        const bool ok = readPasswordFile(path, password, problem);
-        EXPECT_EQ(ok ? password : problem.substr(problem.size() - std::strlen(expected)), expected)
-            << content;
+        const bool ok = readPasswordFile(path, password, problem, f.allowOpen);
+        const std::size_t length = std::strlen(f.expected);
+        EXPECT_EQ(ok ? password : problem.substr(problem.size() - std::min(length, problem.size())),
+                  f.expected)
+            << f.content << " mode " << f.mode;
     }
+
+    // Parts that do not fit together, refused before anything connects.
+    using namespace std::string_literals;
+    const struct {
+        std::string url, caFile, user, password, problem; // problem "": fits
+    } targets[] = {
+        {"mqtts://host", "/etc/ssl/ca.pem", "", "", ""},
+        {"mqtt://host", "", "plant", "secret", ""},
+        {"mqtt://host", "/etc/ssl/ca.pem", "", "", "a CA file vouches for an mqtts:// broker only"},
+        {"mqtt://host", "", "pl\0ant"s, "", "the user holds a NUL character"},
+        {"mqtt://host", "", "plant", "sec\0ret"s, "the password holds a NUL character"},
+    };
+    for (const auto &c : targets) {
+        Target t;
+        std::string why;
+        ASSERT_TRUE(parseUrl(c.url, t.url, why)) << why;
+        t.caFile = c.caFile;
+        t.user = c.user;
+        t.password = c.password;
+        const std::string said = checkTarget(t);
+        EXPECT_EQ(said.substr(0, c.problem.size()), c.problem) << c.url << " " << c.caFile;
+        EXPECT_EQ(said.empty(), c.problem.empty()) << said;
+    }
+    Url withNul;
+    std::string nulProblem;
+    EXPECT_FALSE(parseUrl("mqtt://pl%00ant@host", withNul, nulProblem));
+    EXPECT_NE(nulProblem.find("NUL character in the user"), std::string::npos) << nulProblem;
     std::string password, problem;
     EXPECT_FALSE(readPasswordFile(dir.filePath("none").toStdString(), password, problem));
     EXPECT_NE(problem.find("No such file or directory"), std::string::npos) << problem;
@@ -285,11 +334,13 @@ TEST_F(BrokerTest, AKilledPublisherLeavesItsLastWillOnStatus) {
     Received got;
     ASSERT_TRUE(subscriber.next(got));
     EXPECT_EQ(json(got.payload).value("state").toString(), "online") << got.payload;
+    const std::string instance = json(got.payload).value("instance").toString().toStdString();
+    EXPECT_EQ(instance.size(), 16u) << got.payload;
 
     kill(child, SIGKILL);
     waitpid(child, nullptr, 0);
     ASSERT_TRUE(subscriber.next(got)) << "no last will";
-    EXPECT_EQ(got.payload, R"({"state":"offline"})");
+    EXPECT_EQ(got.payload, R"({"instance":")" + instance + R"(","state":"offline"})");
 }
 
 TEST_F(BrokerTest, StopLeavesStatusOfflineWithinTwoSeconds) {
@@ -406,18 +457,7 @@ TEST(BrokerCredentials, ABrokerThatRefusesTheCredentialsIsFatalWithItsReason) {
 TEST(BrokerTls, AnMqttsBrokerIsTrustedThroughTheGivenCaFileOnly) {
     MosquittoBroker broker;
     const std::string dir = broker.folder();
-    const std::string make =
-        "cd " + dir +
-        " && openssl req -x509 -newkey rsa:2048 -nodes -keyout ca.key -out ca.pem -days 2"
-        " -subj /CN=vexa-test-ca"
-        " && openssl req -x509 -newkey rsa:2048 -nodes -keyout other.key -out other.pem -days 2"
-        " -subj /CN=vexa-other-ca"
-        " && openssl req -newkey rsa:2048 -nodes -keyout server.key -out server.csr"
-        " -subj /CN=127.0.0.1"
-        " && printf 'subjectAltName=IP:127.0.0.1\\n' > server.ext"
-        " && openssl x509 -req -in server.csr -CA ca.pem -CAkey ca.key -CAcreateserial"
-        " -out server.pem -days 2 -extfile server.ext >/dev/null 2>&1";
-    ASSERT_EQ(std::system((make + " >/dev/null 2>&1").c_str()), 0) << make;
+    ASSERT_TRUE(makeTestCertificates(dir));
     broker.configure("cafile " + dir + "/ca.pem\ncertfile " + dir + "/server.pem\nkeyfile " + dir +
                      "/server.key\n");
     ASSERT_TRUE(broker.start());

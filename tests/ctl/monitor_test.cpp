@@ -10,12 +10,16 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 
 #include <csignal>
 #include <memory>
+#include <set>
+#include <thread>
 #include <ostream>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include <sys/resource.h>
@@ -249,6 +253,47 @@ TEST_F(Monitor, EveryFrameReachesTheBrokerWithTheCsvLinesValuesAndItsCount) {
     }
 }
 
+// A broker that hangs (SIGSTOP: its connections stay open) loses no event:
+// the broker hands on every line of the event log, each id once at least.
+TEST_F(Monitor, AHungBrokerPassesOnEveryEventOfTheEventLogAfterwards) {
+    std::vector<int> mvalues;
+    for (int i = 0; i < 16; ++i)
+        mvalues.push_back(i < 8 ? 500 : 700); // an excursion and its end every 16 frames
+    startSim({QStringLiteral("--replay"), replayOf(mvalues)});
+    Heard heard(broker.uri(), "event");
+    ASSERT_TRUE(heard.connect());
+    const QString events = fresh("events.csv");
+    startMonitor(link(), publishing({QStringLiteral("--events"), events}));
+    ASSERT_TRUE(linesIn(events, 3));
+    broker.pause();
+    std::this_thread::sleep_for(std::chrono::seconds(9));
+    broker.resume();
+    ASSERT_TRUE(heard.until([&] { return heard.on("event").size() > 12; }, 10000));
+    std::this_thread::sleep_for(std::chrono::seconds(1));
+    const Outcome end = finish(SIGTERM);
+    EXPECT_EQ(end.exitCode, 0) << end.err;
+    EXPECT_NE(end.err.find("connection lost: the broker stopped answering"), std::string::npos)
+        << end.err;
+    heard.drain(1500);
+
+    std::set<std::pair<std::string, std::string>> logged, published;
+    const std::vector<std::string> lines = readLines(events).lines;
+    for (std::size_t i = 1; i < lines.size(); ++i) {
+        const std::vector<std::string> cells = split(lines[i]);
+        logged.insert({cells[0], cells[1]});
+    }
+    std::set<std::string> ids;
+    for (const Received &r : heard.on("event")) {
+        const QJsonObject e = json(r.payload);
+        ids.insert(e.value("id").toString().toStdString());
+        published.insert(
+            {e.value("time").toString().toStdString(), e.value("kind").toString().toStdString()});
+    }
+    EXPECT_GT(logged.size(), 20u) << "the hang took too few events to tell";
+    EXPECT_EQ(published, logged);
+    EXPECT_EQ(ids.size(), lines.size() - 1);
+}
+
 // The tool's own `info` and `read` on the same sensor say what info must carry.
 TEST_F(Monitor, ASubscriberThatComesLaterSeesTheRetainedStatusAndInfo) {
     startSim();
@@ -326,10 +371,61 @@ TEST_F(Monitor, AKilledMonitorLeavesItsLastWillOnStatus) {
     ASSERT_TRUE(heard.until([&] { return heard.saw("status", "state", "online"); }));
     finish(SIGKILL);
     ASSERT_TRUE(heard.until([&] { return heard.on("status").size() > 1; })) << "no last will";
-    EXPECT_EQ(heard.on("status").back().payload, R"({"state":"offline"})");
+    const std::string instance = QJsonDocument::fromJson(QByteArray::fromStdString(
+                                                             heard.on("status").front().payload))
+                                     .object()
+                                     .value("instance")
+                                     .toString()
+                                     .toStdString();
+    EXPECT_EQ(heard.on("status").back().payload,
+              R"({"instance":")" + instance + R"(","state":"offline"})");
+}
+
+// Each change of the broker's state once on stderr, twice over, with the
+// retries as quick the second time; the exit summary says what was lost.
+TEST_F(Monitor, EveryChangeOfTheBrokersStateIsSaidOnceAndSummedUpAtTheEnd) {
+    startSim();
+    startMonitor(link(), publishing());
+    std::string err;
+    const auto saidTimes = [&](const std::string &text) {
+        monitor.waitForReadyRead(50);
+        err += monitor.readAllStandardError().toStdString();
+        std::size_t n = 0;
+        for (std::size_t at = err.find(text); at != std::string::npos; at = err.find(text, at + 1))
+            ++n;
+        return n;
+    };
+    const std::string at = "vexa-tb-ctl: " + broker.url() + ": ";
+    const std::string connected = at + "broker connected\n",
+                      closed = at + "connection lost: the broker closed the connection\n",
+                      refused = at + "broker unreachable: connection refused\n";
+    ASSERT_TRUE(waitUntil([&] { return saidTimes(connected) == 1; }, 5000)) << err;
+    for (std::size_t outage = 1; outage <= 2; ++outage) {
+        broker.stop();
+        EXPECT_TRUE(waitUntil([&] { return saidTimes(refused) == outage; }, 5000))
+            << "outage " << outage << ": " << err;
+        std::this_thread::sleep_for(std::chrono::seconds(outage == 1 ? 12 : 1));
+        ASSERT_TRUE(broker.start());
+        // A long first outage grew the retries to ten seconds; a connection
+        // brings them back to one.
+        EXPECT_TRUE(
+            waitUntil([&] { return saidTimes(connected) == outage + 1; }, outage == 1 ? 11000 : 4000))
+            << "outage " << outage << ": " << err;
+        EXPECT_EQ(saidTimes(closed), outage) << err;
+        EXPECT_EQ(saidTimes(refused), outage) << "the retries said it again: " << err;
+    }
+    const Outcome end = finish(SIGTERM);
+    EXPECT_EQ(end.exitCode, 0);
+    const QRegularExpression summary(QStringLiteral(
+        "vexa-tb-ctl: broker: ([1-9][0-9]*) frames dropped, every event delivered; last "
+        "problem: broker unreachable: connection refused\n"));
+    EXPECT_TRUE(summary.match(QString::fromStdString(err + end.err)).hasMatch()) << err << end.err;
 }
 
 // ---- refused before anything is sent --------------------------------------------
+
+constexpr const char *LONG_NAME = "n123456789n123456789n123456789n123456789n123456789"
+                                  "n123456789n123456789n123456789n123456789n123456789x";
 
 struct RefusalCase {
     const char *name;
@@ -344,6 +440,16 @@ void PrintTo(const RefusalCase &c, std::ostream *out) {
 class Refusal : public Monitor, public testing::WithParamInterface<RefusalCase> {};
 
 TEST_P(Refusal, EndsWithExitCode2BeforeTheSensorOrTheBrokerHearsAnything) {
+    using Made = std::tuple<const char *, QByteArray, QFileDevice::Permissions>;
+    for (const auto &[file, content, mode] :
+         {Made{"open.password", QByteArray("secret\n"), QFile::ReadOwner | QFile::ReadOther},
+          Made{"nul.password", QByteArray("sec\0ret\n", 8), QFile::ReadOwner}}) {
+        QFile f(path(file));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        f.write(content);
+        f.close();
+        ASSERT_TRUE(f.setPermissions(mode));
+    }
     sim::ScriptedSensor sensor;
     Heard heard(broker.uri());
     ASSERT_TRUE(heard.connect());
@@ -383,6 +489,18 @@ INSTANTIATE_TEST_SUITE_P(
         RefusalCase{"EventLogInNoFolder",
                     {"--publish", "mqtt://URL", "--events", "DIR/none/events.csv"},
                     "none/events.csv: No such file or directory"},
+        RefusalCase{"NameTooLong",
+                    {"--publish", "mqtt://URL", "--name", LONG_NAME},
+                    "the sensor's name is longer than 100 characters (101)"},
+        RefusalCase{"CaFileWithoutTls",
+                    {"--publish", "mqtt://URL", "--cafile", "DIR/open.password"},
+                    "a CA file vouches for an mqtts:// broker only"},
+        RefusalCase{"PasswordFileOthersMayRead",
+                    {"--publish", "mqtt://plant@URL", "--password-file", "DIR/open.password"},
+                    "open.password is open to others (mode 0404): chmod 600 it"},
+        RefusalCase{"NulInThePassword",
+                    {"--publish", "mqtt://plant@URL", "--password-file", "DIR/nul.password"},
+                    "holds a NUL character in its first line"},
         RefusalCase{"FramesInNoFolder",
                     {"--publish", "mqtt://URL", "--csv", "DIR/none/frames.csv"},
                     "none/frames.csv: No such file or directory"}),
@@ -396,6 +514,7 @@ TEST(MonitorCredentials, ABrokerThatRefusesThemEndsTheMonitorWithExitCode1AndIts
     ASSERT_TRUE(password.open(QIODevice::WriteOnly));
     password.write("wrong\n");
     password.close();
+    ASSERT_TRUE(password.setPermissions(QFile::ReadOwner | QFile::WriteOwner));
     const QString plain = QString::fromStdString(broker.url());
     for (const QStringList &how :
          {QStringList{QStringLiteral("--publish"),

@@ -77,6 +77,19 @@ class MosquittoBroker {
         if (pid_ <= 0)
             return;
         kill(pid_, SIGTERM);
+        kill(pid_, SIGCONT); // a paused one, too
+        waitpid(pid_, nullptr, 0);
+        pid_ = -1;
+    }
+
+    // A hung broker: its connections stay open, nothing answers.
+    void pause() { ::kill(pid_, SIGSTOP); }
+    void resume() { ::kill(pid_, SIGCONT); }
+    // A crash: no state saved, every connection cut.
+    void crash() {
+        if (pid_ <= 0)
+            return;
+        ::kill(pid_, SIGKILL);
         waitpid(pid_, nullptr, 0);
         pid_ = -1;
     }
@@ -122,6 +135,27 @@ class MosquittoBroker {
     bool passwordsMade_ = true;
 };
 
+// Certificates for TLS tests in `dir`: a certificate authority (ca.pem,
+// ca.key), another one that vouches for nothing here (other.pem), a broker's
+// certificate for 127.0.0.1 (server.pem, server.key) and one for the name
+// vexa-broker.example only (named.pem, named.key), all signed by ca.pem.
+inline bool makeTestCertificates(const std::string &dir) {
+    const std::string make =
+        "cd " + dir +
+        " && openssl req -x509 -newkey rsa:2048 -nodes -keyout ca.key -out ca.pem -days 2"
+        " -subj /CN=vexa-test-ca"
+        " && openssl req -x509 -newkey rsa:2048 -nodes -keyout other.key -out other.pem -days 2"
+        " -subj /CN=vexa-other-ca"
+        " && printf 'subjectAltName=IP:127.0.0.1\\n' > server.ext"
+        " && printf 'subjectAltName=DNS:vexa-broker.example\\n' > named.ext"
+        " && for cert in server named; do"
+        "   openssl req -newkey rsa:2048 -nodes -keyout $cert.key -out $cert.csr -subj /CN=$cert"
+        "   && openssl x509 -req -in $cert.csr -CA ca.pem -CAkey ca.key -CAcreateserial"
+        "      -out $cert.pem -days 2 -extfile $cert.ext || exit 1;"
+        " done";
+    return std::system(("(" + make + ") >/dev/null 2>&1").c_str()) == 0;
+}
+
 struct Received {
     std::string topic, payload;
     bool retained = false;
@@ -152,6 +186,8 @@ class Subscriber {
         return MQTTClient_connect(client_, &options) == MQTTCLIENT_SUCCESS &&
                MQTTClient_subscribe(client_, filter_.c_str(), 1) == MQTTCLIENT_SUCCESS;
     }
+
+    bool connected() { return MQTTClient_isConnected(client_) != 0; }
 
     // The next message within `ms`; false when none came.
     bool next(Received &out, int ms = 5000) {
