@@ -101,6 +101,11 @@ void PublishMenu::showState() {
     const QString text = publisher_ ? publisher_->stateText() : QString();
     if (state_->text() != text)
         state_->setText(text);
+    // Why it is not connected, or was not the last time.
+    const QString problem = publisher_ ? publisher_->lastProblem() : QString();
+    const QString tip = problem.isEmpty() ? QString() : tr("Last problem: %1").arg(problem);
+    if (state_->toolTip() != tip)
+        state_->setToolTip(tip);
     state_->setVisible(!text.isEmpty());
 }
 

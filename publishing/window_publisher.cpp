@@ -72,6 +72,10 @@ QString WindowPublisher::stateText() const {
     return QString::fromStdString(publisher_.state());
 }
 
+QString WindowPublisher::lastProblem() const {
+    return QString::fromStdString(publisher_.lastProblem());
+}
+
 void WindowPublisher::portEvent(const stream::PortEvent &event) {
     using Kind = stream::PortEvent::Kind;
     // An exchange cut short by the port's loss waits out its time-out: the

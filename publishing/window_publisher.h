@@ -31,6 +31,9 @@ class WindowPublisher : public QObject {
     QString start();
     // "broker: connected", "broker: reconnecting, 120 frames dropped".
     QString stateText() const;
+    // The last trouble with the broker, as the publisher said it ("broker
+    // unreachable: connection refused"); empty while there was none.
+    QString lastProblem() const;
 
   signals:
     void connectionChanged();

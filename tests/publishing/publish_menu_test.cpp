@@ -200,6 +200,22 @@ TEST_F(Publishing, WhileCheckedFramesStateAndEventsGoToTheBrokerAndUncheckingLea
     EXPECT_EQ(json(message.payload).value("state").toString(), QStringLiteral("offline"));
 }
 
+TEST_F(Publishing, TheBrokersStateSaysWhyItIsNotConnectedInItsTooltip) {
+    broker.stop(); // its port is closed now
+    ASSERT_TRUE(menu->startPublishing(target("window-test")));
+    auto *state = window->findChild<QLabel *>(QStringLiteral("statusBroker"));
+    ASSERT_NE(state, nullptr);
+    EXPECT_TRUE(settleUntil([state] {
+        return state->toolTip() == "Last problem: broker unreachable: connection refused";
+    })) << state->toolTip().toStdString();
+    EXPECT_EQ(state->text(), "broker: reconnecting, 0 frames dropped");
+    ASSERT_TRUE(broker.start());
+    EXPECT_TRUE(settleUntil([state] { return state->text() == "broker: connected"; }, 8000))
+        << state->text().toStdString();
+    EXPECT_EQ(state->toolTip(), "Last problem: broker unreachable: connection refused")
+        << "the last problem stays told after the broker is back";
+}
+
 TEST_F(Publishing, ABrokerThatRefusesTheCredentialsEndsThePublishingWithItsReason) {
     MosquittoBroker guarded("shift", "right-word");
     ASSERT_TRUE(guarded.start());
