@@ -16,6 +16,9 @@
     const LOWEST_LIMIT = 1;
     const HIGHEST_LIMIT = 1023;
     const LOGIN_KEY = 'vexa-plant-login';
+    // Event ids remembered a sensor, to take an event the monitor sends again
+    // once: as many as a monitor keeps for the broker while it is away.
+    const EVENT_IDS_KEPT = 1000;
 
     const $ = (id) => document.getElementById(id);
     const tilesBox = $('tiles');
@@ -39,10 +42,79 @@
         return s.frame.Mvalue >= s.lower && s.frame.Mvalue <= s.upper ? 'in' : 'out';
     }
 
+    // --- what each topic carries ----------------------------------------------
+    // The monitors' messages (broker/README.md), field by field. Anyone who
+    // may publish under vexa-tb/ reaches every open page, so a message is
+    // checked before anything of it is kept: one whose fields are not of this
+    // shape is passed over and counted. Fields not listed are allowed (newer
+    // monitors add some) and not kept.
+    const isObject = (v) => v !== null && typeof v === 'object' && !Array.isArray(v);
+    const text = (longest) => (v) => typeof v === 'string' && v.length <= longest;
+    const whole = (lowest, highest) => (v) => Number.isInteger(v) && v >= lowest && v <= highest;
+    const TEXT = text(200); // ports, programs, firmware and CCD texts
+    const SHORT = text(64); // times, states, kinds, event ids
+    const WORD = whole(0, 0xffff); // a word of the sensor's, as frames, video and parameters carry them
+    const COUNT = whole(0, Number.MAX_SAFE_INTEGER);
+    const INT = whole(-Number.MAX_SAFE_INTEGER, Number.MAX_SAFE_INTEGER);
+    const WORDS = (v) => Array.isArray(v) && v.length <= 4096 && v.every(WORD);
+    const PARAMETERS = (v) => isObject(v) && Object.keys(v).length <= 64 && Object.values(v).every(WORD);
+    const NAME = (v) => v.length >= 1 && v.length <= 200;
+    const FRAME_WORDS = ['Ledge', 'Redge', 'Mvalue', 'tVal', 'tTol', 'pix1', 'edcnt', 'mvstart', 'mvend',
+                         'pixdelta', 'anaMax', 'anaMin', 'in0'];
+
+    // leaf -> the fields a message must hold, each field's rule, and a rule
+    // across fields.
+    const SHAPES = {
+        status: {needs: ['state'], fields: {state: SHORT, time: SHORT, port: TEXT, program: TEXT, dropped: COUNT,
+                                            broker: text(300), instance: TEXT}},
+        info: {needs: [], fields: {time: SHORT, firmware: TEXT, ccd: TEXT, pixels: COUNT, parameters: PARAMETERS}},
+        frame: {needs: ['seq', 'time', 'Ledge', 'Redge', 'Mvalue', 'tVal', 'tTol'],
+                fields: Object.assign({seq: COUNT, time: SHORT}, ...FRAME_WORDS.map((w) => ({[w]: WORD})))},
+        video: {needs: ['time', 'x', 'y'], fields: {time: SHORT, x: WORDS, y: WORDS},
+                across: (m) => m.x.length === m.y.length},
+        event: {needs: ['time', 'kind'], fields: {time: SHORT, kind: SHORT, Mvalue: INT, lower: INT, upper: INT,
+                                                 duration_ms: COUNT, extreme: INT, id: SHORT}},
+    };
+
+    // The message's fields of its topic's shape, or null when it is foreign.
+    function shaped(leaf, m) {
+        const shape = SHAPES[leaf];
+        if (!isObject(m)) return null;
+        const kept = {};
+        for (const [field, fits] of Object.entries(shape.fields)) {
+            if (!Object.hasOwn(m, field)) {
+                if (shape.needs.includes(field)) return null;
+            } else if (fits(m[field])) {
+                kept[field] = m[field];
+            } else {
+                return null;
+            }
+        }
+        return !shape.across || shape.across(kept) ? kept : null;
+    }
+
+    // --- faults of the page's own ------------------------------------------------
+    // A drawing or a message that throws is passed over, counted and logged
+    // once a place: one odd tile or event must not stop the others, and an
+    // exception in mqtt.js's message callback stops the connection's stream.
+    const faults = new Map(); // place -> count
+
+    function guarded(place, work) {
+        try {
+            return work();
+        } catch (e) {
+            const n = (faults.get(place) || 0) + 1;
+            faults.set(place, n);
+            if (n === 1) console.error('plant view: ' + place + ' failed and was passed over (logged once)', e);
+            return undefined;
+        }
+    }
+
     // --- drawing, at most once per animation frame ----------------------------
     const dirty = new Set();
     let drawPending = false;
     let listsDirty = false;
+    let foreignDirty = false;
 
     // Every drawing costs the browser a layout, a paint and a composite of
     // its own besides the tiles it changes: with many sensors, fewer and
@@ -65,12 +137,13 @@
         drawPending = false;
         drawnAt = performance.now();
         const now = Date.now();
-        for (const name of dirty) drawTile(sensors.get(name), now);
-        if (dirty.size || listsDirty) drawCounts();
+        for (const name of dirty) guarded('a tile', () => drawTile(sensors.get(name), now));
+        if (dirty.size || listsDirty) guarded('the counts', drawCounts);
         if (listsDirty) drawEvents();
-        if (detailName !== null && (dirty.has(detailName) || listsDirty)) drawDetail(now);
+        if (foreignDirty) guarded('the foreign count', drawForeign);
+        if (detailName !== null && (dirty.has(detailName) || listsDirty)) guarded('the detail', () => drawDetail(now));
         dirty.clear();
-        listsDirty = false;
+        listsDirty = foreignDirty = false;
     }
 
     // A sensor whose lamp would change without a message (a frame grows old).
@@ -104,8 +177,9 @@
         tile.addEventListener('click', () => openDetail(name));
         tile.addEventListener('keydown', (e) => e.key === 'Enter' && openDetail(name));
         const s = {
-            name: name, tile: tile, status: null, statusText: '', info: null, frame: null, frameAt: 0,
-            lower: 0, upper: 0, lastEvent: null, video: null, sparkAt: 0, sparkLater: null,
+            name: name, tile: tile, status: null, statusText: '', brokerProblem: '', info: null, frame: null,
+            frameAt: 0, lower: 0, upper: 0, lastEvent: null, eventIds: new Set(), video: null, sparkAt: 0,
+            sparkLater: null,
             spark: [[], [], [], []],
             shown: {state: 'stale', value: null, title: null, fw: null, event: null},
             el: {value: tile.querySelector('.value'), fw: tile.querySelector('.fw'), event: tile.querySelector('.event')},
@@ -126,8 +200,8 @@
         const shown = s.shown;
         const show = (key, value, write) => {
             if (shown[key] !== value) {
-                shown[key] = value;
                 write(value);
+                shown[key] = value;
             }
         };
         show('state', lampState(s, now), (v) => (t.dataset.state = v));
@@ -141,7 +215,7 @@
             show('value', String(s.frame.Mvalue), (v) => (s.el.value.textContent = v));
             drawSpark(s, now);
         }
-        show('title', s.statusText, (v) => (t.title = v));
+        show('title', [s.statusText, s.brokerProblem].filter(Boolean).join('\n'), (v) => (t.title = v));
         show('fw', s.info ? s.info.firmware : '', (v) => (s.el.fw.textContent = v));
         show('event', s.lastEvent ? clock(s.lastEvent.time) + ' ' + s.lastEvent.kind : '',
              (v) => (s.el.event.textContent = v));
@@ -173,17 +247,38 @@
     }
 
     function drawEvents() {
-        const list = $('events');
-        list.replaceChildren(...events.map((e) => {
-            const li = document.createElement('li');
-            li.dataset.sensor = e.name;
-            li.className = e.kind === 'out of tolerance' ? 'kind-out' : '';
-            let text = clock(e.time) + ' ' + e.name + ': ' + e.kind;
-            if (e.Mvalue !== undefined) text += ' (Mvalue ' + e.Mvalue + ')';
-            if (e.duration_ms !== undefined) text += ', ' + (e.duration_ms / 1000).toFixed(1) + ' s, extreme ' + e.extreme;
-            li.textContent = text;
-            return li;
-        }));
+        const lines = events.map((e) => guarded('an event line', () => eventLine(e)));
+        guarded('the event list', () => $('events').replaceChildren(...lines.filter(Boolean)));
+    }
+
+    function eventLine(e) {
+        const li = document.createElement('li');
+        li.dataset.sensor = e.name;
+        li.className = e.kind === 'out of tolerance' ? 'kind-out' : '';
+        let text = clock(e.time) + ' ' + e.name + ': ' + e.kind;
+        if (e.Mvalue !== undefined) text += ' (Mvalue ' + e.Mvalue + ')';
+        if (e.duration_ms !== undefined) text += ', ' + (e.duration_ms / 1000).toFixed(1) + ' s, extreme ' + e.extreme;
+        li.textContent = text;
+        return li;
+    }
+
+    // "3 foreign messages", hidden while there is none; the last one's topic
+    // in its tooltip tells where to look.
+    let foreign = 0;
+    let foreignTopic = '';
+
+    function passOver(topic) {
+        foreign++;
+        foreignTopic = topic;
+        foreignDirty = true;
+        schedule();
+    }
+
+    function drawForeign() {
+        const item = $('foreign');
+        item.textContent = foreign + (foreign === 1 ? ' foreign message' : ' foreign messages');
+        item.title = 'messages not of the monitors\' shape, passed over; the last on ' + foreignTopic;
+        item.hidden = foreign === 0;
     }
 
     // "2026-12-08T01:12:20.301+00:00" -> "01:12:20"
@@ -208,7 +303,7 @@
             width: width, height: 200, scales: {x: {time: false}},
             series: [{label: 'pixel'}, {label: 'sample', stroke: '#ef6c00', width: 1, points: {show: false}}],
         }, [[], []], $('detail-video'));
-        drawDetail(Date.now());
+        guarded('the detail', () => drawDetail(Date.now()));
     }
 
     function closeDetail() {
@@ -237,45 +332,84 @@
     }
 
     // --- messages --------------------------------------------------------------
-    const utf8 = new TextDecoder();
+    // The publisher's JSON is UTF-8: a payload that is not is foreign.
+    const utf8 = new TextDecoder('utf-8', {fatal: true});
 
+    // mqtt.js's message callback: nothing thrown here may reach mqtt.js.
     function onMessage(topic, payload) {
+        if (!guarded('a message', () => take(topic, payload))) passOver(topic);
+    }
+
+    // True when the message was of its topic's shape (or an empty one that
+    // clears a retained message), false when it is foreign.
+    function take(topic, payload) {
         const parts = topic.split('/');
-        if (parts.length !== 3) return;
-        if (parts[2] === 'status' && payload.length === 0) return retire(parts[1]);
+        const name = parts[1];
+        const leaf = parts[2];
+        if (parts.length !== 3 || !NAME(name) || !Object.hasOwn(SHAPES, leaf)) return false;
+        if (payload.length === 0 && leaf === 'status') {
+            retire(name);
+            return true;
+        }
+        if (payload.length === 0 && leaf === 'info') {
+            forgetInfo(name);
+            return true;
+        }
         let m;
         try {
             m = JSON.parse(utf8.decode(payload));
         } catch (e) {
-            return; // not the publisher's JSON: nothing to show
+            return false; // not the publisher's JSON
         }
-        if (m === null || typeof m !== 'object') return;
-        const name = parts[1];
+        const kept = shaped(leaf, m);
+        if (kept === null) return false;
         const s = sensors.get(name) || newSensor(name);
-        switch (parts[2]) {
+        switch (leaf) {
         case 'status':
-            s.status = m.state;
-            s.statusText = [m.state, m.port, m.program].filter(Boolean).join(', ');
+            s.status = kept.state;
+            s.statusText = [kept.state, kept.port, kept.program].filter(Boolean).join(', ');
+            s.brokerProblem = kept.broker || '';
             listsDirty = true;
             break;
         case 'info':
-            s.info = m;
+            s.info = kept;
             break;
         case 'frame':
-            takeFrame(s, m);
+            takeFrame(s, kept);
             break;
         case 'event':
-            s.lastEvent = m;
-            events.unshift(Object.assign({name: name}, m));
-            events.length = Math.min(events.length, EVENTS_KEPT);
-            listsDirty = true;
+            if (!takeEvent(s, kept)) return true;
             break;
         case 'video':
-            if (Array.isArray(m.x) && Array.isArray(m.y)) s.video = m;
+            s.video = kept;
             break;
-        default:
-            return;
         }
+        schedule(name);
+        return true;
+    }
+
+    // An event with an id the sensor sent before is the same event again (a
+    // monitor that lost the broker sends what it was not sure went out): it
+    // is taken once.
+    function takeEvent(s, e) {
+        if (e.id !== undefined) {
+            if (s.eventIds.has(e.id)) return false;
+            s.eventIds.add(e.id);
+            if (s.eventIds.size > EVENT_IDS_KEPT) s.eventIds.delete(s.eventIds.values().next().value);
+        }
+        e.name = s.name; // the topic's, whatever the payload says
+        s.lastEvent = e;
+        events.unshift(e);
+        events.length = Math.min(events.length, EVENTS_KEPT);
+        listsDirty = true;
+        return true;
+    }
+
+    // A cleared retained info (an empty message).
+    function forgetInfo(name) {
+        const s = sensors.get(name);
+        if (!s) return;
+        s.info = null;
         schedule(name);
     }
 
@@ -294,7 +428,6 @@
     }
 
     function takeFrame(s, f) {
-        if (typeof f.Mvalue !== 'number') return;
         const band = toleranceBand(f.tVal, f.tTol);
         const probe = window.plantProbe; // frames taken, each sensor's first and last seq
         if (probe) {
