@@ -68,12 +68,12 @@ struct GapRecord {
 // later one), so a span closed in two parts adds up to the whole.
 struct Rollup {
     std::string sensor;
-    Millis start = 0;     // on a minute or an hour, UTC
-    int seconds = 60;     // 60 or 3600
+    Millis start = 0; // on a minute or an hour, UTC
+    int seconds = 60; // 60 or 3600
     std::int64_t count = 0;
     double sum = 0, sumSquares = 0;
     int min = 0, max = 0;
-    std::int64_t out = 0; // frames whose Mvalue lay outside their own band
+    std::int64_t out = 0;     // frames whose Mvalue lay outside their own band
     int lower = 0, upper = 0; // the band of the span's last frame
 };
 
