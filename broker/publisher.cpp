@@ -513,8 +513,13 @@ std::string Publisher::start() {
         return std::string("cannot make the MQTT client for ") + d.serverUri + ": " +
                MQTTAsync_strerror(rc);
     }
-    d.stopping = false; // a stopped publisher may start again
+    d.stopping = false; // a stopped publisher may start again, afresh
     d.disconnected = false;
+    d.connections = 0;
+    {
+        std::lock_guard<std::mutex> lock(d.newsMutex);
+        d.lastNews.clear();
+    }
     d.interval = FIRST_RETRY;
     d.retryAt = Steady::now();
     d.keeper = std::thread([&d] { d.keep(); });
@@ -597,8 +602,8 @@ void Publisher::stop() {
         if (d.connected)
             token = d.sendStatus(State::Offline);
     }
-    if (token)
-        MQTTAsync_waitForCompletion(d.client, token, OFFLINE_WAIT_MS);
+    const bool offlineTaken =
+        token && MQTTAsync_waitForCompletion(d.client, token, OFFLINE_WAIT_MS) == MQTTASYNC_SUCCESS;
     MQTTAsync_disconnectOptions options = MQTTAsync_disconnectOptions_initializer;
     options.timeout = static_cast<int>(DISCONNECT_WAIT_MS);
     options.onSuccess = &Impl::disconnectSucceeded;
@@ -620,10 +625,19 @@ void Publisher::stop() {
         happened.swap(d.inbox);
     }
     std::lock_guard<std::mutex> lock(d.mutex);
-    for (const Impl::Happening &h : happened)
-        if (h.kind == Impl::Happening::Kind::Acknowledged)
+    for (const Impl::Happening &h : happened) {
+        if (h.kind == Impl::Happening::Kind::Acknowledged) {
             d.events.acknowledged(h.token);
+            d.ledger.summaryAcknowledged(h.token);
+        }
+    }
     d.eventsUndelivered = static_cast<long long>(d.events.waiting());
+    // The acknowledged offline status vouches for every frame before it;
+    // without it, the frames no summary vouched for did not reach the broker
+    // as far as anyone knows.
+    const long long unvouched = d.ledger.connectionLost();
+    if (!offlineTaken)
+        d.dropped += unvouched;
 }
 
 bool Publisher::connected() const {

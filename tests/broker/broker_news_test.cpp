@@ -3,6 +3,7 @@
 // name over. Against real mosquittos: plain, TLS, hung.
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <mutex>
 #include <thread>
 #include <vector>
@@ -14,17 +15,19 @@ using namespace broker;
 
 namespace {
 
+// What a publisher said. The texts live as long as the publisher's callback,
+// which its keeper may still run while a test ends.
 class News {
   public:
-    explicit News(Publisher &publisher) {
-        publisher.onNews([this](const std::string &text) {
-            std::lock_guard<std::mutex> lock(mutex_);
-            said_.push_back(text);
+    explicit News(Publisher &publisher) : heard_(std::make_shared<Heard>()) {
+        publisher.onNews([heard = heard_](const std::string &text) {
+            std::lock_guard<std::mutex> lock(heard->mutex);
+            heard->said.push_back(text);
         });
     }
     std::vector<std::string> said() const {
-        std::lock_guard<std::mutex> lock(mutex_);
-        return said_;
+        std::lock_guard<std::mutex> lock(heard_->mutex);
+        return heard_->said;
     }
     bool heard(const std::string &text, int ms) const {
         return waitUntil(
@@ -36,8 +39,11 @@ class News {
     }
 
   private:
-    mutable std::mutex mutex_;
-    std::vector<std::string> said_;
+    struct Heard {
+        std::mutex mutex;
+        std::vector<std::string> said;
+    };
+    std::shared_ptr<Heard> heard_;
 };
 
 Target targetAt(const std::string &url, const std::string &caFile = "") {
@@ -52,6 +58,22 @@ Target targetAt(const std::string &url, const std::string &caFile = "") {
 int closedPort() {
     MosquittoBroker unused; // a free port that nothing listens on
     return unused.port();
+}
+
+// Leaves `payload` retained on `topic`, as another client's status stays.
+bool retain(const std::string &uri, const std::string &topic, const std::string &payload) {
+    MQTTClient client;
+    MQTTClient_create(&client, uri.c_str(), "vexa-test-retainer", MQTTCLIENT_PERSISTENCE_NONE,
+                      nullptr);
+    MQTTClient_connectOptions options = MQTTClient_connectOptions_initializer;
+    MQTTClient_deliveryToken token = 0;
+    const bool done = MQTTClient_connect(client, &options) == MQTTCLIENT_SUCCESS &&
+                      MQTTClient_publish(client, topic.c_str(), static_cast<int>(payload.size()),
+                                         payload.data(), 1, 1, &token) == MQTTCLIENT_SUCCESS &&
+                      MQTTClient_waitForCompletion(client, token, 2000) == MQTTCLIENT_SUCCESS;
+    MQTTClient_disconnect(client, 100);
+    MQTTClient_destroy(&client);
+    return done;
 }
 
 } // namespace
@@ -138,4 +160,30 @@ TEST(BrokerNews, TwoClientsUnderOneNameBothSayItAndFightSlowly) {
     while (!told && status.next(got, 3000))
         told = got.payload.find("\"broker\":\"" + takenOver + "\"") != std::string::npos;
     EXPECT_TRUE(told) << got.payload;
+}
+
+// At its first connection a publisher finds the status another run left:
+// one that is not "offline" means that run still held the name.
+TEST(BrokerNews, AFirstConnectionSaysItTookTheNameOverFromAClientNotOffline) {
+    MosquittoBroker broker;
+    ASSERT_TRUE(broker.start());
+    const std::string tookOver = "took over the name held from another client";
+    const struct {
+        const char *otherState;
+        bool said;
+    } cases[] = {{"online", true}, {"port lost", true}, {"offline", false}};
+    for (const auto &c : cases) {
+        ASSERT_TRUE(retain(broker.uri(), "vexa-tb/held/status",
+                           std::string(R"({"instance":"0123456789abcdef","state":")") +
+                               c.otherState + "\"}"));
+        Target t = targetAt(broker.url());
+        t.name = "held";
+        Publisher publisher(t);
+        News news(publisher);
+        publisher.status(State::Online);
+        ASSERT_EQ(publisher.start(), "");
+        ASSERT_TRUE(news.heard("broker connected", 3000)) << c.otherState;
+        EXPECT_EQ(news.heard(tookOver, c.said ? 3000 : 1000), c.said)
+            << c.otherState << ": " << testing::PrintToString(news.said());
+    }
 }

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "broker/delivery.h"
+#include "broker/frame_summary.h"
 #include "broker/publisher.h"
 #include "tests/support/mosquitto_broker.h"
 
@@ -117,6 +118,33 @@ TEST(FrameLedger, FramesCountAsDroppedUnlessASummaryBehindThemWasAcknowledged) {
         }
         EXPECT_EQ(ledger.connectionLost(), c.lost) << c.script;
         EXPECT_EQ(ledger.connectionLost(), 0) << c.script << ": counted twice";
+    }
+}
+
+TEST(FrameSummary, EachSpanHasItsOwnExtremesAndAnEmptySpanStillNamesTheLastFrame) {
+    // Each span's Mvalues, in the band 400..600; what its summary says.
+    const struct {
+        std::vector<int> mvalues;
+        long long frames, seq, out;
+        int min, max;
+    } spans[] = {
+        {{700, 650}, 2, 2, 2, 650, 700},
+        {{}, 0, 2, 0, 0, 0},
+        {{520, 480, 510}, 3, 5, 0, 480, 520},
+    };
+    FrameSummary summary;
+    long long seq = 0;
+    for (const auto &span : spans) {
+        for (const int m : span.mvalues)
+            summary.add(++seq, frameWith(m, 500, 100));
+        const Summary s = summary.take(State::Online, stream::Clock::now());
+        EXPECT_EQ(s.frames, span.frames) << "span ending at " << seq;
+        EXPECT_EQ(s.seq, span.seq) << "span ending at " << seq;
+        EXPECT_EQ(s.out, span.out) << "span ending at " << seq;
+        if (s.frames > 0) {
+            EXPECT_EQ(s.min, span.min) << "span ending at " << seq;
+            EXPECT_EQ(s.max, span.max) << "span ending at " << seq;
+        }
     }
 }
 
@@ -239,9 +267,10 @@ TEST_P(BrokerOutage, EveryEventArrivesOnceByIdInOrderAndEveryFrameIsPublishedOrC
     ASSERT_TRUE(broker.start());
     Listener listener(broker.uri(), "vexa-tb/outage/#");
     ASSERT_TRUE(listener.start());
-    Publisher publisher(targetOn(broker, "outage"));
+    // Before the publisher: its keeper may still tell news as the test ends.
     std::mutex newsMutex;
     std::vector<std::pair<std::chrono::steady_clock::time_point, std::string>> news;
+    Publisher publisher(targetOn(broker, "outage"));
     publisher.onNews([&](const std::string &text) {
         std::lock_guard<std::mutex> lock(newsMutex);
         news.emplace_back(std::chrono::steady_clock::now(), text);
@@ -307,6 +336,44 @@ TEST_P(BrokerOutage, EveryEventArrivesOnceByIdInOrderAndEveryFrameIsPublishedOrC
 INSTANTIATE_TEST_SUITE_P(Cases, BrokerOutage,
                          testing::Values(Outage{"Hung", true, 10}, Outage{"Killed", false, 4}),
                          [](const auto &info) { return std::string(info.param.name); });
+
+// 1002 events while the broker is away: the two oldest go, which is said
+// once and counted in the status that goes out when the broker comes.
+TEST(BrokerEvents, AFullQueueDropsTheOldestSaysSoOnceAndTheStatusCountsThem) {
+    MosquittoBroker broker; // started once the queue has overflowed
+    // Before the publisher: its keeper may tell news until it stops.
+    std::mutex newsMutex;
+    std::vector<std::string> said;
+    Publisher publisher(targetOn(broker, "full"));
+    publisher.onNews([&](const std::string &text) {
+        std::lock_guard<std::mutex> lock(newsMutex);
+        said.push_back(text);
+    });
+    const auto saidNow = [&] {
+        std::lock_guard<std::mutex> lock(newsMutex);
+        return said;
+    };
+    publisher.status(State::Online);
+    ASSERT_EQ(publisher.start(), "");
+    ASSERT_TRUE(waitUntil([&] { return !saidNow().empty(); }, 3000))
+        << "no word of the refused connect";
+    for (int n = 1; n <= 1002; ++n)
+        publisher.event(
+            {stream::Clock::now(), limits::EventKind::OutOfTolerance, n, 400, 600, {}, {}});
+    EXPECT_EQ(publisher.eventsDropped(), 2);
+    const std::vector<std::string> news = saidNow();
+    EXPECT_EQ(std::count(news.begin(), news.end(),
+                         "the event queue is full (1000 waiting): the oldest events are dropped"),
+              1)
+        << testing::PrintToString(news);
+
+    ASSERT_TRUE(broker.start());
+    Subscriber status(broker.uri(), "vexa-tb/full/status");
+    ASSERT_TRUE(status.connect());
+    Received got;
+    ASSERT_TRUE(status.next(got, 5000)) << "no status within the publisher's retry";
+    EXPECT_EQ(json(got.payload).value("events_dropped").toInt(), 2) << got.payload;
+}
 
 TEST(BrokerSummary, EachSecondSaysTheFramesCountTheirExtremesAndThoseOutOfTheBand) {
     MosquittoBroker broker;

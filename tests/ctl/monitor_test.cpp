@@ -422,6 +422,23 @@ TEST_F(Monitor, EveryChangeOfTheBrokersStateIsSaidOnceAndSummedUpAtTheEnd) {
     EXPECT_TRUE(summary.match(QString::fromStdString(err + end.err)).hasMatch()) << err << end.err;
 }
 
+// Events a hung broker never acknowledged are counted when the monitor ends.
+TEST_F(Monitor, TheExitSummaryCountsTheEventsAHungBrokerLeftUnacknowledged) {
+    startSim({QStringLiteral("--replay"), replayOf({500, 700})}); // an event a frame
+    const QString events = fresh("events.csv");
+    startMonitor(link(), publishing({QStringLiteral("--events"), events}));
+    ASSERT_TRUE(linesIn(events, 2));
+    broker.pause();
+    const std::size_t before = readLines(events).lines.size();
+    ASSERT_TRUE(linesIn(events, before + 3)) << "no events while the broker hangs";
+    const Outcome end = finish(SIGTERM);
+    EXPECT_EQ(end.exitCode, 0) << end.err;
+    const QRegularExpression summary(QStringLiteral(
+        "vexa-tb-ctl: broker: [1-9][0-9]* frames dropped, [1-9][0-9]* events not acknowledged at the "
+        "end\n"));
+    EXPECT_TRUE(summary.match(QString::fromStdString(end.err)).hasMatch()) << end.err;
+}
+
 // ---- refused before anything is sent --------------------------------------------
 
 constexpr const char *LONG_NAME = "n123456789n123456789n123456789n123456789n123456789"
@@ -515,11 +532,18 @@ TEST(MonitorCredentials, ABrokerThatRefusesThemEndsTheMonitorWithExitCode1AndIts
     password.write("wrong\n");
     password.close();
     ASSERT_TRUE(password.setPermissions(QFile::ReadOwner | QFile::WriteOwner));
+    // An open password file, taken as allowed: it is the broker that refuses.
+    const QString openPassword = dir.filePath(QStringLiteral("open-password"));
+    ASSERT_TRUE(QFile::copy(password.fileName(), openPassword));
+    ASSERT_TRUE(QFile::setPermissions(openPassword,
+                                      QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther));
     const QString plain = QString::fromStdString(broker.url());
+    const QString asPlant = plain.left(7) + QStringLiteral("plant@") + plain.mid(7);
     for (const QStringList &how :
-         {QStringList{QStringLiteral("--publish"),
-                      plain.left(7) + QStringLiteral("plant@") + plain.mid(7),
-                      QStringLiteral("--password-file"), password.fileName()},
+         {QStringList{QStringLiteral("--publish"), asPlant, QStringLiteral("--password-file"),
+                      password.fileName()},
+          QStringList{QStringLiteral("--publish"), asPlant, QStringLiteral("--password-file"),
+                      openPassword, QStringLiteral("--allow-open-password-file")},
           QStringList{QStringLiteral("--publish"), plain}}) {
         sim::ScriptedSensor sensor; // silent: the monitor asks it again and again
         QProcess monitor;
@@ -529,9 +553,10 @@ TEST(MonitorCredentials, ABrokerThatRefusesThemEndsTheMonitorWithExitCode1AndIts
                                   QStringLiteral("monitor")} +
                           how);
         ASSERT_TRUE(monitor.waitForFinished(15000)) << how.join(' ').toStdString();
-        EXPECT_EQ(monitor.exitCode(), 1);
-        EXPECT_TRUE(monitor.readAllStandardError().contains(
-            "the broker refused the credentials: not authorized"));
+        EXPECT_EQ(monitor.exitCode(), 1) << how.join(' ').toStdString();
+        const QByteArray err = monitor.readAllStandardError();
+        EXPECT_TRUE(err.contains("the broker refused the credentials: not authorized"))
+            << err.constData();
     }
 }
 

@@ -15,6 +15,7 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QTemporaryFile>
 #include <QThread>
 
 #include <cstdio>
@@ -88,12 +89,15 @@ TEST_F(Publishing, TheDialogTakesOnlyAnAddressNameAndCaFileThatPassAndKeepsNoPas
         const char *problem; // nullptr: taken
     };
     const QString good = QString::fromStdString(broker.url());
+    QTemporaryFile caFile;
+    ASSERT_TRUE(caFile.open());
     const Entry entries[] = {
         {QStringLiteral("http://127.0.0.1"), {}, {}, "Broker:"},
         {QStringLiteral("mqtt://"), {}, {}, "Broker:"},
         {good, QStringLiteral("line 3"), {}, "Sensor's name:"},
         {good, QStringLiteral("line3/edge"), {}, "Sensor's name:"},
         {good, {}, QStringLiteral("/nonexistent/ca.pem"), "CA file:"},
+        {good, {}, caFile.fileName(), "Broker: a CA file vouches for an mqtts:// broker only"},
         {good, QStringLiteral("line3-edge"), {}, nullptr},
     };
     for (const Entry &entry : entries) {
